@@ -1,0 +1,95 @@
+// What the shortcut scan needs from the platform, and nothing more. Kept free
+// of <windows.h> so that the scan logic builds and is tested on any system.
+#ifndef VELTMOR_SCAN_SCANPLATFORM_H
+#define VELTMOR_SCAN_SCANPLATFORM_H
+
+#include <cstdint>
+#include <string>
+
+#include "PathText.h"
+
+namespace scan {
+
+constexpr unsigned kAttributeDirectory = 0x10;  // FILE_ATTRIBUTE_DIRECTORY
+constexpr unsigned kDriveFixed = 3;             // DRIVE_FIXED
+
+struct FindEntry {
+    char name[kPathBuffer];
+    unsigned attributes;
+};
+
+// The file-system side: folder search, path helpers, presence tests, drive
+// types and the shortcut reader.
+class ScanFileSystem {
+public:
+    using Search = void*;
+
+    virtual ~ScanFileSystem() = default;
+
+    // Null when nothing matches or the folder cannot be enumerated.
+    virtual Search FindFirst(const char* pattern, FindEntry& entry) = 0;
+    virtual bool FindNext(Search search, FindEntry& entry) = 0;
+    virtual void FindClose(Search search) = 0;
+
+    // Appends a backslash unless the path is empty or already ends with one.
+    // The caller makes sure it fits (RoomForBackslash).
+    virtual void AddBackslash(char* path) = 0;
+
+    // Presence of a .lnk target and of a .pif target; both treat an existing
+    // file or folder as present and the empty path as missing.
+    virtual bool LinkTargetExists(const char* target) = 0;
+    virtual bool PifTargetExists(const char* target) = 0;
+
+    // Cuts path (a kPathBuffer buffer) down to its root: "C:\" or "\\server\share".
+    virtual void StripToRoot(char* path) = 0;
+    virtual unsigned DriveType(const char* root) = 0;
+
+    // Reads the target of one shortcut into target (kPathBuffer characters);
+    // leaves it empty on any failure.
+    virtual void ResolveShortcut(const char* shortcutPath, char* target) = 0;
+
+    // A text of the program's string table.
+    virtual std::string LoadText(unsigned id) = 0;
+};
+
+// What the scan reads and shows: the scan-from path and the two options.
+struct ScanOptions {
+    std::string scanFrom;
+    bool ignoreRemovable = true;
+    bool displayAll = false;
+};
+
+// The dialog side: its child windows, the results list, the wait cursor and
+// the controls holding the path and the options.
+class ScanView {
+public:
+    using Window = void*;
+
+    virtual ~ScanView() = default;
+
+    // Child windows in window order; null ends the walk.
+    virtual Window FirstChild() = 0;
+    virtual Window NextSibling(Window child) = 0;
+    virtual void EnableWindow(Window child, bool enable) = 0;
+
+    // Deletes every row; the list reports each one to
+    // CScanEngine::OnDeleteitemList so that its path copy is freed.
+    virtual void DeleteAllRows() = 0;
+    virtual int RowCount() = 0;
+    // Returns the new row's index, or -1 when the list refused it.
+    virtual int InsertRow(int index, const char* text, int image) = 0;
+    virtual void SetRowText(int row, int column, const char* text) = 0;
+    virtual bool SetRowData(int row, std::intptr_t data) = 0;
+    virtual void RepaintList() = 0;
+
+    virtual void BeginWaitCursor() = 0;
+    virtual void EndWaitCursor() = 0;
+
+    // Reads the controls into the dialog's members (the result of the
+    // validation is not consulted) and reports what was read.
+    virtual ScanOptions ReadControls() = 0;
+};
+
+}  // namespace scan
+
+#endif

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs what a fresh Debian 12 machine lacks to build and test Veltmor.
+# 64-bit only: wine32 / the i386 architecture are never added (32-bit code
+# cannot run on this kind of machine and the i386 wine breaks the 64-bit one).
+set -euo pipefail
+
+need=()
+have() { command -v "$1" >/dev/null 2>&1; }
+have i686-w64-mingw32-g++-posix   || need+=(g++-mingw-w64-i686)
+have x86_64-w64-mingw32-g++-posix || need+=(g++-mingw-w64-x86-64)
+have x86_64-w64-mingw32-windres   || need+=(binutils-mingw-w64-x86-64)
+have wine64 || [ -x /usr/lib/wine/wine64 ] || need+=(wine64)
+have wine   || need+=(wine)
+have xvfb-run || need+=(xvfb)
+have xdotool  || need+=(xdotool)
+[ -x /usr/bin/convert ] && have import || need+=(imagemagick)
+have cmake    || need+=(cmake)
+have zip      || need+=(zip)
+have g++      || need+=(g++)
+[ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest libgtest-dev)
+[ -f /usr/include/nlohmann/json.hpp ] || need+=(nlohmann-json3-dev)
+have python3  || need+=(python3)
+
+if [ ${#need[@]} -eq 0 ]; then
+    exit 0
+fi
+
+echo "setup: installing ${need[*]}"
+SUDO=
+[ "$(id -u)" -eq 0 ] || SUDO=sudo
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null

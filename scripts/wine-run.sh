@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Runs one Windows program under Wine in a fresh prefix that is thrown away
+# afterwards, so no test sees what another left behind.  The prefix is copied
+# from a template made once per machine (wineboot takes several seconds).
+# The template carries two extra drives for the drive-type filter:
+#   R:  a CD-ROM drive   (folder drive_r inside the prefix)
+#   S:  a network drive  (folder drive_s inside the prefix)
+set -u
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+
+version=$(wine --version 2>/dev/null | tr -c 'A-Za-z0-9.\n-' _)
+template=${VELTMOR_WINE_TEMPLATE:-${TMPDIR:-/tmp}/veltmor-wine-template-$(id -u)-$version}
+
+make_template() {
+    local tmp="$template.new.$$"
+    rm -rf "$tmp"
+    WINEPREFIX="$tmp" wineboot -i >/dev/null 2>&1
+    mkdir -p "$tmp/drive_r" "$tmp/drive_s"
+    ln -sfn ../drive_r "$tmp/dosdevices/r:"
+    ln -sfn ../drive_s "$tmp/dosdevices/s:"
+    WINEPREFIX="$tmp" wine reg add 'HKLM\Software\Wine\Drives' /v r: /d cdrom /f >/dev/null 2>&1
+    WINEPREFIX="$tmp" wine reg add 'HKLM\Software\Wine\Drives' /v s: /d network /f >/dev/null 2>&1
+    WINEPREFIX="$tmp" wineserver -w
+    mv "$tmp" "$template"
+}
+
+if [ ! -f "$template/system.reg" ]; then
+    exec 9>"$template.lock"
+    flock 9
+    [ -f "$template/system.reg" ] || make_template
+    flock -u 9
+fi
+
+prefix=$(mktemp -d "${TMPDIR:-/tmp}/veltmor-wine.XXXXXX")
+cleanup() {
+    WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1
+    rm -rf "$prefix"
+}
+trap cleanup EXIT
+cp -a "$template/." "$prefix/"
+export WINEPREFIX="$prefix"
+wine "$@"
+rc=$?
+WINEPREFIX="$prefix" wineserver -w
+exit $rc
