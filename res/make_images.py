@@ -3,7 +3,7 @@
 
     python3 res/make_images.py
 
-Outputs (spec Part 2.1, "Other resources"), all in the standard 16-colour
+Outputs, all in the standard 16-colour
 palette, 4 bits per pixel:
     status.bmp   IDB_STATUS  32 x 16, two 16 x 16 status images on magenta
     banner.bmp   IDB_BANNER  23 x 209, grey band with "Windows 98" upward
