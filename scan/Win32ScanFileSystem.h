@@ -15,6 +15,9 @@ public:
     // don't own it). strings: the module holding the string table.
     explicit CWin32ScanFileSystem(HWND owner, HINSTANCE strings = GetModuleHandle(NULL));
 
+    // The dialog's window exists only after the dialog that owns us is created.
+    void SetOwner(HWND owner) { m_owner = owner; }
+
     Search FindFirst(const char* pattern, FindEntry& entry) override;
     bool FindNext(Search search, FindEntry& entry) override;
     void FindClose(Search search) override;
