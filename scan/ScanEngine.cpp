@@ -1,6 +1,7 @@
 #include "ScanEngine.h"
 
 #include <cstring>
+#include <memory>
 
 #include "../res/resource.h"
 
@@ -32,6 +33,30 @@ private:
     CScanEngine& m_engine;
     ScanView& m_view;
     bool m_finished = false;
+};
+
+// Closes a folder search on every way out of a pass: an exception from the
+// reader or the list must not leave the search handle open.
+class SearchHandle {
+public:
+    SearchHandle(ScanFileSystem& fileSystem, ScanFileSystem::Search search)
+        : m_fileSystem(fileSystem), m_search(search)
+    {
+    }
+    ~SearchHandle()
+    {
+        if (m_search)
+            m_fileSystem.FindClose(m_search);
+    }
+    SearchHandle(const SearchHandle&) = delete;
+    SearchHandle& operator=(const SearchHandle&) = delete;
+
+    explicit operator bool() const { return m_search != nullptr; }
+    ScanFileSystem::Search Get() const { return m_search; }
+
+private:
+    ScanFileSystem& m_fileSystem;
+    ScanFileSystem::Search m_search;  // we own it
 };
 
 bool IsDotFolder(const char* name)
@@ -90,7 +115,7 @@ void CScanEngine::ScanFolder(const char* path)
     if (!JoinPath(pattern, folder, "*.*"))
         return;
     FindEntry entry;
-    ScanFileSystem::Search search = m_fileSystem.FindFirst(pattern, entry);
+    const SearchHandle search(m_fileSystem, m_fileSystem.FindFirst(pattern, entry));
     if (!search)
         return;
     do {
@@ -99,8 +124,7 @@ void CScanEngine::ScanFolder(const char* path)
             if (JoinPath(child, folder, entry.name))
                 ScanFolder(child);
         }
-    } while (m_fileSystem.FindNext(search, entry));
-    m_fileSystem.FindClose(search);
+    } while (m_fileSystem.FindNext(search.Get(), entry));
 }
 
 void CScanEngine::ScanPass(const char* folder, const char* namePattern, bool pif)
@@ -109,7 +133,7 @@ void CScanEngine::ScanPass(const char* folder, const char* namePattern, bool pif
     if (!JoinPath(pattern, folder, namePattern))
         return;
     FindEntry entry;
-    ScanFileSystem::Search search = m_fileSystem.FindFirst(pattern, entry);
+    const SearchHandle search(m_fileSystem, m_fileSystem.FindFirst(pattern, entry));
     if (!search)
         return;
     do {
@@ -121,8 +145,7 @@ void CScanEngine::ScanPass(const char* folder, const char* namePattern, bool pif
         const bool exists = pif ? m_fileSystem.PifTargetExists(target)
                                 : m_fileSystem.LinkTargetExists(target);
         AddResultRow(exists, itemPath, target);
-    } while (m_fileSystem.FindNext(search, entry));
-    m_fileSystem.FindClose(search);
+    } while (m_fileSystem.FindNext(search.Get(), entry));
 }
 
 bool CScanEngine::ShouldList(bool exists, const char* target)
@@ -147,18 +170,18 @@ void CScanEngine::AddResultRow(bool exists, const char* shortcutPath, const char
     if (!ShouldList(exists, target))
         return;
 
+    // Held here until the row takes it, so a list that refuses the row or
+    // throws does not leak it.
     const std::size_t size = std::strlen(shortcutPath) + 1;
-    char* copy = new char[size];
-    std::memcpy(copy, shortcutPath, size);
+    std::unique_ptr<char[]> copy(new char[size]);
+    std::memcpy(copy.get(), shortcutPath, size);
 
     const int row = m_view.InsertRow(m_view.RowCount(), shortcutPath, exists ? 1 : 0);
-    if (row < 0) {
-        delete[] copy;
+    if (row < 0)
         return;
-    }
     m_view.SetRowText(row, 1, target);
-    if (!m_view.SetRowData(row, reinterpret_cast<std::intptr_t>(copy)))
-        delete[] copy;  // the row has no owner for it
+    if (m_view.SetRowData(row, reinterpret_cast<std::intptr_t>(copy.get())))
+        copy.release();  // the row owns it now; OnDeleteitemList frees it
     m_view.RepaintList();
 }
 
