@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "PathText.h"
-
 namespace scan {
 
 namespace {

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "OpenShortcut.h"
+#include "PathText.h"
 
 namespace scan {
 
