@@ -9,7 +9,8 @@ set -u
 export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
-version=$(wine --version 2>/dev/null | tr -c 'A-Za-z0-9.\n-' _)
+# The template is made again when Wine, its fonts or this script change.
+version=$( (wine --version; ls /usr/share/wine/fonts 2>/dev/null; cat "$0") | cksum | cut -d" " -f1)
 template=${VELTMOR_WINE_TEMPLATE:-${TMPDIR:-/tmp}/veltmor-wine-template-$(id -u)-$version}
 
 make_template() {
@@ -22,6 +23,9 @@ make_template() {
     WINEPREFIX="$tmp" wine reg add 'HKLM\Software\Wine\Drives' /v r: /d cdrom /f >/dev/null 2>&1
     WINEPREFIX="$tmp" wine reg add 'HKLM\Software\Wine\Drives' /v s: /d network /f >/dev/null 2>&1
     WINEPREFIX="$tmp" wineserver -w
+    # Wine's own fonts (MS Sans Serif, Marlett for the caption buttons) are
+    # not found in the package's folder here; the prefix gets a copy.
+    cp /usr/share/wine/fonts/* "$tmp/drive_c/windows/Fonts/" 
     mv "$tmp" "$template"
 }
 
