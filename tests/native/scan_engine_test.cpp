@@ -169,28 +169,29 @@ TEST_F(ScanWalk, DescendsIntoEachSubFolderBeforeFetchingTheNextEntry)
     fs.AddFolder("C:\\M\\B");
     Scan("C:\\M");
 
-    EXPECT_EQ(log.Only({"FindFirst", "FindNext", "FindClose"}), (Strings{
-                                                                    "FindFirst(C:\\M\\*.lnk)",
-                                                                    "FindFirst(C:\\M\\*.pif)",
-                                                                    "FindFirst(C:\\M\\*.*)",
-                                                                    "FindNext(C:\\M\\*.*)",  // ..
-                                                                    "FindNext(C:\\M\\*.*)",  // A
-                                                                    "FindFirst(C:\\M\\A\\*.lnk)",
-                                                                    "FindFirst(C:\\M\\A\\*.pif)",
-                                                                    "FindFirst(C:\\M\\A\\*.*)",
-                                                                    "FindNext(C:\\M\\A\\*.*)",
-                                                                    "FindNext(C:\\M\\A\\*.*)",
-                                                                    "FindClose(C:\\M\\A\\*.*)",
-                                                                    "FindNext(C:\\M\\*.*)",  // B
-                                                                    "FindFirst(C:\\M\\B\\*.lnk)",
-                                                                    "FindFirst(C:\\M\\B\\*.pif)",
-                                                                    "FindFirst(C:\\M\\B\\*.*)",
-                                                                    "FindNext(C:\\M\\B\\*.*)",
-                                                                    "FindNext(C:\\M\\B\\*.*)",
-                                                                    "FindClose(C:\\M\\B\\*.*)",
-                                                                    "FindNext(C:\\M\\*.*)",
-                                                                    "FindClose(C:\\M\\*.*)",
-                                                                }));
+    const Strings expected = {
+        "FindFirst(C:\\M\\*.lnk)",
+        "FindFirst(C:\\M\\*.pif)",
+        "FindFirst(C:\\M\\*.*)",
+        "FindNext(C:\\M\\*.*)",  // ..
+        "FindNext(C:\\M\\*.*)",  // A
+        "FindFirst(C:\\M\\A\\*.lnk)",
+        "FindFirst(C:\\M\\A\\*.pif)",
+        "FindFirst(C:\\M\\A\\*.*)",
+        "FindNext(C:\\M\\A\\*.*)",
+        "FindNext(C:\\M\\A\\*.*)",
+        "FindClose(C:\\M\\A\\*.*)",
+        "FindNext(C:\\M\\*.*)",  // B
+        "FindFirst(C:\\M\\B\\*.lnk)",
+        "FindFirst(C:\\M\\B\\*.pif)",
+        "FindFirst(C:\\M\\B\\*.*)",
+        "FindNext(C:\\M\\B\\*.*)",
+        "FindNext(C:\\M\\B\\*.*)",
+        "FindClose(C:\\M\\B\\*.*)",
+        "FindNext(C:\\M\\*.*)",
+        "FindClose(C:\\M\\*.*)",
+    };
+    EXPECT_EQ(log.Only({"FindFirst", "FindNext", "FindClose"}), expected);
 }
 
 TEST_F(ScanWalk, SkipsOnlyTheExactDotAndDotDotNames)
