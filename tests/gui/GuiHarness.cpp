@@ -119,7 +119,8 @@ ModalDialogThread::~ModalDialogThread()
         // Close whatever the test left open on that thread, innermost first.
         for (int attempt = 0; attempt < 20 && !Finished(); ++attempt) {
             HWND active = nullptr;
-            GUITHREADINFO info = {sizeof info};
+            GUITHREADINFO info = {};
+            info.cbSize = sizeof info;
             if (::GetGUIThreadInfo(m_threadId, &info))
                 active = info.hwndActive;
             if (active)
