@@ -1,0 +1,73 @@
+#include "BenchTree.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "TestFiles.h"
+
+namespace {
+
+constexpr int kGoodTemplates = 3;
+
+}  // namespace
+
+bool CBenchTree::Build(const std::string& base, int count)
+{
+    const std::string targets = base + "targets\\";
+    const std::string templates = base + "templates\\";
+    m_tree = base + "tree\\";
+    if (!CreateDirectoryA(targets.c_str(), NULL) || !CreateDirectoryA(templates.c_str(), NULL) ||
+        !CreateDirectoryA(m_tree.c_str(), NULL))
+        return false;
+
+    // The templates: three good shortcuts and one whose target was deleted
+    // after the shortcut was made, as happens when a program is removed.
+    std::string good[kGoodTemplates], goodTarget[kGoodTemplates];
+    for (int t = 0; t < kGoodTemplates; ++t) {
+        goodTarget[t] = targets + "tool" + std::to_string(t) + ".exe";
+        good[t] = templates + "good" + std::to_string(t) + ".lnk";
+        if (!wintest::MakeFile(goodTarget[t]) || FAILED(wintest::WriteShortcut(good[t], goodTarget[t])))
+            return false;
+    }
+    const std::string brokenTarget = targets + "removed.exe";
+    const std::string broken = templates + "broken.lnk";
+    if (!wintest::MakeFile(brokenTarget) || FAILED(wintest::WriteShortcut(broken, brokenTarget)) ||
+        !DeleteFileA(brokenTarget.c_str()))
+        return false;
+
+    // Folder k sits in folder (k - 1) / kSubFolders; folder 0 is the tree.
+    m_folders = (count + kPerFolder - 1) / kPerFolder;
+    std::vector<std::string> folders(m_folders);
+    folders[0] = m_tree;
+    for (int k = 1; k < m_folders; ++k) {
+        folders[k] = folders[(k - 1) / kSubFolders] + "Group " + std::to_string(k) + "\\";
+        if (!CreateDirectoryA(folders[k].c_str(), NULL))
+            return false;
+    }
+
+    m_targets.assign(count, std::string());
+    m_broken = 0;
+    for (int i = 0; i < count; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "Program %05d.lnk", i);
+        const std::string path = folders[i / kPerFolder] + name;
+        const bool isBroken = i % 4 == 3;
+        const std::string& from = isBroken ? broken : good[i % kGoodTemplates];
+        if (!CopyFileA(from.c_str(), path.c_str(), FALSE))
+            return false;
+        m_targets[i] = isBroken ? brokenTarget : goodTarget[i % kGoodTemplates];
+        m_broken += isBroken ? 1 : 0;
+    }
+    return true;
+}
+
+int CBenchTree::NumberOf(const char* fileName)
+{
+    static const char kPrefix[] = "Program ";
+    if (std::strncmp(fileName, kPrefix, sizeof kPrefix - 1) != 0)
+        return -1;
+    return std::atoi(fileName + sizeof kPrefix - 1);
+}

@@ -1,0 +1,37 @@
+// A synthetic Start Menu for the benchmark: real shortcuts made by the shell
+// once, then copied byte for byte to every place in the tree.
+#ifndef VELTMOR_BENCH_BENCHTREE_H
+#define VELTMOR_BENCH_BENCHTREE_H
+
+#include <string>
+#include <vector>
+
+class CBenchTree {
+public:
+    static constexpr int kPerFolder = 50;
+    static constexpr int kSubFolders = 8;  // per folder, breadth first
+
+    // Makes count shortcuts under base ("...\"): base\targets holds what the
+    // good ones point at, base\tree is the tree to scan. Every fourth
+    // shortcut points at a missing file on the same fixed drive.
+    bool Build(const std::string& base, int count);
+
+    const std::string& TreeRoot() const { return m_tree; }
+    int Folders() const { return m_folders; }
+    int Broken() const { return m_broken; }
+
+    // The target of shortcut number i: the side list of the bare walk.
+    const std::string& TargetOf(int i) const { return m_targets[i]; }
+    int Count() const { return static_cast<int>(m_targets.size()); }
+
+    // The number a shortcut's file name carries, or -1.
+    static int NumberOf(const char* fileName);
+
+private:
+    std::string m_tree;
+    int m_folders = 0;
+    int m_broken = 0;
+    std::vector<std::string> m_targets;
+};
+
+#endif

@@ -1,0 +1,170 @@
+// Times a whole scan of a synthetic Start Menu against two baselines:
+//   (a) the scan: CScanEngine over the real file system, rows discarded;
+//   (b) the floor: a plain walk making only the shortcut read and the
+//       presence test of every file, no engine;
+//   (c) the bare walk: a plain walk reading each file's bytes and testing a
+//       target taken from a side list, no shell link service at all.
+// Each is run twice and the second (warm) run is reported.
+//   usage: veltmor_bench [shortcuts]     (default 10000)
+#include <windows.h>
+#include <io.h>
+#include <objbase.h>
+#include <psapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+
+#include "BenchTree.h"
+#include "DiscardingScanView.h"
+#include "TempFolder.h"
+#include "scan/ScanEngine.h"
+#include "scan/ShortcutReader.h"
+#include "scan/Win32ScanFileSystem.h"
+
+namespace {
+
+struct Tally {
+    int files = 0;
+    int missing = 0;
+};
+
+bool IsDotFolder(const char* name)
+{
+    return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
+}
+
+// Every file of the tree, depth first, with one "*.*" search per folder.
+void Walk(const std::string& folder, const std::function<void(const std::string&, const char*)>& visit)
+{
+    WIN32_FIND_DATAA data;
+    const HANDLE search = FindFirstFileA((folder + "*.*").c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            visit(folder, data.cFileName);
+        else if (!IsDotFolder(data.cFileName))
+            Walk(folder + data.cFileName + "\\", visit);
+    } while (FindNextFileA(search, &data));
+    FindClose(search);
+}
+
+Tally Floor(const CBenchTree& tree)
+{
+    Tally tally;
+    Walk(tree.TreeRoot(), [&](const std::string& folder, const char* name) {
+        char target[scan::kPathBuffer];
+        scan::ResolveShortcut(NULL, (folder + name).c_str(), target);
+        ++tally.files;
+        tally.missing += _access(target, 0) == 0 ? 0 : 1;
+    });
+    return tally;
+}
+
+Tally BareWalk(const CBenchTree& tree)
+{
+    Tally tally;
+    Walk(tree.TreeRoot(), [&](const std::string& folder, const char* name) {
+        const HANDLE file = CreateFileA((folder + name).c_str(), GENERIC_READ, FILE_SHARE_READ, NULL,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
+        if (file != INVALID_HANDLE_VALUE) {
+            char bytes[4096];
+            DWORD got = 0;
+            while (ReadFile(file, bytes, sizeof bytes, &got, NULL) && got > 0) {
+            }
+            CloseHandle(file);
+        }
+        ++tally.files;
+        const int i = CBenchTree::NumberOf(name);
+        const bool present = i >= 0 && i < tree.Count() &&
+                             GetFileAttributesA(tree.TargetOf(i).c_str()) != INVALID_FILE_ATTRIBUTES;
+        tally.missing += present ? 0 : 1;
+    });
+    return tally;
+}
+
+double Now()
+{
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// Runs job twice; the time of the second run.
+template <class Job>
+double WarmTime(Job job)
+{
+    job();
+    const double start = Now();
+    job();
+    return Now() - start;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const int count = argc > 1 ? std::atoi(argv[1]) : 10000;
+    if (count < 1) {
+        std::fprintf(stderr, "usage: veltmor_bench [shortcuts]\n");
+        return 2;
+    }
+    if (FAILED(CoInitialize(NULL)))
+        return 1;
+    int status = 0;
+    {
+        wintest::CTempFolder base("vb");
+        CBenchTree tree;
+        double start = Now();
+        if (base.Path().empty() || !tree.Build(base.Path(), count)) {
+            std::fprintf(stderr, "veltmor_bench: cannot build the tree (error %lu)\n", GetLastError());
+            return 1;
+        }
+        std::printf("tree: %d shortcuts (%d broken) in %d folders under %s, built in %.2f s\n", count,
+                    tree.Broken(), tree.Folders(), tree.TreeRoot().c_str(), Now() - start);
+
+        scan::ScanOptions options;  // the dialog's defaults
+        options.scanFrom = tree.TreeRoot();
+        int listed = 0;
+        const double scanTime = WarmTime([&] {
+            scan::CWin32ScanFileSystem fileSystem(NULL);
+            CDiscardingScanView view(options);
+            scan::CScanEngine engine(fileSystem, view);
+            engine.OnScan();
+            listed = view.Listed();
+        });
+        Tally floor, bare;
+        const double floorTime = WarmTime([&] { floor = Floor(tree); });
+        const double bareTime = WarmTime([&] { bare = BareWalk(tree); });
+
+        PROCESS_MEMORY_COUNTERS memory = {};
+        memory.cb = sizeof memory;
+        GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
+
+        const double perItem = 1e6 / count;
+        std::printf("(a) scan      %8.3f s  %7.1f us/shortcut  rows listed %d\n", scanTime, scanTime * perItem, listed);
+        std::printf("(b) floor     %8.3f s  %7.1f us/shortcut  missing %d of %d\n", floorTime,
+                    floorTime * perItem, floor.missing, floor.files);
+        std::printf("(c) bare walk %8.3f s  %7.1f us/shortcut  missing %d of %d\n", bareTime,
+                    bareTime * perItem, bare.missing, bare.files);
+        std::printf("a/b %.2f   a/c %.1f\n", scanTime / floorTime, scanTime / bareTime);
+        std::printf("peak working set %.1f MB\n", static_cast<double>(memory.PeakWorkingSetSize) / (1024.0 * 1024.0));
+
+        // The three must agree, or the times compare different work.
+        if (listed != tree.Broken() || floor.missing != tree.Broken() || bare.missing != tree.Broken() ||
+            floor.files != count || bare.files != count) {
+            std::fprintf(stderr, "veltmor_bench: the walks disagree with the tree\n");
+            status = 1;
+        }
+    }
+    CoUninitialize();
+    return status;
+}
