@@ -30,8 +30,19 @@ struct RunRequest {
 
 void PostAndWait(DWORD threadId, UINT message, WPARAM wParam, HANDLE event)
 {
-    if (::PostThreadMessageA(threadId, message, wParam, 0))
-        ::WaitForSingleObject(event, 10000);
+    // Once the dialog has closed its thread takes no more messages and ends:
+    // stop waiting then rather than at the timeout.
+    HANDLE thread = ::OpenThread(SYNCHRONIZE, FALSE, threadId);
+    if (::PostThreadMessageA(threadId, message, wParam, 0)) {
+        if (thread) {
+            const HANDLE either[] = {event, thread};
+            ::WaitForMultipleObjects(2, either, FALSE, 10000);
+        } else {
+            ::WaitForSingleObject(event, 10000);
+        }
+    }
+    if (thread)
+        ::CloseHandle(thread);
 }
 
 struct FindState {
@@ -118,11 +129,7 @@ ModalDialogThread::~ModalDialogThread()
     if (!Finished()) {
         // Close whatever the test left open on that thread, innermost first.
         for (int attempt = 0; attempt < 20 && !Finished(); ++attempt) {
-            HWND active = nullptr;
-            GUITHREADINFO info = {};
-            info.cbSize = sizeof info;
-            if (::GetGUIThreadInfo(m_threadId, &info))
-                active = info.hwndActive;
+            HWND active = ThreadWindows(m_threadId).hwndActive;
             if (active)
                 ::PostMessageA(active, WM_COMMAND, IDCANCEL, 0);
             ::WaitForSingleObject(m_finished, 250);
@@ -245,6 +252,29 @@ void SelectRows(HWND list, const std::vector<int>& rows)
         item.stateMask = LVIS_SELECTED;
         ::SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
     }
+}
+
+GUITHREADINFO ThreadWindows(DWORD threadId)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    if (!::GetGUIThreadInfo(threadId, &info)) {
+        info = {};
+        info.cbSize = sizeof info;
+    }
+    return info;
+}
+
+HWND WaitForOtherActive(DWORD threadId, HWND current, DWORD timeoutMs)
+{
+    const DWORD start = ::GetTickCount();
+    do {
+        HWND active = ThreadWindows(threadId).hwndActive;
+        if (active && active != current && ::IsWindowVisible(active))
+            return active;
+        ::Sleep(20);
+    } while (::GetTickCount() - start < timeoutMs);
+    return nullptr;
 }
 
 std::string WindowText(HWND hwnd)

@@ -76,6 +76,12 @@ std::vector<Row> ReadRows(HWND list);
 std::vector<int> SelectedRows(HWND list);
 void SelectRows(HWND list, const std::vector<int>& rows);
 
+// The active and the focus window of a thread (null members when it has none).
+GUITHREADINFO ThreadWindows(DWORD threadId);
+// Waits for a thread's active window to become something other than
+// current (a dialog it opened); null on timeout.
+HWND WaitForOtherActive(DWORD threadId, HWND current, DWORD timeoutMs = 10000);
+
 std::string WindowText(HWND hwnd);
 std::string ClassName(HWND hwnd);
 bool IsChecked(HWND button);
