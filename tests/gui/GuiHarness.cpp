@@ -49,6 +49,7 @@ struct FindState {
     const char* caption;
     HWND except;
     HWND found;
+    DWORD pid;
 };
 
 BOOL CALLBACK FindByCaption(HWND hwnd, LPARAM lParam)
@@ -56,7 +57,7 @@ BOOL CALLBACK FindByCaption(HWND hwnd, LPARAM lParam)
     auto* state = reinterpret_cast<FindState*>(lParam);
     DWORD pid = 0;
     ::GetWindowThreadProcessId(hwnd, &pid);
-    if (pid != ::GetCurrentProcessId() || hwnd == state->except || !::IsWindowVisible(hwnd))
+    if (pid != state->pid || hwnd == state->except || !::IsWindowVisible(hwnd))
         return TRUE;
     if (WindowText(hwnd) == state->caption) {
         state->found = hwnd;
@@ -300,11 +301,24 @@ HWND FindProcessWindow(const char* caption, HWND except, DWORD timeoutMs)
 {
     const DWORD start = ::GetTickCount();
     do {
-        FindState state = {caption, except, nullptr};
+        FindState state = {caption, except, nullptr, ::GetCurrentProcessId()};
         ::EnumWindows(&FindByCaption, reinterpret_cast<LPARAM>(&state));
         if (state.found)
             return state.found;
         ::Sleep(20);
+    } while (::GetTickCount() - start < timeoutMs);
+    return nullptr;
+}
+
+HWND WaitForProcessWindow(DWORD pid, const char* caption, DWORD timeoutMs)
+{
+    const DWORD start = ::GetTickCount();
+    do {
+        FindState state = {caption, nullptr, nullptr, pid};
+        ::EnumWindows(&FindByCaption, reinterpret_cast<LPARAM>(&state));
+        if (state.found)
+            return state.found;
+        ::Sleep(50);
     } while (::GetTickCount() - start < timeoutMs);
     return nullptr;
 }

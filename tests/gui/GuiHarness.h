@@ -90,6 +90,10 @@ bool IsChecked(HWND button);
 // visible, other than except; null when none within the timeout.
 HWND FindProcessWindow(const char* caption, HWND except = nullptr, DWORD timeoutMs = 10000);
 
+// A visible top-level window of another process with the given caption;
+// null when none appears within the timeout.
+HWND WaitForProcessWindow(DWORD pid, const char* caption, DWORD timeoutMs = 20000);
+
 // A fresh folder under the Wine prefix's temporary folder, removed with
 // everything in it when the object goes.
 class TempTree {

@@ -24,52 +24,32 @@ std::string ProgramPath()
     return path;
 }
 
-struct Found {
-    DWORD pid;
-    HWND hwnd;
-};
-
-BOOL CALLBACK FindWindowOf(HWND hwnd, LPARAM lParam)
-{
-    auto* found = reinterpret_cast<Found*>(lParam);
-    DWORD pid = 0;
-    ::GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == found->pid && ::IsWindowVisible(hwnd) && gui::WindowText(hwnd) == "Veltmor Menu") {
-        found->hwnd = hwnd;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 TEST(Program, StartsShowsTheMainDialogAndEndsWhenItCloses)
 {
     const std::string program = ProgramPath();
     ASSERT_FALSE(program.empty()) << "VELTMOR_PROGRAM is not set";
     ASSERT_NE(::GetFileAttributesA(program.c_str()), INVALID_FILE_ATTRIBUTES) << program;
 
-    STARTUPINFOA si = {sizeof si};
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
     std::string commandLine = "\"" + program + "\"";
     ASSERT_TRUE(::CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0,
                                  nullptr, nullptr, &si, &pi));
 
-    Found found = {pi.dwProcessId, nullptr};
-    for (int i = 0; i < 300 && !found.hwnd; ++i) {
-        ::Sleep(50);
-        ::EnumWindows(&FindWindowOf, reinterpret_cast<LPARAM>(&found));
-    }
-    ASSERT_NE(found.hwnd, nullptr) << "no window titled \"Veltmor Menu\"";
+    const HWND window = gui::WaitForProcessWindow(pi.dwProcessId, "Veltmor Menu");
+    ASSERT_NE(window, nullptr) << "no window titled \"Veltmor Menu\"";
 
     // Its own task-bar button, sizing border, no minimize or maximize box.
-    const LONG_PTR style = ::GetWindowLongPtrA(found.hwnd, GWL_STYLE);
-    EXPECT_TRUE(::GetWindowLongPtrA(found.hwnd, GWL_EXSTYLE) & WS_EX_APPWINDOW);
+    const LONG_PTR style = ::GetWindowLongPtrA(window, GWL_STYLE);
+    EXPECT_TRUE(::GetWindowLongPtrA(window, GWL_EXSTYLE) & WS_EX_APPWINDOW);
     EXPECT_TRUE(style & WS_THICKFRAME);
     EXPECT_FALSE(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
 
     // Enter (IDOK) leaves it open; the close box's command ends it.
-    ::PostMessageA(found.hwnd, WM_COMMAND, IDOK, 0);
+    ::PostMessageA(window, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(::WaitForSingleObject(pi.hProcess, 1000), static_cast<DWORD>(WAIT_TIMEOUT));
-    ::PostMessageA(found.hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ::PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_EQ(::WaitForSingleObject(pi.hProcess, 10000), WAIT_OBJECT_0) << "the process did not end";
     DWORD code = 1234;
     ::GetExitCodeProcess(pi.hProcess, &code);
