@@ -154,8 +154,9 @@ TEST_F(PropertiesDialog, HotkeyAndIconLocationAsTheyAreShown)
         const std::vector<Row> rows = RowsOf(link);
         ASSERT_EQ(rows.size(), 6u);
         EXPECT_EQ(rows[3].value, c.hotkeyText);
-        if (c.iconTextOnWine.empty() || rows[4].value != c.iconTextOnWine)
+        if (c.iconTextOnWine.empty() || rows[4].value != c.iconTextOnWine) {
             EXPECT_EQ(rows[4].value, c.iconText);
+        }
         EXPECT_EQ(rows[1].value, "") << "no description was saved";
         EXPECT_EQ(rows[2].value, "") << "no arguments were saved";
     }
