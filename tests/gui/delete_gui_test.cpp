@@ -587,7 +587,7 @@ TEST_F(ResultActions, DeleteAsksAboutExactlyTheSelectedRowsInOrderAndRemovesTheC
     // Bin, whole, and come back from it as the shortcuts they were.
     EXPECT_TRUE(Exists(before[3].item));
     EXPECT_EQ(ReadBytes(before[3].item), bytes[3]);
-    EXPECT_FALSE(m_bin.Find(unixPaths[3]).file.size()) << "the declined file went to the bin";
+    EXPECT_TRUE(m_bin.Find(unixPaths[3]).file.empty()) << "the declined file went to the bin";
     for (int i : {2, 7}) {
         SCOPED_TRACE(before[i].item);
         EXPECT_FALSE(Exists(before[i].item)) << "still in its folder";
