@@ -2,7 +2,8 @@
 # Runs one Windows program under Wine in a fresh prefix that is thrown away
 # afterwards, so no test sees what another left behind.  The prefix is copied
 # from a template made once per machine (wineboot takes several seconds).
-# The template carries two extra drives for the drive-type filter:
+# The template runs programs in Wine's virtual desktop and carries two extra
+# drives for the drive-type filter:
 #   R:  a CD-ROM drive   (folder drive_r inside the prefix)
 #   S:  a network drive  (folder drive_s inside the prefix)
 set -u
@@ -22,6 +23,11 @@ make_template() {
     ln -sfn ../drive_s "$tmp/dosdevices/s:"
     WINEPREFIX="$tmp" wine reg add 'HKLM\Software\Wine\Drives' /v r: /d cdrom /f >/dev/null 2>&1
     WINEPREFIX="$tmp" wine reg add 'HKLM\Software\Wine\Drives' /v s: /d network /f >/dev/null 2>&1
+    # Every program runs in Wine's virtual desktop: real windows, but no
+    # top-level X windows, so closing one does not wait for a window manager
+    # that Xvfb does not have (two seconds a window otherwise).
+    WINEPREFIX="$tmp" wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1
+    WINEPREFIX="$tmp" wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f >/dev/null 2>&1
     WINEPREFIX="$tmp" wineserver -w
     # Wine's own fonts (MS Sans Serif, Marlett for the caption buttons) are
     # not found in the package's folder here; the prefix gets a copy.
