@@ -1,0 +1,56 @@
+// The scan's view for a program without a window: no child windows, no wait
+// cursor; the results list is kept in memory in the order the rows arrive.
+#ifndef VELTMOR_CLI_COLLECTINGSCANVIEW_H
+#define VELTMOR_CLI_COLLECTINGSCANVIEW_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "scan/ScanPlatform.h"
+
+namespace cli {
+
+class CCollectingScanView : public scan::ScanView {
+public:
+    struct Row {
+        std::string shortcut;   // column 0
+        std::string target;     // column 1
+        bool present = false;   // image 1
+        std::intptr_t copy = 0;  // the path copy the row owns
+    };
+
+    CCollectingScanView() = default;
+    ~CCollectingScanView() override;  // deletes the rows, freeing their copies
+
+    CCollectingScanView(const CCollectingScanView&) = delete;
+    CCollectingScanView& operator=(const CCollectingScanView&) = delete;
+
+    // What ReadControls reports to the next scan: the command line's choice.
+    scan::ScanOptions options;
+
+    const std::vector<Row>& Rows() const { return m_rows; }
+
+    Window FirstChild() override { return nullptr; }
+    Window NextSibling(Window) override { return nullptr; }
+    void EnableWindow(Window, bool) override {}
+
+    void DeleteAllRows() override;
+    int RowCount() override { return static_cast<int>(m_rows.size()); }
+    int InsertRow(int index, const char* text, int image) override;
+    void SetRowText(int row, int column, const char* text) override;
+    bool SetRowData(int row, std::intptr_t data) override;
+    void RepaintList() override {}
+
+    void BeginWaitCursor() override {}
+    void EndWaitCursor() override {}
+
+    scan::ScanOptions ReadControls() override { return options; }
+
+private:
+    std::vector<Row> m_rows;
+};
+
+}  // namespace cli
+
+#endif

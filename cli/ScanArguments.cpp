@@ -1,0 +1,100 @@
+#include "ScanArguments.h"
+
+namespace cli {
+
+namespace {
+
+ScanArguments Refused(const std::string& problem)
+{
+    ScanArguments refused;
+    refused.action = ScanArguments::Action::Refuse;
+    refused.problem = problem;
+    return refused;
+}
+
+bool ReadFormat(const std::string& name, OutputFormat& format)
+{
+    if (name == "text")
+        format = OutputFormat::Text;
+    else if (name == "csv")
+        format = OutputFormat::Csv;
+    else if (name == "json")
+        format = OutputFormat::Json;
+    else
+        return false;
+    return true;
+}
+
+}  // namespace
+
+ScanArguments ScanArguments::Parse(const std::vector<std::string>& args)
+{
+    static const std::string kFormatEquals = "--format=";
+    ScanArguments parsed;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        // A folder may itself begin with '-': after "--" nothing is an option.
+        if (optionsEnded || arg.empty() || arg[0] != '-') {
+            if (arg == "/?" && !optionsEnded) {
+                parsed.action = Action::Help;
+                return parsed;
+            }
+            parsed.folders.push_back(arg);
+        } else if (arg == "--") {
+            optionsEnded = true;
+        } else if (arg == "--all") {
+            parsed.displayAll = true;
+        } else if (arg == "--include-removable") {
+            parsed.ignoreRemovable = false;
+        } else if (arg == "--format") {
+            if (i + 1 == args.size())
+                return Refused("--format needs a value: text, csv or json");
+            if (!ReadFormat(args[++i], parsed.format))
+                return Refused("unknown format \"" + args[i] + "\" (text, csv or json)");
+        } else if (arg.compare(0, kFormatEquals.size(), kFormatEquals) == 0) {
+            const std::string name = arg.substr(kFormatEquals.size());
+            if (!ReadFormat(name, parsed.format))
+                return Refused("unknown format \"" + name + "\" (text, csv or json)");
+        } else if (arg == "--help" || arg == "-h") {
+            parsed.action = Action::Help;
+            return parsed;
+        } else if (arg == "--version") {
+            parsed.action = Action::Version;
+            return parsed;
+        } else {
+            return Refused("unknown option \"" + arg + "\" (see --help)");
+        }
+    }
+    return parsed;
+}
+
+const char* ScanArguments::Usage()
+{
+    return "usage: veltmor-scan [--all] [--include-removable] [--format text|csv|json] [FOLDER...]\r\n"
+           "\r\n"
+           "Lists broken shortcuts (.lnk and .pif files whose target is missing) below each\r\n"
+           "FOLDER, in the order given; without a FOLDER, below your Start Menu folder.\r\n"
+           "Nothing is changed: shortcuts are only read.\r\n"
+           "\r\n"
+           "  --all                list every shortcut found, working or not\r\n"
+           "  --include-removable  also list broken shortcuts into CD-ROM drives, network\r\n"
+           "                       shares and removable disks (left out by default)\r\n"
+           "  --format FORMAT      text (default, aligned columns), csv (RFC 4180, with a\r\n"
+           "                       header line) or json (UTF-8, an array of row objects)\r\n"
+           "  --help               this text\r\n"
+           "  --version            the version number\r\n"
+           "  --                   what follows is a FOLDER, even if it begins with '-'\r\n"
+           "\r\n"
+           "Each row: shortcut, target, status (present or missing), the drive type of the\r\n"
+           "target's root, and why a missing target is missing:\r\n"
+           "  missing            the target's drive is a fixed drive and the path is absent\r\n"
+           "  no-target          the shortcut could not be read or points at no file\r\n"
+           "  unreachable-drive  the target's drive is not a fixed drive\r\n"
+           "\r\n"
+           "Exit status: 0 no row is missing, 1 at least one row is missing, 2 a usage\r\n"
+           "error, a FOLDER that does not exist or is too long, or output that could not\r\n"
+           "be written.\r\n";
+}
+
+}  // namespace cli

@@ -1,0 +1,40 @@
+#include "ScanRow.h"
+
+#include "scan/ScanPlatform.h"
+
+namespace cli {
+
+MissingReason ScanRow::Reason() const
+{
+    if (present)
+        return MissingReason::None;
+    // An empty target is missing whatever its root says; say why instead.
+    if (target.empty())
+        return MissingReason::NoTarget;
+    return driveType == scan::kDriveFixed ? MissingReason::Missing : MissingReason::UnreachableDrive;
+}
+
+const char* ScanRow::DriveTypeName() const
+{
+    // GetDriveTypeA's DRIVE_UNKNOWN (0) to DRIVE_RAMDISK (6).
+    static const char* const kNames[] = {"unknown", "no-root", "removable", "fixed",
+                                         "network", "cd-rom",  "ram-disk"};
+    return driveType < sizeof kNames / sizeof kNames[0] ? kNames[driveType] : "unknown";
+}
+
+const char* ScanRow::ReasonName() const
+{
+    switch (Reason()) {
+    case MissingReason::None:
+        return "";
+    case MissingReason::Missing:
+        return "missing";
+    case MissingReason::NoTarget:
+        return "no-target";
+    case MissingReason::UnreachableDrive:
+        return "unreachable-drive";
+    }
+    return "";
+}
+
+}  // namespace cli

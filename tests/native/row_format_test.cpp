@@ -1,0 +1,208 @@
+// The scanner's rows and their three formats. Every format is read back with
+// a reader written apart from the formatter (tests/cli/OutputReaders.h, and
+// nlohmann for JSON) and compared field by field with the rows given.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+#include <vector>
+
+#include "cli/RowFormat.h"
+#include "cli/ScanRow.h"
+#include "tests/cli/OutputReaders.h"
+
+namespace {
+
+using cli::MissingReason;
+using cli::ScanRow;
+
+constexpr unsigned kUnknown = 0, kNoRoot = 1, kRemovable = 2, kFixed = 3, kRemote = 4, kCdrom = 5,
+                   kRamdisk = 6;
+
+ScanRow Row(const std::string& shortcut, const std::string& target, bool present, unsigned driveType)
+{
+    ScanRow row;
+    row.shortcut = shortcut;
+    row.target = target;
+    row.present = present;
+    row.driveType = driveType;
+    return row;
+}
+
+// Code page 1252 to UTF-8 for the bytes these tests use (ASCII and
+// Latin-1 letters); the real conversion is the system's.
+std::string Latin1ToUtf8(const std::string& text)
+{
+    std::string utf8;
+    for (char c : text) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        if (u < 0x80) {
+            utf8 += c;
+        } else {
+            utf8 += static_cast<char>(0xC0 | (u >> 6));
+            utf8 += static_cast<char>(0x80 | (u & 0x3F));
+        }
+    }
+    return utf8;
+}
+
+// Rows whose names carry what each format must protect.
+std::vector<ScanRow> AwkwardRows()
+{
+    return {
+        Row("C:\\Menu\\O'Brien, Caf\xe9\\Men\xfb.lnk", "C:\\Apps\\men\xfb.exe", true, kFixed),
+        Row("C:\\Menu\\Say \"Hi\".lnk", "C:\\Apps\\say \"hi\", \"bye\".exe", false, kFixed),
+        Row("C:\\Menu\\line\nbreak.lnk", "C:\\Apps\\cr\rlf\r\n.exe", false, kFixed),
+        Row("C:\\Menu\\damaged.lnk", "", false, kNoRoot),
+        Row("C:\\Menu\\cd.lnk", "R:\\Game\\run.exe", false, kCdrom),
+        Row("C:\\Menu\\trailing comma,", "\"", false, kRemote),
+    };
+}
+
+TEST(ScanRow, ReasonFollowsPresenceTargetAndDriveType)
+{
+    struct Case {
+        ScanRow row;
+        MissingReason reason;
+        const char* reasonName;
+    } cases[] = {
+        {Row("a.lnk", "C:\\x.exe", true, kFixed), MissingReason::None, ""},
+        {Row("a.lnk", "R:\\x.exe", true, kCdrom), MissingReason::None, ""},
+        {Row("a.lnk", "C:\\x.exe", false, kFixed), MissingReason::Missing, "missing"},
+        {Row("a.lnk", "", false, kFixed), MissingReason::NoTarget, "no-target"},
+        {Row("a.lnk", "", false, kNoRoot), MissingReason::NoTarget, "no-target"},
+        {Row("a.lnk", "Q:\\x.exe", false, kNoRoot), MissingReason::UnreachableDrive, "unreachable-drive"},
+        {Row("a.lnk", "A:\\x.exe", false, kRemovable), MissingReason::UnreachableDrive, "unreachable-drive"},
+        {Row("a.lnk", "\\\\srv\\s\\x.exe", false, kRemote), MissingReason::UnreachableDrive, "unreachable-drive"},
+        {Row("a.lnk", "R:\\x.exe", false, kCdrom), MissingReason::UnreachableDrive, "unreachable-drive"},
+        {Row("a.lnk", "T:\\x.exe", false, kRamdisk), MissingReason::UnreachableDrive, "unreachable-drive"},
+        {Row("a.lnk", "?:\\x.exe", false, kUnknown), MissingReason::UnreachableDrive, "unreachable-drive"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.row.target + " type " + std::to_string(c.row.driveType));
+        EXPECT_EQ(c.reason, c.row.Reason());
+        EXPECT_STREQ(c.reasonName, c.row.ReasonName());
+        EXPECT_STREQ(c.row.present ? "present" : "missing", c.row.StatusName());
+    }
+}
+
+TEST(ScanRow, EveryDriveTypeHasItsOwnName)
+{
+    std::vector<std::string> names;
+    for (unsigned type = 0; type <= kRamdisk; ++type)
+        names.push_back(Row("a", "b", true, type).DriveTypeName());
+    EXPECT_EQ((std::vector<std::string>{"unknown", "no-root", "removable", "fixed", "network", "cd-rom",
+                                        "ram-disk"}),
+              names);
+    EXPECT_STREQ("unknown", Row("a", "b", true, 7).DriveTypeName());
+    EXPECT_STREQ("unknown", Row("a", "b", true, 0xFFFFFFFFu).DriveTypeName());
+}
+
+TEST(CsvFormat, ReadsBackFieldForFieldWhateverTheNamesHold)
+{
+    const std::vector<ScanRow> rows = AwkwardRows();
+    const std::string csv = cli::FormatCsv(rows);
+
+    std::vector<clitest::Record> records;
+    std::string error;
+    ASSERT_TRUE(clitest::ReadCsv(csv, records, error)) << error << "\n" << csv;
+    ASSERT_EQ(rows.size() + 1, records.size());
+    EXPECT_EQ((clitest::Record{"shortcut", "target", "status", "drive", "reason"}), records[0]);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        SCOPED_TRACE(rows[i].shortcut);
+        EXPECT_EQ((clitest::Record{rows[i].shortcut, rows[i].target, rows[i].StatusName(),
+                                   rows[i].DriveTypeName(), rows[i].ReasonName()}),
+                  records[i + 1]);
+    }
+    // System code page bytes pass through unchanged.
+    EXPECT_NE(std::string::npos, csv.find("O'Brien, Caf\xe9\\Men\xfb.lnk"));
+}
+
+TEST(CsvFormat, PlainFieldsAreNotQuotedAndNoRowsIsTheHeaderAlone)
+{
+    const std::string csv = cli::FormatCsv({Row("C:\\M\\a.lnk", "C:\\a.exe", true, kFixed)});
+    EXPECT_EQ("shortcut,target,status,drive,reason\r\nC:\\M\\a.lnk,C:\\a.exe,present,fixed,\r\n", csv);
+    EXPECT_EQ("shortcut,target,status,drive,reason\r\n", cli::FormatCsv({}));
+}
+
+TEST(TextFormat, ColumnsLineUpUnderTheHeadings)
+{
+    const std::vector<ScanRow> rows = {
+        Row("C:\\Menu\\O'Brien, Caf\xe9\\Men\xfb.lnk", "C:\\Apps\\men\xfb.exe", true, kFixed),
+        Row("C:\\Menu\\a.lnk", "C:\\gone.exe", false, kFixed),
+        Row("C:\\Menu\\Sub\\damaged.lnk", "", false, kNoRoot),
+        Row("C:\\Menu\\cd.lnk", "R:\\Game\\run.exe", false, kCdrom),
+    };
+    const std::string text = cli::FormatText(rows);
+
+    clitest::TextTable table;
+    std::string error;
+    ASSERT_TRUE(clitest::ReadTextTable(text, table, error)) << error << "\n" << text;
+    EXPECT_EQ((std::vector<std::string>{"Status", "Drive", "Reason", "Shortcut", "Target"}), table.headings);
+    ASSERT_EQ(rows.size(), table.rows.size()) << text;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        SCOPED_TRACE(rows[i].shortcut);
+        EXPECT_EQ((clitest::Record{rows[i].StatusName(), rows[i].DriveTypeName(), rows[i].ReasonName(),
+                                   rows[i].shortcut, rows[i].target}),
+                  table.rows[i]);
+    }
+    EXPECT_EQ("4 shortcuts listed, 3 missing", table.countLine);
+}
+
+TEST(TextFormat, NoRowsOrOneRow)
+{
+    EXPECT_EQ("0 shortcuts listed, 0 missing\r\n", cli::FormatText({}));
+
+    clitest::TextTable table;
+    std::string error;
+    ASSERT_TRUE(clitest::ReadTextTable(cli::FormatText({Row("C:\\a.lnk", "C:\\a.exe", true, kFixed)}),
+                                       table, error))
+        << error;
+    ASSERT_EQ(1u, table.rows.size());
+    EXPECT_EQ("1 shortcut listed, 0 missing", table.countLine);
+}
+
+TEST(JsonFormat, OneDocumentOfRowObjectsInUtf8)
+{
+    const std::vector<ScanRow> rows = AwkwardRows();
+    const std::string json = cli::FormatJson(rows, Latin1ToUtf8);
+
+    nlohmann::ordered_json document;
+    ASSERT_NO_THROW(document = nlohmann::ordered_json::parse(json)) << json;
+    ASSERT_TRUE(document.is_array());
+    ASSERT_EQ(rows.size(), document.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const nlohmann::ordered_json& object = document[i];
+        SCOPED_TRACE(rows[i].shortcut);
+        std::vector<std::string> keys;
+        for (auto it = object.begin(); it != object.end(); ++it)
+            keys.push_back(it.key());
+        EXPECT_EQ((std::vector<std::string>{"shortcut", "target", "status", "drive", "reason"}), keys);
+        EXPECT_EQ(Latin1ToUtf8(rows[i].shortcut), object["shortcut"]);
+        EXPECT_EQ(Latin1ToUtf8(rows[i].target), object["target"]);
+        EXPECT_EQ(rows[i].StatusName(), object["status"]);
+        EXPECT_EQ(rows[i].DriveTypeName(), object["drive"]);
+        if (rows[i].present)
+            EXPECT_TRUE(object["reason"].is_null()) << object["reason"];
+        else
+            EXPECT_EQ(rows[i].ReasonName(), object["reason"]);
+    }
+    // "Caf\xe9" arrives as the two UTF-8 bytes of U+00E9, not as a lone 0xE9.
+    EXPECT_EQ("C:\\Menu\\O'Brien, Caf\xc3\xa9\\Men\xc3\xbb.lnk", document[0]["shortcut"].get<std::string>());
+    EXPECT_EQ(std::string::npos, json.find("Caf\xe9")) << "unconverted system code page text";
+}
+
+TEST(JsonFormat, EmptyListAndAConverterThatFails)
+{
+    EXPECT_TRUE(nlohmann::json::parse(cli::FormatJson({}, Latin1ToUtf8)).empty());
+
+    // Bytes that are not UTF-8 must not end the program.
+    const auto passThrough = [](const std::string& text) { return text; };
+    std::string json;
+    ASSERT_NO_THROW(json = cli::FormatJson({Row("C:\\Caf\xe9.lnk", "", false, kNoRoot)}, passThrough));
+    const nlohmann::json document = nlohmann::json::parse(json);
+    EXPECT_EQ("C:\\Caf\xef\xbf\xbd.lnk", document[0]["shortcut"].get<std::string>()) << "U+FFFD in place";
+}
+
+}  // namespace
