@@ -312,12 +312,8 @@ TEST_F(ScanTreeTest, PathsOf259CharactersAreScannedLongerOnesSkipped)
         << GetLastError();
 
     Scan(false, true);
-    EXPECT_EQ(std::vector<std::string>{fits}, [this] {
-        std::vector<std::string> items;
-        for (const CRecordingScanView::Row& row : view.Rows())
-            items.push_back(row.item);
-        return items;
-    }());
+    ASSERT_EQ(1u, view.Rows().size()) << "only the 259-character shortcut: " << ::testing::PrintToString(Items());
+    EXPECT_EQ(fits, view.Rows()[0].item);
 }
 
 TEST_F(ScanTreeTest, RealWorldSamplesScanWithoutHarm)
