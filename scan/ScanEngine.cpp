@@ -154,15 +154,17 @@ bool CScanEngine::ShouldList(bool exists, const char* target)
         return true;
     if (!m_options.ignoreRemovable)
         return !exists;
+    // A present target is not listed whatever its drive, so its drive type
+    // is not asked for: the query is the costliest call of the walk.
+    if (exists)
+        return false;
 
     char root[kPathBuffer];
     const std::size_t n = strnlen(target, kMaxPathLength);
     std::memcpy(root, target, n);
     root[n] = '\0';
     m_fileSystem.StripToRoot(root);
-    if (m_fileSystem.DriveType(root) != kDriveFixed)
-        return false;
-    return !exists;
+    return m_fileSystem.DriveType(root) == kDriveFixed;
 }
 
 void CScanEngine::AddResultRow(bool exists, const char* shortcutPath, const char* target)
