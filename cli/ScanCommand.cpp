@@ -118,7 +118,10 @@ unsigned CScanCommand::DriveTypeOf(const std::string& target)
     std::memcpy(root, target.data(), n);
     root[n] = '\0';
     m_fileSystem.StripToRoot(root);
-    return m_fileSystem.DriveType(root);
+    const auto known = m_driveTypes.find(root);
+    if (known != m_driveTypes.end())
+        return known->second;
+    return m_driveTypes[root] = m_fileSystem.DriveType(root);
 }
 
 std::string CScanCommand::Format(const std::vector<ScanRow>& rows, OutputFormat format)

@@ -3,6 +3,7 @@
 #ifndef VELTMOR_CLI_SCANCOMMAND_H
 #define VELTMOR_CLI_SCANCOMMAND_H
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -27,12 +28,11 @@ public:
     // args: the arguments after the program's name. Returns the exit status.
     int Run(const std::vector<std::string>& args);
 
+private:
     // The rows of the folders, in order, as the dialog would list them with
-    // these options. The folders are not checked.
+    // these options. The folders are checked already.
     std::vector<ScanRow> Scan(const std::vector<std::string>& folders, bool ignoreRemovable,
                               bool displayAll);
-
-private:
     int Refuse(const std::string& problem);
     // Empty when the folder can be scanned; otherwise the problem.
     std::string CheckFolder(const std::string& folder);
@@ -41,6 +41,10 @@ private:
 
     scan::ScanFileSystem& m_fileSystem;
     ScanHost& m_host;
+    // Drive type by root. The system is asked once per root: a drive-type
+    // query is a round trip to it (hundreds of microseconds under Wine), and
+    // a scan's thousands of targets share a handful of roots.
+    std::map<std::string, unsigned> m_driveTypes;
 };
 
 }  // namespace cli
