@@ -7,7 +7,10 @@
 //   program  veltmor-scan.exe as a management tool runs it: a child process
 //            whose output is collected through a pipe (adds the start of a
 //            process and the pipe);
-//   start    the program's fixed cost: a child that only prints its version.
+//   start    the program's fixed cost: a child that only prints its version;
+//   output   the formats alone, on as many rows as the tree has shortcuts,
+//            JSON with its UTF-8 conversion: what the scanner adds to the
+//            scan besides the start, free of the scan's noise.
 // Each round runs every kind once, in an order rotated from round to round,
 // after one warm-up round; medians and minimums are reported, with each
 // one's time against the engine's. The machine's other work moves single
@@ -31,6 +34,7 @@
 #include "OutputReaders.h"
 #include "TempFolder.h"
 #include "TestFiles.h"
+#include "cli/RowFormat.h"
 #include "cli/ScanCommand.h"
 #include "cli/Win32ScanHost.h"
 #include "scan/ScanEngine.h"
@@ -219,6 +223,33 @@ int Run(const std::string& scanner, int count, int rounds)
             startup.push_back(Now() - t);
     }
     std::printf("start (--version): median %.3f s, minimum %.3f s\n", Median(startup), Minimum(startup));
+
+    // Rows like the scan's, every shortcut listed.
+    std::vector<cli::ScanRow> rows(count);
+    for (int i = 0; i < count; ++i) {
+        char name[64];
+        std::snprintf(name, sizeof name, "Group %d\\Program %05d.lnk", i / CBenchTree::kPerFolder, i);
+        rows[i].shortcut = tree.TreeRoot() + name;
+        rows[i].target = tree.TargetOf(i);
+        rows[i].present = i % 4 != 3;
+        rows[i].driveType = 3;
+    }
+    CKeepingScanHost host;
+    const auto toUtf8 = [&](const std::string& ansi) { return host.AnsiToUtf8(ansi); };
+    std::printf("output of %d rows, median:", count);
+    for (const char* format : kFormats) {
+        std::vector<double> times;
+        for (int r = 0; r <= rounds; ++r) {
+            const double t = Now();
+            const std::string out = format[0] == 't'   ? cli::FormatText(rows)
+                                    : format[0] == 'c' ? cli::FormatCsv(rows)
+                                                       : cli::FormatJson(rows, toUtf8);
+            if (r > 0)
+                times.push_back(Now() - t);
+        }
+        std::printf("  %s %.3f s", format, Median(times));
+    }
+    std::printf("\n");
 
     CScannerBench bench(scanner, tree);
     const bool defaults = bench.Measure("defaults", false, rounds);

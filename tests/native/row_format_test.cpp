@@ -87,18 +87,6 @@ TEST(ScanRow, ReasonFollowsPresenceTargetAndDriveType)
     }
 }
 
-TEST(ScanRow, EveryDriveTypeHasItsOwnName)
-{
-    std::vector<std::string> names;
-    for (unsigned type = 0; type <= kRamdisk; ++type)
-        names.push_back(Row("a", "b", true, type).DriveTypeName());
-    EXPECT_EQ((std::vector<std::string>{"unknown", "no-root", "removable", "fixed", "network", "cd-rom",
-                                        "ram-disk"}),
-              names);
-    EXPECT_STREQ("unknown", Row("a", "b", true, 7).DriveTypeName());
-    EXPECT_STREQ("unknown", Row("a", "b", true, 0xFFFFFFFFu).DriveTypeName());
-}
-
 TEST(CsvFormat, ReadsBackFieldForFieldWhateverTheNamesHold)
 {
     const std::vector<ScanRow> rows = AwkwardRows();

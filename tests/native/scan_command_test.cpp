@@ -324,17 +324,4 @@ TEST_F(ScanCommandTest, OutputThatCannotBeWrittenIsAFailure)
     EXPECT_EQ((Strings{"veltmor-scan: cannot write the output"}), host.errors);
 }
 
-TEST_F(ScanCommandTest, TextIsTheDefaultAndReadsBackAsTheSameRows)
-{
-    ASSERT_EQ(cli::kExitSomeMissing, Run({"--all", "C:\\Menu"}));
-    clitest::TextTable table;
-    std::string error;
-    ASSERT_TRUE(clitest::ReadTextTable(host.output, table, error)) << error << "\n" << host.output;
-    Strings shown;
-    for (const clitest::Record& r : table.rows)
-        shown.push_back(r.at(3) + " | " + r.at(4) + " | " + (r.at(0) == "present" ? "1" : "0"));
-    EXPECT_EQ(EngineRows({"C:\\Menu"}, true, true), shown);
-    EXPECT_EQ("8 shortcuts listed, 5 missing", table.countLine);
-}
-
 }  // namespace
