@@ -28,7 +28,7 @@ struct RunRequest {
     HANDLE done;
 };
 
-void PostAndWait(DWORD threadId, UINT message, WPARAM wParam, HANDLE event)
+void PostAndWait(DWORD threadId, UINT message, WPARAM wParam, HANDLE event, DWORD timeoutMs = 10000)
 {
     // Once the dialog has closed its thread takes no more messages and ends:
     // stop waiting then rather than at the timeout.
@@ -36,9 +36,9 @@ void PostAndWait(DWORD threadId, UINT message, WPARAM wParam, HANDLE event)
     if (::PostThreadMessageA(threadId, message, wParam, 0)) {
         if (thread) {
             const HANDLE either[] = {event, thread};
-            ::WaitForMultipleObjects(2, either, FALSE, 10000);
+            ::WaitForMultipleObjects(2, either, FALSE, timeoutMs);
         } else {
-            ::WaitForSingleObject(event, 10000);
+            ::WaitForSingleObject(event, timeoutMs);
         }
     }
     if (thread)
@@ -174,8 +174,9 @@ bool ModalDialogThread::Join(DWORD timeoutMs)
 
 void ModalDialogThread::RunOnUiThread(const std::function<void()>& fn)
 {
+    // No timeout: the request lives on this stack until the call has run.
     RunRequest request = {&fn, ::CreateEventA(nullptr, TRUE, FALSE, nullptr)};
-    PostAndWait(m_threadId, RunMessage(), reinterpret_cast<WPARAM>(&request), request.done);
+    PostAndWait(m_threadId, RunMessage(), reinterpret_cast<WPARAM>(&request), request.done, INFINITE);
     ::CloseHandle(request.done);
 }
 
