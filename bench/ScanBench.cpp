@@ -20,6 +20,7 @@
 #include <functional>
 #include <string>
 
+#include "BenchClock.h"
 #include "BenchTree.h"
 #include "DiscardingScanView.h"
 #include "TempFolder.h"
@@ -89,31 +90,6 @@ Tally BareWalk(const CBenchTree& tree)
     return tally;
 }
 
-double Now()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-// User plus kernel time of this process: steadier than the clock when other
-// work shares the machine, but blind to time spent in the Wine server.
-double ProcessorSeconds()
-{
-    FILETIME created, exited, kernel, user;
-    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user))
-        return 0;
-    const auto seconds = [](const FILETIME& t) {
-        return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
-    };
-    return seconds(kernel) + seconds(user);
-}
-
 struct Timing {
     double wall = 0;
     double processor = 0;
@@ -124,10 +100,10 @@ template <class Job>
 Timing WarmTime(Job job)
 {
     job();
-    const double wall = Now();
-    const double processor = ProcessorSeconds();
+    const double wall = bench::Now();
+    const double processor = bench::ProcessorSeconds();
     job();
-    return Timing{Now() - wall, ProcessorSeconds() - processor};
+    return Timing{bench::Now() - wall, bench::ProcessorSeconds() - processor};
 }
 
 // Builds the tree, times the three walks, prints the figures and removes the
@@ -136,13 +112,13 @@ int Run(int count)
 {
     wintest::CTempFolder base("vb");
     CBenchTree tree;
-    const double start = Now();
+    const double start = bench::Now();
     if (base.Path().empty() || !tree.Build(base.Path(), count)) {
         std::fprintf(stderr, "veltmor_bench: cannot build the tree (error %lu)\n", GetLastError());
         return 1;
     }
     std::printf("tree: %d shortcuts (%d broken) in %d folders under %s, built in %.2f s\n", count, tree.Broken(),
-                tree.Folders(), tree.TreeRoot().c_str(), Now() - start);
+                tree.Folders(), tree.TreeRoot().c_str(), bench::Now() - start);
 
     scan::ScanOptions options;  // the dialog's defaults
     options.scanFrom = tree.TreeRoot();
