@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchClock.h"
 #include "BenchTree.h"
 #include "ChildProcess.h"
 #include "DiscardingScanView.h"
@@ -42,29 +43,9 @@
 
 namespace {
 
-double Now()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> times)
-{
-    std::sort(times.begin(), times.end());
-    const std::size_t n = times.size();
-    return n % 2 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
-}
-
-double Minimum(const std::vector<double>& times)
-{
-    return *std::min_element(times.begin(), times.end());
-}
+using bench::Median;
+using bench::Minimum;
+using bench::Now;
 
 // The rows a format's output holds; -1 when it cannot be read.
 int RowsIn(const std::string& format, const std::string& out)
