@@ -22,52 +22,11 @@
 #include <new>
 #include <sstream>
 
+#include "CopyWatch.h"
 #include "GuiHarness.h"
 #include "ImportHook.h"
 #include "app/MainDlg.h"
 #include "resource.h"
-
-namespace {
-
-// Row copies being watched, and how often each was freed. A copy handed out
-// again by new[] is no longer the row's and is dropped from the watch.
-std::mutex g_memoryLock;
-std::map<const void*, int> g_watchedCopies;
-
-void NoteFree(void* p)
-{
-    std::lock_guard<std::mutex> lock(g_memoryLock);
-    auto it = g_watchedCopies.find(p);
-    if (it != g_watchedCopies.end())
-        ++it->second;
-}
-
-void NoteAllocation(void* p)
-{
-    std::lock_guard<std::mutex> lock(g_memoryLock);
-    g_watchedCopies.erase(p);
-}
-
-}  // namespace
-
-void operator delete[](void* p) noexcept
-{
-    NoteFree(p);
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept
-{
-    NoteFree(p);
-    std::free(p);
-}
-void* operator new[](std::size_t size)
-{
-    if (void* p = std::malloc(size ? size : 1)) {
-        NoteAllocation(p);
-        return p;
-    }
-    throw std::bad_alloc();
-}
 
 namespace {
 
@@ -393,8 +352,7 @@ protected:
         m_bin.ForgetEverythingFrom(CRecycleBin::UnixPath(m_tree.Path()));
         g_fileOperationHook = nullptr;
         g_beepHook = nullptr;
-        std::lock_guard<std::mutex> lock(g_memoryLock);
-        g_watchedCopies.clear();
+        gui::ForgetCopies();
     }
 
     void CloseMainDialog()
@@ -420,21 +378,8 @@ protected:
         return gui::ReadRows(m_list);
     }
 
-    void WatchCopies(const std::vector<Row>& rows)
-    {
-        std::lock_guard<std::mutex> lock(g_memoryLock);
-        for (const Row& r : rows) {
-            if (r.data)
-                g_watchedCopies[reinterpret_cast<const void*>(r.data)] = 0;
-        }
-    }
-
-    static int TimesFreed(const Row& row)
-    {
-        std::lock_guard<std::mutex> lock(g_memoryLock);
-        auto it = g_watchedCopies.find(reinterpret_cast<const void*>(row.data));
-        return it == g_watchedCopies.end() ? -1 : it->second;
-    }
+    static void WatchCopies(const std::vector<Row>& rows) { gui::WatchCopies(rows); }
+    static int TimesFreed(const Row& row) { return gui::TimesFreed(row); }
 
     // The next dialog the shell puts up on the main dialog's thread; null
     // when none comes within the time.

@@ -7,49 +7,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <mutex>
-#include <new>
-#include <set>
 
+#include "CopyWatch.h"
 #include "GuiHarness.h"
 #include "app/MainDlg.h"
 #include "resource.h"
-
-namespace {
-
-// Watches array deletions, so the test can tell which row copies were
-// freed and how often.
-std::mutex g_freedLock;
-bool g_watchFrees = false;
-std::multiset<const void*> g_freed;
-
-void NoteFree(void* p)
-{
-    if (!p)
-        return;
-    std::lock_guard<std::mutex> lock(g_freedLock);
-    if (g_watchFrees)
-        g_freed.insert(p);
-}
-
-}  // namespace
-
-void operator delete[](void* p) noexcept
-{
-    NoteFree(p);
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept
-{
-    NoteFree(p);
-    std::free(p);
-}
-void* operator new[](std::size_t size)
-{
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
 
 namespace {
 
@@ -389,36 +351,22 @@ TEST_F(MainDialog, EveryRowCopyIsFreedOnceOnRescanAndWhenTheDialogCloses)
 {
     OptionTree t;
     ScanFrom(t.tree.Path(), true, true);
-    std::vector<const void*> copies;
-    for (const Row& r : gui::ReadRows(m_list))
-        copies.push_back(reinterpret_cast<const void*>(r.data));
-    ASSERT_EQ(copies.size(), 6u);
+    const std::vector<Row> first = gui::ReadRows(m_list);
+    ASSERT_EQ(first.size(), 6u);
+    gui::WatchCopies(first);
 
-    {
-        std::lock_guard<std::mutex> lock(g_freedLock);
-        g_freed.clear();
-        g_watchFrees = true;
-    }
     ScanFrom(t.tree.Path(), true, false);  // deletes all rows first
-    std::vector<const void*> second;
-    for (const Row& r : gui::ReadRows(m_list))
-        second.push_back(reinterpret_cast<const void*>(r.data));
-    {
-        std::lock_guard<std::mutex> lock(g_freedLock);
-        for (const void* p : copies)
-            EXPECT_EQ(g_freed.count(p), 1u) << "a copy of the first scan";
-        g_freed.clear();
-    }
+    for (const Row& r : first)
+        EXPECT_EQ(gui::TimesFreed(r), 1) << "a copy of the first scan: " << r.item;
 
+    const std::vector<Row> second = gui::ReadRows(m_list);
+    ASSERT_EQ(second.size(), 2u);
+    gui::WatchCopies(second);
     ::PostMessageA(m_hwnd, WM_COMMAND, IDCANCEL, 0);
     ASSERT_TRUE(m_thread->Join());
-    {
-        std::lock_guard<std::mutex> lock(g_freedLock);
-        g_watchFrees = false;
-        ASSERT_EQ(second.size(), 2u);
-        for (const void* p : second)
-            EXPECT_EQ(g_freed.count(p), 1u) << "a copy of the rows left at closing";
-    }
+    for (const Row& r : second)
+        EXPECT_EQ(gui::TimesFreed(r), 1) << "a copy of the rows left at closing: " << r.item;
+    gui::ForgetCopies();
 }
 
 }  // namespace
