@@ -8,21 +8,26 @@
 namespace {
 
 std::mutex g_lock;
-std::map<const void*, int> g_watched;  // copy -> times freed
+struct Watched {
+    int freed = 0;
+    bool reused = false;  // handed out again: later frees are another block's
+};
+std::map<const void*, Watched> g_watched;
 
 void NoteFree(void* p)
 {
     std::lock_guard<std::mutex> lock(g_lock);
     auto it = g_watched.find(p);
-    if (it != g_watched.end())
-        ++it->second;
+    if (it != g_watched.end() && !it->second.reused)
+        ++it->second.freed;
 }
 
-// A block handed out again is no longer the row's copy.
 void NoteAllocation(void* p)
 {
     std::lock_guard<std::mutex> lock(g_lock);
-    g_watched.erase(p);
+    auto it = g_watched.find(p);
+    if (it != g_watched.end())
+        it->second.reused = true;
 }
 
 }  // namespace
@@ -55,7 +60,7 @@ void WatchCopies(const std::vector<Row>& rows)
     std::lock_guard<std::mutex> lock(g_lock);
     for (const Row& r : rows) {
         if (r.data)
-            g_watched[reinterpret_cast<const void*>(r.data)] = 0;
+            g_watched[reinterpret_cast<const void*>(r.data)] = Watched();
     }
 }
 
@@ -63,7 +68,7 @@ int TimesFreed(const Row& row)
 {
     std::lock_guard<std::mutex> lock(g_lock);
     auto it = g_watched.find(reinterpret_cast<const void*>(row.data));
-    return it == g_watched.end() ? -1 : it->second;
+    return it == g_watched.end() ? -1 : it->second.freed;
 }
 
 void ForgetCopies()

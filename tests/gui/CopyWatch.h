@@ -11,8 +11,9 @@ namespace gui {
 
 // Starts counting the frees of each row's item data (from zero).
 void WatchCopies(const std::vector<Row>& rows);
-// How often the copy was freed since it was watched; -1 when it is not
-// watched (or was handed out again by new[] after its free).
+// How often the copy was freed since it was watched, up to the moment new[]
+// handed its block out again (a later free is the new owner's); -1 when it
+// is not watched.
 int TimesFreed(const Row& row);
 void ForgetCopies();
 
