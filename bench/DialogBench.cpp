@@ -162,11 +162,7 @@ int main(int argc, char** argv)
     std::printf("tree: %d shortcuts (%d broken) in %d folders\n", count, tree.Broken(), tree.Folders());
 
     const Memory before = MemoryNow();
-    gui::ModalDialogThread thread([] {
-        auto dlg = std::make_unique<CMainDlg>();
-        AfxGetApp()->m_pMainWnd = dlg.get();
-        return std::unique_ptr<CDialog>(std::move(dlg));
-    });
+    gui::ModalDialogThread thread(&gui::NewMainDialog);
     const HWND dialog = thread.WaitForWindow();
     if (!dialog) {
         std::fprintf(stderr, "veltmor_dialog_bench: the dialog did not open (is there a display?)\n");

@@ -1,5 +1,7 @@
 #include "GuiHarness.h"
 
+#include "app/MainDlg.h"
+
 #include <objbase.h>
 #include <objidl.h>
 #include <shlobj.h>
@@ -178,6 +180,13 @@ void ModalDialogThread::RunOnUiThread(const std::function<void()>& fn)
     RunRequest request = {&fn, ::CreateEventA(nullptr, TRUE, FALSE, nullptr)};
     PostAndWait(m_threadId, RunMessage(), reinterpret_cast<WPARAM>(&request), request.done, INFINITE);
     ::CloseHandle(request.done);
+}
+
+std::unique_ptr<CDialog> NewMainDialog()
+{
+    auto dlg = std::make_unique<CMainDlg>();
+    AfxGetApp()->m_pMainWnd = dlg.get();
+    return dlg;
 }
 
 void Flush(HWND hwnd)

@@ -54,6 +54,10 @@ private:
     HHOOK m_hook = nullptr;
 };
 
+// A main dialog made the application's main window, as the program does,
+// so dialogs without a parent are owned by it: a ModalDialogThread factory.
+std::unique_ptr<CDialog> NewMainDialog();
+
 // Waits until every message posted to the window's thread before this call
 // has been dispatched.
 void Flush(HWND hwnd);

@@ -494,11 +494,7 @@ protected:
     {
         // As in the program, the main dialog is the application's main
         // window, so the About box is owned by it.
-        m_main = std::make_unique<ModalDialogThread>([] {
-            auto dlg = std::make_unique<CMainDlg>();
-            AfxGetApp()->m_pMainWnd = dlg.get();
-            return std::unique_ptr<CDialog>(std::move(dlg));
-        });
+        m_main = std::make_unique<ModalDialogThread>(&gui::NewMainDialog);
         m_hwnd = m_main->WaitForWindow();
         ASSERT_NE(m_hwnd, nullptr);
     }

@@ -21,11 +21,7 @@ class MainDialog : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_thread = std::make_unique<gui::ModalDialogThread>([] {
-            auto dlg = std::make_unique<CMainDlg>();
-            AfxGetApp()->m_pMainWnd = dlg.get();
-            return std::unique_ptr<CDialog>(std::move(dlg));
-        });
+        m_thread = std::make_unique<gui::ModalDialogThread>(&gui::NewMainDialog);
         m_hwnd = m_thread->WaitForWindow();
         ASSERT_NE(m_hwnd, nullptr) << "the main dialog did not open";
         m_list = ::GetDlgItem(m_hwnd, IDC_LIST);
