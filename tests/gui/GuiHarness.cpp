@@ -68,27 +68,6 @@ BOOL CALLBACK FindByCaption(HWND hwnd, LPARAM lParam)
     return TRUE;
 }
 
-void RemoveTree(const std::string& path)
-{
-    WIN32_FIND_DATAA fd;
-    HANDLE h = ::FindFirstFileA((path + "\\*").c_str(), &fd);
-    if (h != INVALID_HANDLE_VALUE) {
-        do {
-            const std::string name = fd.cFileName;
-            if (name == "." || name == "..")
-                continue;
-            const std::string full = path + "\\" + name;
-            ::SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-            if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(full);
-            else
-                ::DeleteFileA(full.c_str());
-        } while (::FindNextFileA(h, &fd));
-        ::FindClose(h);
-    }
-    ::RemoveDirectoryA(path.c_str());
-}
-
 }  // namespace
 
 LRESULT CALLBACK ModalDialogThread::GetMessageHook(int code, WPARAM wParam, LPARAM lParam)
@@ -333,20 +312,10 @@ HWND WaitForProcessWindow(DWORD pid, const char* caption, DWORD timeoutMs)
     return nullptr;
 }
 
-TempTree::TempTree()
+TempTree::TempTree() : m_folder("vt")
 {
-    char base[MAX_PATH];
-    ::GetTempPathA(sizeof base, base);
-    static int counter = 0;
-    char name[MAX_PATH];
-    std::snprintf(name, sizeof name, "%svt%lu_%d", base, ::GetCurrentProcessId(), ++counter);
-    m_path = name;
-    ::CreateDirectoryA(m_path.c_str(), nullptr);
-}
-
-TempTree::~TempTree()
-{
-    RemoveTree(m_path);
+    // The folder's path without its trailing backslash.
+    m_path = m_folder.Path().substr(0, m_folder.Path().empty() ? 0 : m_folder.Path().size() - 1);
 }
 
 std::string TempTree::Make(const std::string& relative) const

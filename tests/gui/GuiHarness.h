@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "TempFolder.h"
 #include "framework/Framework.h"
 
 namespace gui {
@@ -103,7 +104,6 @@ HWND WaitForProcessWindow(DWORD pid, const char* caption, DWORD timeoutMs = 2000
 class TempTree {
 public:
     TempTree();
-    ~TempTree();
     TempTree(const TempTree&) = delete;
     TempTree& operator=(const TempTree&) = delete;
 
@@ -112,6 +112,7 @@ public:
     std::string WriteFile(const std::string& relative, const std::string& bytes) const;
 
 private:
+    wintest::CTempFolder m_folder;  // made and removed with everything in it
     std::string m_path;
 };
 
