@@ -18,6 +18,10 @@ have xdotool  || need+=(xdotool)
 have cmake    || need+=(cmake)
 have zip      || need+=(zip)
 have g++      || need+=(g++)
+# The fuzz target (scripts/fuzz.sh): clang and its libFuzzer and sanitizer
+# runtimes, which clang only recommends.
+have clang++  || need+=(clang)
+compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" >/dev/null || need+=(libclang-rt-14-dev)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest libgtest-dev)
 [ -f /usr/include/nlohmann/json.hpp ] || need+=(nlohmann-json3-dev)
 have python3  || need+=(python3)

@@ -1,0 +1,53 @@
+// Our own structure check of a shell link file, made before the shell's
+// reader sees it. That reader trusts the sizes written in the file: an ID
+// list item claiming more than its list holds makes it read past its
+// buffer, a link-info size near 4 GB makes it allocate that much. The check
+// proves that everything the file declares lies inside the file. Portable:
+// it reads through a byte source, a few bytes at a time, never the whole
+// file and never more than its own small buffer holds.
+#ifndef VELTMOR_SCAN_LINKSTRUCTURE_H
+#define VELTMOR_SCAN_LINKSTRUCTURE_H
+
+#include <cstddef>
+#include <cstdint>
+
+namespace scan {
+
+// Random access to a file's bytes.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    // The file's length in bytes; false when it cannot be told.
+    virtual bool Size(std::uint64_t& size) = 0;
+    // Exactly length bytes from offset into buffer; false when they cannot
+    // all be read. The check never asks past the size it was told.
+    virtual bool Read(std::uint64_t offset, void* buffer, std::size_t length) = 0;
+};
+
+// Bytes already in memory (tests, the fuzz target). Does not copy them.
+class MemoryByteSource : public ByteSource {
+public:
+    MemoryByteSource(const void* bytes, std::size_t size) : m_bytes(bytes), m_size(size) {}
+    bool Size(std::uint64_t& size) override;
+    bool Read(std::uint64_t offset, void* buffer, std::size_t length) override;
+
+private:
+    const void* m_bytes;
+    std::size_t m_size;
+};
+
+// True when the file is a shell link whose header, ID list, link info,
+// string data and extra data blocks (only those its flags announce) all lie
+// inside it, each string of the link info terminated inside the link info.
+bool CheckLinkStructure(ByteSource& source);
+
+// Whether the file at path may be handed to the shell link service. A file
+// that starts with the link header size gets the full check, whatever its
+// name. One that does not is refused when its name ends in ".lnk"; any other
+// (a program-information file, ".pif", which the shell reads its own way) goes
+// to the shell as before.
+bool MayGoToShell(const char* path, ByteSource& source);
+
+}  // namespace scan
+
+#endif

@@ -1,0 +1,173 @@
+// The structure check against shortcut files built byte by byte: every kind
+// found on real machines passes, every cut and every damaged size fails.
+#include "scan/LinkStructure.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+
+#include "tests/kit/LnkBuilder.h"
+
+namespace {
+
+using lnkkit::Layout;
+using lnkkit::Variant;
+
+// Fails the test on any read past the size it told, or larger than the
+// check's window: the check must never ask for what the file declares.
+class WatchedSource : public scan::ByteSource {
+public:
+    explicit WatchedSource(const std::string& bytes) : m_memory(bytes.data(), bytes.size()), m_size(bytes.size()) {}
+    bool Size(std::uint64_t& size) override { return m_memory.Size(size); }
+    bool Read(std::uint64_t offset, void* buffer, std::size_t length) override
+    {
+        EXPECT_LE(offset + length, m_size) << "read past the end";
+        EXPECT_LE(length, 4096u) << "read larger than the window";
+        return m_memory.Read(offset, buffer, length);
+    }
+
+private:
+    scan::MemoryByteSource m_memory;
+    std::size_t m_size;
+};
+
+bool Check(const std::string& bytes)
+{
+    WatchedSource source(bytes);
+    return scan::CheckLinkStructure(source);
+}
+
+bool MayGoToShell(const std::string& bytes, const char* name)
+{
+    WatchedSource source(bytes);
+    return scan::MayGoToShell(name, source);
+}
+
+const Variant& Named(const char* name)
+{
+    const auto& all = lnkkit::Variants();
+    return *std::find_if(all.begin(), all.end(), [&](const Variant& v) { return std::string(v.name) == name; });
+}
+
+std::uint32_t Le32(const std::string& bytes, std::size_t at)
+{
+    std::uint32_t value = 0;
+    for (int i = 3; i >= 0; --i)
+        value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+    return value;
+}
+
+TEST(LinkStructure, EveryVariantPassesAndEveryCutInsideASectionFails)
+{
+    for (const Variant& variant : lnkkit::Variants()) {
+        SCOPED_TRACE(variant.name);
+        Layout layout;
+        const std::string bytes = lnkkit::Build(variant.parts, &layout);
+        EXPECT_TRUE(Check(bytes));
+        EXPECT_TRUE(MayGoToShell(bytes, "C:\\Menu\\x.lnk"));
+        EXPECT_TRUE(MayGoToShell(bytes, "C:\\Menu\\x.pif"));
+        // A cut between two extra data blocks leaves a file the shell reads
+        // whole (it takes the end of the file as the end of the list);
+        // every other cut lands inside something the file declares.
+        for (std::size_t cut = 0; cut < bytes.size(); ++cut) {
+            const bool between = std::count(layout.blocks.begin(), layout.blocks.end(), cut) > 0;
+            EXPECT_EQ(between, Check(bytes.substr(0, cut))) << "cut at " << cut << " of " << bytes.size();
+        }
+    }
+}
+
+TEST(LinkStructure, DamagedSizesFail)
+{
+    struct Damage {
+        const char* what;
+        const char* variant;
+        std::function<void(std::string&, const Layout&)> apply;
+    };
+    const auto linkInfoField = [](std::size_t field, std::uint32_t value) {
+        return [=](std::string& b, const Layout& l) { lnkkit::Put32(b, l.linkInfo + field, value); };
+    };
+    const Damage damages[] = {
+        {"an ID list item of 0xFFFF bytes in a 22-byte list", "idlist",
+         [](std::string& b, const Layout& l) { lnkkit::Put16(b, l.idList + 2, 0xFFFF); }},
+        {"an ID list item of one byte", "local", [](std::string& b, const Layout& l) { lnkkit::Put16(b, l.idList + 2, 1); }},
+        {"an ID list item over the terminator", "idlist",
+         [](std::string& b, const Layout& l) { lnkkit::Put16(b, l.idList + 2, 22); }},
+        {"an ID list two bytes short of its terminator", "local",
+         [](std::string& b, const Layout& l) { lnkkit::Put16(b, l.idList, (Le32(b, l.idList) & 0xFFFF) - 2); }},
+        {"an ID list past the end", "idlist", [](std::string& b, const Layout& l) { lnkkit::Put16(b, l.idList, 0xFFFF); }},
+        {"a link-info size near 4 GB", "local", linkInfoField(0, 0xFFFFFFF0)},
+        {"a link-info size below its header", "local", linkInfoField(0, 0x10)},
+        {"a link-info header over its size", "local", linkInfoField(4, 0x1000)},
+        {"a local path offset past the end", "local", linkInfoField(0x10, 0xFFFFFF00)},
+        {"a volume offset past the end", "local", linkInfoField(0x0C, 0x7FFFFFFF)},
+        {"a network link offset past the end", "unc", linkInfoField(0x14, 0x10000)},
+        {"a wide suffix offset past the end", "unicode", linkInfoField(0x20, 0x400)},
+        {"a volume size past the link info", "local",
+         [](std::string& b, const Layout& l) { lnkkit::Put32(b, l.linkInfo + Le32(b, l.linkInfo + 0x0C), 0x1000); }},
+        {"a network link size past the link info", "unc",
+         [](std::string& b, const Layout& l) { lnkkit::Put32(b, l.linkInfo + Le32(b, l.linkInfo + 0x14), 0x1000); }},
+        {"a last link-info string without its terminator", "local",
+         [](std::string& b, const Layout& l) { b[l.linkInfo + Le32(b, l.linkInfo) - 1] = 'x'; }},
+        {"a string count past the end", "long", [](std::string& b, const Layout& l) { lnkkit::Put16(b, l.strings, 0xFFFF); }},
+        {"an extra data block past the end", "environment",
+         [](std::string& b, const Layout& l) { lnkkit::Put32(b, l.blocks[0], 0x7FFFFFFF); }},
+        {"an environment block smaller than its layout", "environment",
+         [](std::string& b, const Layout& l) { lnkkit::Put32(b, l.blocks[0], 0x100); }},
+        {"an installer identifier without its terminator", "advertised",
+         [](std::string& b, const Layout& l) { std::fill_n(b.begin() + l.blocks[0] + 8 + 260, 520, 'w'); }},
+        {"a header size of 0x4D", "local", [](std::string& b, const Layout&) { b[0] = 0x4D; }},
+        {"another class id", "local", [](std::string& b, const Layout&) { b[4] = 0x02; }},
+    };
+    for (const Damage& damage : damages) {
+        SCOPED_TRACE(damage.what);
+        Layout layout;
+        std::string bytes = lnkkit::Build(Named(damage.variant).parts, &layout);
+        ASSERT_TRUE(Check(bytes));
+        damage.apply(bytes, layout);
+        EXPECT_FALSE(Check(bytes));
+        EXPECT_EQ(bytes[0] != 0x4C, MayGoToShell(bytes, "C:\\Menu\\x.pif")) << "a .pif that starts like a link is checked";
+    }
+}
+
+TEST(LinkStructure, LinkInfoStringsAreReadAcrossTheWindow)
+{
+    for (std::size_t length : {4090u, 4095u, 4096u, 4097u, 9000u}) {
+        SCOPED_TRACE(length);
+        lnkkit::LinkParts parts = Named("local").parts;
+        parts.idList.reset();
+        parts.localBasePath = "C:\\" + std::string(length - 3, 'p');
+        Layout layout;
+        std::string bytes = lnkkit::Build(parts, &layout);
+        EXPECT_TRUE(Check(bytes));
+        const std::size_t end = layout.linkInfo + Le32(bytes, layout.linkInfo + 0x10) + length;
+        ASSERT_EQ('\0', bytes[end]);
+        bytes[end] = 'p';  // the path now runs into the suffix's terminator: still inside
+        EXPECT_TRUE(Check(bytes));
+        bytes[end + 1] = 's';  // and now into nothing
+        EXPECT_FALSE(Check(bytes));
+    }
+}
+
+TEST(LinkStructure, OnlyAFileThatStartsLikeALinkIsCheckedAsOneUnlessItIsNamedLnk)
+{
+    const std::string link = lnkkit::Build(Named("local").parts);
+    const std::string program(545, '\x01');  // a program-information file
+    struct Case {
+        std::string bytes;
+        const char* name;
+        bool mayGo;
+    };
+    const Case cases[] = {
+        {program, "C:\\M\\old.pif", true},  {program, "C:\\M\\old.PIF", true},
+        {program, "C:\\M\\old.lnk", false}, {program, "C:\\M\\old.LNK", false},
+        {"", "C:\\M\\empty.pif", true},     {"", "C:\\M\\empty.lnk", false},
+        {"L", "C:\\M\\cut.lnk", false},     {link, "C:\\M\\link.pif", true},
+        {link.substr(0, 0x4C), "C:\\M\\cut.pif", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.mayGo, MayGoToShell(c.bytes, c.name)) << c.name << ", " << c.bytes.size() << " bytes";
+}
+
+}  // namespace
