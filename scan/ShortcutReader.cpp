@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "LinkStructure.h"
+
 namespace scan {
 
 namespace {
@@ -15,6 +17,50 @@ HRESULT LastErrorResult()
     const DWORD error = GetLastError();
     return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
 }
+
+// A file read at offsets, never more than the check asks for. Every kind of
+// sharing is allowed, so that the check never stands in the way of anyone
+// else's use of the file.
+class CFileByteSource : public ByteSource {
+public:
+    explicit CFileByteSource(const char* path)
+        : m_file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL))
+    {
+    }
+    ~CFileByteSource() override
+    {
+        if (m_file != INVALID_HANDLE_VALUE)
+            CloseHandle(m_file);
+    }
+    CFileByteSource(const CFileByteSource&) = delete;
+    CFileByteSource& operator=(const CFileByteSource&) = delete;
+
+    bool IsOpen() const { return m_file != INVALID_HANDLE_VALUE; }
+
+    bool Size(std::uint64_t& size) override
+    {
+        LARGE_INTEGER length;
+        if (!GetFileSizeEx(m_file, &length) || length.QuadPart < 0)
+            return false;
+        size = static_cast<std::uint64_t>(length.QuadPart);
+        return true;
+    }
+
+    bool Read(std::uint64_t offset, void* buffer, std::size_t length) override
+    {
+        if (length > MAXDWORD)
+            return false;
+        OVERLAPPED at = {};
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        DWORD got = 0;
+        return ReadFile(m_file, buffer, static_cast<DWORD>(length), &got, &at) && got == length;
+    }
+
+private:
+    HANDLE m_file;
+};
 
 }  // namespace
 
@@ -47,7 +93,11 @@ HRESULT OpenShortcut(HWND owner, const char* shortcutPath, COpenShortcut& shortc
         return hr;
     }
 
-    hr = shortcut.m_file->Load(wide, STGM_READ);
+    // Our own check comes right before the shell's load and fails as a load
+    // does: the shell's reader trusts the sizes written in the file.
+    hr = CheckShortcutFile(shortcutPath);
+    if (SUCCEEDED(hr))
+        hr = shortcut.m_file->Load(wide, STGM_READ);
     if (SUCCEEDED(hr))
         hr = shortcut.m_link->Resolve(owner, kResolveFlags);
     if (FAILED(hr))
@@ -69,6 +119,16 @@ void ResolveShortcut(HWND owner, const char* shortcutPath, char* target)
     shortcut.Link()->GetPath(buffer, kPathBuffer, &findData, 0);  // result not consulted
     buffer[kMaxPathLength] = '\0';
     std::memcpy(target, buffer, std::strlen(buffer) + 1);
+}
+
+HRESULT CheckShortcutFile(const char* shortcutPath)
+{
+    if (!shortcutPath)
+        return E_POINTER;
+    CFileByteSource file(shortcutPath);
+    if (!file.IsOpen())
+        return LastErrorResult();
+    return MayGoToShell(shortcutPath, file) ? S_OK : HRESULT_FROM_WIN32(ERROR_BAD_FORMAT);
 }
 
 }  // namespace scan

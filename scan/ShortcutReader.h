@@ -10,16 +10,24 @@
 
 namespace scan {
 
-// Create the link, query its persist interface, convert the path, load,
-// resolve without UI. Stops at the first failure with nothing held and
-// returns that HRESULT. Never saves: a repair made by Resolve stays in
-// memory. A path whose wide form does not fit 260 characters fails.
+// Create the link, query its persist interface, convert the path, check
+// the file's structure ourselves (CheckShortcutFile), load, resolve without
+// UI. Stops at the first failure with nothing held and returns that
+// HRESULT: a file that fails the check fails as one the shell cannot load,
+// and the shell never sees it. Never saves: a repair made by Resolve stays
+// in memory. A path whose wide form does not fit 260 characters fails.
 HRESULT OpenShortcut(HWND owner, const char* shortcutPath, COpenShortcut& shortcut);
 
 // The shortcut's (resolved) target path into target, a 260-character
 // buffer; the empty string when the shortcut cannot be opened or names no
 // file-system path.
 void ResolveShortcut(HWND owner, const char* shortcutPath, char* target);
+
+// Reads the file through a bounded byte source (a few reads at offsets,
+// shared with every other reader and writer) and checks that everything it
+// declares lies inside it (LinkStructure.h). S_OK when the shell may load
+// it; the open error, or ERROR_BAD_FORMAT, when not.
+HRESULT CheckShortcutFile(const char* shortcutPath);
 
 }  // namespace scan
 

@@ -1,5 +1,7 @@
 #include "LnkBuilder.h"
 
+#include <cstdlib>
+
 namespace lnkkit {
 
 namespace {
@@ -279,7 +281,7 @@ const std::vector<Variant>& Variants()
 
         LinkParts relative;
         relative.relativePath = ".\\tool.exe";
-        v.push_back({"relative", relative, ""});
+        v.push_back({"relative", relative, ".\\tool.exe"});
 
         LinkParts environment;
         environment.environmentTarget = "%SystemRoot%\\notepad.exe";
@@ -319,6 +321,14 @@ const std::vector<Variant>& Variants()
         return v;
     }();
     return variants;
+}
+
+const Variant& VariantNamed(const std::string& name)
+{
+    for (const Variant& variant : Variants())
+        if (name == variant.name)
+            return variant;
+    std::abort();
 }
 
 void Put16(std::string& bytes, std::size_t at, std::uint16_t value)

@@ -53,13 +53,15 @@ std::string ComputerItem();
 
 // The kinds of shortcut found on real machines, and the target each should
 // give: "" where it names no file-system path, %NAME% where the target is
-// to be expanded from the environment.
+// to be expanded from the environment, ".\" where it lies in the
+// shortcut's own folder.
 struct Variant {
     const char* name;
     LinkParts parts;
     std::string target;
 };
 const std::vector<Variant>& Variants();
+const Variant& VariantNamed(const std::string& name);  // one of the above; aborts on another name
 
 // Little-endian writes into built bytes, for damaged copies.
 void Put16(std::string& bytes, std::size_t at, std::uint16_t value);

@@ -45,12 +45,6 @@ bool MayGoToShell(const std::string& bytes, const char* name)
     return scan::MayGoToShell(name, source);
 }
 
-const Variant& Named(const char* name)
-{
-    const auto& all = lnkkit::Variants();
-    return *std::find_if(all.begin(), all.end(), [&](const Variant& v) { return std::string(v.name) == name; });
-}
-
 std::uint32_t Le32(const std::string& bytes, std::size_t at)
 {
     std::uint32_t value = 0;
@@ -123,7 +117,7 @@ TEST(LinkStructure, DamagedSizesFail)
     for (const Damage& damage : damages) {
         SCOPED_TRACE(damage.what);
         Layout layout;
-        std::string bytes = lnkkit::Build(Named(damage.variant).parts, &layout);
+        std::string bytes = lnkkit::Build(lnkkit::VariantNamed(damage.variant).parts, &layout);
         ASSERT_TRUE(Check(bytes));
         damage.apply(bytes, layout);
         EXPECT_FALSE(Check(bytes));
@@ -135,7 +129,7 @@ TEST(LinkStructure, LinkInfoStringsAreReadAcrossTheWindow)
 {
     for (std::size_t length : {4090u, 4095u, 4096u, 4097u, 9000u}) {
         SCOPED_TRACE(length);
-        lnkkit::LinkParts parts = Named("local").parts;
+        lnkkit::LinkParts parts = lnkkit::VariantNamed("local").parts;
         parts.idList.reset();
         parts.localBasePath = "C:\\" + std::string(length - 3, 'p');
         Layout layout;
@@ -152,7 +146,7 @@ TEST(LinkStructure, LinkInfoStringsAreReadAcrossTheWindow)
 
 TEST(LinkStructure, OnlyAFileThatStartsLikeALinkIsCheckedAsOneUnlessItIsNamedLnk)
 {
-    const std::string link = lnkkit::Build(Named("local").parts);
+    const std::string link = lnkkit::Build(lnkkit::VariantNamed("local").parts);
     const std::string program(545, '\x01');  // a program-information file
     struct Case {
         std::string bytes;
