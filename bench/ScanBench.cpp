@@ -5,7 +5,9 @@
 //   (b) the floor: a plain walk making only the shortcut read and the
 //       presence test of every file, no engine;
 //   (c) the bare walk: a plain walk reading each file's bytes and testing a
-//       target taken from a side list, no shell link service at all.
+//       target taken from a side list, no shell link service at all;
+//   (d) the structure check alone, which (a) and (b) make before each load:
+//       a plain walk making only the check of every file.
 // Each is run twice and the second (warm) run is reported: its clock time
 // and this process's processor time.
 //   usage: veltmor_bench [shortcuts]     (default 10000)
@@ -90,6 +92,15 @@ Tally BareWalk(const CBenchTree& tree)
     return tally;
 }
 
+int CheckOnly(const CBenchTree& tree)
+{
+    int sound = 0;
+    Walk(tree.TreeRoot(), [&](const std::string& folder, const char* name) {
+        sound += SUCCEEDED(scan::CheckShortcutFile((folder + name).c_str())) ? 1 : 0;
+    });
+    return sound;
+}
+
 struct Timing {
     double wall = 0;
     double processor = 0;
@@ -140,6 +151,8 @@ int Run(int count)
     Tally floor, bare;
     const Timing floorTime = WarmTime([&] { floor = Floor(tree); });
     const Timing bareTime = WarmTime([&] { bare = BareWalk(tree); });
+    int sound = 0;
+    const Timing checkTime = WarmTime([&] { sound = CheckOnly(tree); });
 
     PROCESS_MEMORY_COUNTERS memory = {};
     memory.cb = sizeof memory;
@@ -150,23 +163,26 @@ int Run(int count)
         std::printf("%-14s %8.3f s  %7.1f us/shortcut  (process cpu %7.3f s)  %s\n", what, t.wall,
                     t.wall * perItem, t.processor, tail);
     };
-    char text[4][64];
+    char text[5][64];
     std::snprintf(text[0], sizeof text[0], "rows listed %d", listed);
     std::snprintf(text[1], sizeof text[1], "missing %d of %d", floor.missing, floor.files);
     std::snprintf(text[2], sizeof text[2], "missing %d of %d", bare.missing, bare.files);
     std::snprintf(text[3], sizeof text[3], "rows listed %d", listedNoDriveType);
+    std::snprintf(text[4], sizeof text[4], "sound %d of %d", sound, count);
     line("(a) scan", scanTime, text[0]);
     line("(a') no drives", noDriveTypeTime, text[3]);
     line("(b) floor", floorTime, text[1]);
     line("(c) bare walk", bareTime, text[2]);
+    line("(d) check only", checkTime, text[4]);
     std::printf("a/b %.2f   a/c %.1f   (process cpu: a/b %.2f   a/c %.1f)\n", scanTime.wall / floorTime.wall,
                 scanTime.wall / bareTime.wall, scanTime.processor / floorTime.processor,
                 scanTime.processor / bareTime.processor);
     std::printf("peak working set %.1f MB\n", static_cast<double>(memory.PeakWorkingSetSize) / (1024.0 * 1024.0));
 
-    // The three must agree, or the times compare different work.
+    // The walks must agree, or the times compare different work; every
+    // shortcut of the tree is sound.
     if (listed != tree.Broken() || listedNoDriveType != tree.Broken() || floor.missing != tree.Broken() || bare.missing != tree.Broken() ||
-        floor.files != count || bare.files != count) {
+        floor.files != count || bare.files != count || sound != count) {
         std::fprintf(stderr, "veltmor_bench: the walks disagree with the tree\n");
         return 1;
     }
