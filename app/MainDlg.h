@@ -53,6 +53,9 @@ public:
 
 private:
     void DeleteSelectedShortcuts();
+    // False for what Delete must never hand to the shell: a folder, or a
+    // path that names no one file.
+    static BOOL IsRecyclableShortcut(const char* path);
 
     // The scan's view of this dialog.
     Window FirstChild() override;

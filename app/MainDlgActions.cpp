@@ -68,6 +68,18 @@ BOOL CMainDlg::RecycleShortcut(const char* path)
     return result == 0 && !op.fAnyOperationsAborted;
 }
 
+BOOL CMainDlg::IsRecyclableShortcut(const char* path)
+{
+    // A name the code page cannot spell comes back from the folder search
+    // with '?' in it, which the shell would take as a wildcard and delete
+    // every file it matches. And a folder that is named like a shortcut is
+    // read like one, but it is no shortcut to throw away.
+    if (scan::HasWildcard(path))
+        return FALSE;
+    const DWORD attributes = ::GetFileAttributesA(path);
+    return attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 void CMainDlg::DeleteSelectedShortcuts()
 {
     // The selection as it stands now, in ascending order. Each deleted row
@@ -85,6 +97,10 @@ void CMainDlg::DeleteSelectedShortcuts()
         const auto* copy = reinterpret_cast<const char*>(m_listResults.GetItemData(row));
         if (!copy)
             continue;
+        if (!IsRecyclableShortcut(copy)) {
+            ::MessageBeep(0xFFFFFFFF);
+            continue;
+        }
 
         // Dimmed while the shell asks about it.
         m_listResults.SetItemState(row, LVIS_CUT, LVIS_CUT);

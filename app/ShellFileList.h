@@ -14,11 +14,12 @@ constexpr std::size_t kShellFileListBuffer = scan::kMaxPathLength + 2;
 
 // A list of one file. An empty path, or one longer than 259 characters, is
 // refused (false, empty list) rather than cut: a cut path names another file.
+// So is a path with a wildcard, which names no one file.
 inline bool MakeShellFileList(const char* path, char (&list)[kShellFileListBuffer])
 {
     std::memset(list, 0, sizeof list);
     const std::size_t length = strnlen(path, scan::kPathBuffer);
-    if (length == 0 || length > scan::kMaxPathLength)
+    if (length == 0 || length > scan::kMaxPathLength || scan::HasWildcard(path))
         return false;
     std::memcpy(list, path, length);
     return true;

@@ -101,7 +101,7 @@ int CScanCommand::Refuse(const std::string& problem)
 std::string CScanCommand::CheckFolder(const std::string& folder)
 {
     // The scan would walk nothing rather than cut the path: say so instead.
-    if (folder.size() > scan::kMaxPathLength || !scan::RoomForBackslash(folder.c_str()))
+    if (folder.size() > scan::kMaxPathLength || !scan::RoomForBackslash(folder.c_str(), m_fileSystem))
         return "folder path too long (" + std::to_string(folder.size()) + " characters; at most " +
                std::to_string(scan::kMaxPathLength) + " with its final backslash): " + Quoted(folder);
     if (!m_host.IsFolder(folder))

@@ -1,8 +1,34 @@
 #include "PathText.h"
 
+#include <cctype>
 #include <cstring>
 
 namespace scan {
+
+namespace {
+
+// Offset of the character that starts at or before the end of the first n
+// bytes of text: the last character start when n is the text's length.
+std::size_t LastCharacterStart(const char* text, std::size_t n, const CodePage& codePage)
+{
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < n;) {
+        start = i;
+        i += codePage.IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < n ? 2 : 1;
+    }
+    return start;
+}
+
+bool StartsCharacter(const char* text, std::size_t offset, const CodePage& codePage)
+{
+    // Stepping lands either on offset or one past it (inside a character).
+    std::size_t i = 0;
+    while (i < offset)
+        i += codePage.IsLeadByte(static_cast<unsigned char>(text[i])) && text[i + 1] != '\0' ? 2 : 1;
+    return i == offset;
+}
+
+}  // namespace
 
 bool JoinPath(char* dst, const char* first, const char* second)
 {
@@ -17,12 +43,39 @@ bool JoinPath(char* dst, const char* first, const char* second)
     return true;
 }
 
-bool RoomForBackslash(const char* path)
+bool EndsWithBackslash(const char* path, const CodePage& codePage)
 {
     const std::size_t n = std::strlen(path);
-    if (n == 0 || path[n - 1] == '\\')
+    if (n == 0)
+        return false;
+    const std::size_t last = LastCharacterStart(path, n, codePage);
+    return last == n - 1 && path[last] == '\\';
+}
+
+bool RoomForBackslash(const char* path, const CodePage& codePage)
+{
+    const std::size_t n = std::strlen(path);
+    if (n == 0 || EndsWithBackslash(path, codePage))
         return n <= kMaxPathLength;
     return n < kMaxPathLength;
+}
+
+bool EndsWithText(const char* name, const char* suffix, const CodePage& codePage)
+{
+    const std::size_t n = std::strlen(name);
+    const std::size_t m = std::strlen(suffix);
+    if (m > n)
+        return false;
+    for (std::size_t i = 0; i < m; ++i)
+        if (std::tolower(static_cast<unsigned char>(name[n - m + i])) !=
+            std::tolower(static_cast<unsigned char>(suffix[i])))
+            return false;
+    return StartsCharacter(name, n - m, codePage);
+}
+
+bool HasWildcard(const char* path)
+{
+    return std::strpbrk(path, "?*") != nullptr;
 }
 
 }  // namespace scan

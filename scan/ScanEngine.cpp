@@ -1,5 +1,6 @@
 #include "ScanEngine.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -9,19 +10,26 @@ namespace scan {
 
 namespace {
 
-// Ends the wait cursor on every way out of the walk, and gives the controls
-// back if the walk was left by an exception.
+// Gives the controls back on every way out of the Scan command, from the
+// moment they are taken away (reading the controls can throw too), and ends
+// the wait cursor once it has begun.
 class ScanGuard {
 public:
-    ScanGuard(CScanEngine& engine, ScanView& view) : m_engine(engine), m_view(view)
-    {
-        m_view.BeginWaitCursor();
-    }
+    ScanGuard(CScanEngine& engine, ScanView& view) : m_engine(engine), m_view(view) {}
     ~ScanGuard()
     {
         if (!m_finished)
             m_engine.EnableChildren(true);
-        m_view.EndWaitCursor();
+        if (m_waiting)
+            m_view.EndWaitCursor();
+    }
+    ScanGuard(const ScanGuard&) = delete;
+    ScanGuard& operator=(const ScanGuard&) = delete;
+
+    void BeginWaitCursor()
+    {
+        m_view.BeginWaitCursor();
+        m_waiting = true;
     }
     void Finish()
     {
@@ -33,6 +41,7 @@ private:
     CScanEngine& m_engine;
     ScanView& m_view;
     bool m_finished = false;
+    bool m_waiting = false;
 };
 
 // Closes a folder search on every way out of a pass: an exception from the
@@ -59,9 +68,33 @@ private:
     ScanFileSystem::Search m_search;  // we own it
 };
 
+// Keeps a folder on the chain of ancestors while its subtree is walked.
+class AncestorEntry {
+public:
+    AncestorEntry(std::vector<FolderId>& chain, const FolderId& id) : m_chain(chain)
+    {
+        m_chain.push_back(id);
+    }
+    ~AncestorEntry() { m_chain.pop_back(); }
+    AncestorEntry(const AncestorEntry&) = delete;
+    AncestorEntry& operator=(const AncestorEntry&) = delete;
+
+private:
+    std::vector<FolderId>& m_chain;
+};
+
 bool IsDotFolder(const char* name)
 {
     return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
+}
+
+// The part of a "*.ext" pattern that every name it stands for ends with;
+// empty when the pattern is of another form.
+const char* NameSuffix(const char* pattern)
+{
+    if (pattern[0] != '*' || std::strpbrk(pattern + 1, "*?"))
+        return "";
+    return pattern + 1;
 }
 
 }  // namespace
@@ -73,23 +106,31 @@ CScanEngine::CScanEngine(ScanFileSystem& fileSystem, ScanView& view)
 
 void CScanEngine::OnScan()
 {
+    ScanGuard guard(*this, m_view);
     EnableChildren(false);
     m_view.DeleteAllRows();
     m_options = m_view.ReadControls();
+    {
+        const std::lock_guard<std::mutex> lock(m_driveMutex);
+        m_driveTypes.clear();
+        m_skippedPresenceTests = 0;
+    }
 
     // A path that does not fit the buffer is not scanned at all: cutting it
     // would walk (and later offer to delete from) some other folder.
     char folder[kPathBuffer] = "";
     const bool fits = m_options.scanFrom.size() <= kMaxPathLength &&
-                      RoomForBackslash(m_options.scanFrom.c_str());
+                      RoomForBackslash(m_options.scanFrom.c_str(), m_fileSystem);
     if (fits) {
         std::memcpy(folder, m_options.scanFrom.c_str(), m_options.scanFrom.size() + 1);
         m_fileSystem.AddBackslash(folder);
     }
 
-    ScanGuard guard(*this, m_view);
+    guard.BeginWaitCursor();
     if (fits)
         ScanFolder(folder);
+    else
+        m_view.NotScanned(m_options.scanFrom, NotScannedReason::PathTooLong);
     guard.Finish();
 }
 
@@ -101,28 +142,49 @@ void CScanEngine::EnableChildren(bool enable)
 
 void CScanEngine::ScanFolder(const char* path)
 {
-    if (std::strlen(path) > kMaxPathLength || !RoomForBackslash(path))
+    if (std::strlen(path) > kMaxPathLength || !RoomForBackslash(path, m_fileSystem)) {
+        m_view.NotScanned(path, NotScannedReason::PathTooLong);
         return;
+    }
     char folder[kPathBuffer];
     std::memcpy(folder, path, std::strlen(path) + 1);
     m_fileSystem.AddBackslash(folder);
 
+    // A link back to a folder on the way down would be walked again and
+    // again until the paths grow too long: a count of paths that grows
+    // exponentially with the number of such links.
+    FolderId id;
+    const bool known = m_fileSystem.FolderIdentity(folder, id);
+    if (known && std::find(m_ancestors.begin(), m_ancestors.end(), id) != m_ancestors.end())
+        return;
+    std::unique_ptr<AncestorEntry> ancestor;
+    if (known)
+        ancestor = std::make_unique<AncestorEntry>(m_ancestors, id);
+
     const std::string linkPattern = m_fileSystem.LoadText(IDS_LINK_PATTERN);
+    static const char kPifPattern[] = "*.pif";
+    if (std::strlen(folder) + std::max(linkPattern.size(), sizeof kPifPattern - 1) > kMaxPathLength)
+        m_view.NotScanned(folder, NotScannedReason::PathTooLong);  // some pattern cannot be searched
     ScanPass(folder, linkPattern.c_str(), false);
-    ScanPass(folder, "*.pif", true);
+    ScanPass(folder, kPifPattern, true);
 
     char pattern[kPathBuffer];
     if (!JoinPath(pattern, folder, "*.*"))
         return;
     FindEntry entry;
     const SearchHandle search(m_fileSystem, m_fileSystem.FindFirst(pattern, entry));
-    if (!search)
+    if (!search) {
+        if (m_fileSystem.SearchFailed())
+            m_view.NotScanned(folder, NotScannedReason::CannotOpen);
         return;
+    }
     do {
         if ((entry.attributes & kAttributeDirectory) && !IsDotFolder(entry.name)) {
             char child[kPathBuffer];
             if (JoinPath(child, folder, entry.name))
                 ScanFolder(child);
+            else
+                m_view.NotScanned(std::string(folder) + entry.name, NotScannedReason::PathTooLong);
         }
     } while (m_fileSystem.FindNext(search.Get(), entry));
 }
@@ -131,21 +193,59 @@ void CScanEngine::ScanPass(const char* folder, const char* namePattern, bool pif
 {
     char pattern[kPathBuffer];
     if (!JoinPath(pattern, folder, namePattern))
-        return;
+        return;  // named by the caller
+    // The search also matches short 8.3 names: "foo.lnkx" is found by
+    // "*.lnk" through "FOO~1.LNK". Only a name that really ends so is a
+    // shortcut.
+    const char* suffix = NameSuffix(namePattern);
     FindEntry entry;
     const SearchHandle search(m_fileSystem, m_fileSystem.FindFirst(pattern, entry));
     if (!search)
         return;
     do {
-        char itemPath[kPathBuffer];
-        if (!JoinPath(itemPath, folder, entry.name))
+        if (!EndsWithText(entry.name, suffix, m_fileSystem))
             continue;
-        char target[kPathBuffer] = "";
-        m_fileSystem.ResolveShortcut(itemPath, target);
-        const bool exists = pif ? m_fileSystem.PifTargetExists(target)
-                                : m_fileSystem.LinkTargetExists(target);
-        AddResultRow(exists, itemPath, target);
+        char itemPath[kPathBuffer];
+        if (!JoinPath(itemPath, folder, entry.name)) {
+            m_view.NotScanned(std::string(folder) + entry.name, NotScannedReason::PathTooLong);
+            continue;
+        }
+        if (m_sink) {
+            m_sink->Shortcut(itemPath, pif);
+            continue;
+        }
+        const ShortcutRead read = ReadShortcut(m_fileSystem, itemPath, pif);
+        AddResultRow(read.exists, itemPath, read.target);
     } while (m_fileSystem.FindNext(search.Get(), entry));
+}
+
+ShortcutRead CScanEngine::ReadShortcut(ScanFileSystem& fileSystem, const char* shortcutPath, bool pif)
+{
+    ShortcutRead read;
+    fileSystem.ResolveShortcut(shortcutPath, read.target);
+    if (DefaultOptions() && RootDriveType(fileSystem, read.target) != kDriveFixed) {
+        const std::lock_guard<std::mutex> lock(m_driveMutex);
+        ++m_skippedPresenceTests;
+        return read;  // not listed, present or not
+    }
+    read.exists = pif ? fileSystem.PifTargetExists(read.target) : fileSystem.LinkTargetExists(read.target);
+    return read;
+}
+
+unsigned CScanEngine::RootDriveType(ScanFileSystem& fileSystem, const char* target)
+{
+    char root[kPathBuffer];
+    const std::size_t n = strnlen(target, kMaxPathLength);
+    std::memcpy(root, target, n);
+    root[n] = '\0';
+    fileSystem.StripToRoot(root);
+
+    const std::lock_guard<std::mutex> lock(m_driveMutex);
+    const auto known = m_driveTypes.find(root);
+    if (known != m_driveTypes.end())
+        return known->second;
+    // Asked under the lock: two readers meeting a new root ask once.
+    return m_driveTypes[root] = fileSystem.DriveType(root);
 }
 
 bool CScanEngine::ShouldList(bool exists, const char* target)
@@ -158,13 +258,7 @@ bool CScanEngine::ShouldList(bool exists, const char* target)
     // is not asked for: the query is the costliest call of the walk.
     if (exists)
         return false;
-
-    char root[kPathBuffer];
-    const std::size_t n = strnlen(target, kMaxPathLength);
-    std::memcpy(root, target, n);
-    root[n] = '\0';
-    m_fileSystem.StripToRoot(root);
-    return m_fileSystem.DriveType(root) == kDriveFixed;
+    return RootDriveType(m_fileSystem, target) == kDriveFixed;
 }
 
 void CScanEngine::AddResultRow(bool exists, const char* shortcutPath, const char* target)

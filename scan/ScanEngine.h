@@ -5,6 +5,10 @@
 #define VELTMOR_SCAN_SCANENGINE_H
 
 #include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
 
 #include "ScanPlatform.h"
 
@@ -23,8 +27,16 @@ public:
 
     void EnableChildren(bool enable);
 
-    // Walks one folder, then its sub-folders, depth first.
+    // Walks one folder, then its sub-folders, depth first. A folder that is
+    // already on the way down (reached again through a link) is not entered.
     void ScanFolder(const char* path);
+
+    // Reads one shortcut's target through fileSystem and tests its presence.
+    // With the default options the target's drive is asked first and only a
+    // fixed drive's target is tested: no other can be listed, and testing it
+    // can wait for a network or spin up a disc. Safe to call from several
+    // threads at once, each with its own file system.
+    ShortcutRead ReadShortcut(ScanFileSystem& fileSystem, const char* shortcutPath, bool pif);
 
     // Decides with the options of the current scan.
     bool ShouldList(bool exists, const char* target);
@@ -41,12 +53,29 @@ public:
     const ScanOptions& Options() const { return m_options; }
     void SetOptions(const ScanOptions& options) { m_options = options; }
 
+    // While set, the walk hands each shortcut to sink instead of reading it;
+    // whoever reads them adds the rows (AddResultRow) in the sink's order.
+    void SetShortcutSink(ShortcutSink* sink) { m_sink = sink; }
+
+    // How many presence tests the drive-first order avoided since the last
+    // Scan command.
+    unsigned SkippedPresenceTests() const { return m_skippedPresenceTests; }
+
 private:
     void ScanPass(const char* folder, const char* pattern, bool pif);
+    bool DefaultOptions() const { return m_options.ignoreRemovable && !m_options.displayAll; }
+    // The drive type of target's root, asked once per root for a scan.
+    unsigned RootDriveType(ScanFileSystem& fileSystem, const char* target);
 
     ScanFileSystem& m_fileSystem;
     ScanView& m_view;
     ScanOptions m_options;
+    ShortcutSink* m_sink = nullptr;  // we don't own it
+    std::vector<FolderId> m_ancestors;  // the folders on the way down
+
+    std::mutex m_driveMutex;  // readers on other threads share the cache
+    std::map<std::string, unsigned> m_driveTypes;
+    unsigned m_skippedPresenceTests = 0;
 };
 
 }  // namespace scan

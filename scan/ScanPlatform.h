@@ -18,21 +18,37 @@ struct FindEntry {
     unsigned attributes;
 };
 
+// What makes a folder itself, whatever path reaches it: links and junctions
+// give other paths to the same folder.
+struct FolderId {
+    std::uint64_t volume = 0;
+    std::uint64_t index = 0;
+
+    bool operator==(const FolderId& other) const
+    {
+        return volume == other.volume && index == other.index;
+    }
+};
+
 // The file-system side: folder search, path helpers, presence tests, drive
-// types and the shortcut reader.
-class ScanFileSystem {
+// types and the shortcut reader. Paths are in the system code page.
+class ScanFileSystem : public CodePage {
 public:
     using Search = void*;
-
-    virtual ~ScanFileSystem() = default;
 
     // Null when nothing matches or the folder cannot be enumerated.
     virtual Search FindFirst(const char* pattern, FindEntry& entry) = 0;
     virtual bool FindNext(Search search, FindEntry& entry) = 0;
     virtual void FindClose(Search search) = 0;
+    // After FindFirst gave null: true when the folder could not be read at
+    // all, false when nothing in it matched.
+    virtual bool SearchFailed() = 0;
 
-    // Appends a backslash unless the path is empty or already ends with one.
-    // The caller makes sure it fits (RoomForBackslash).
+    // False when the folder's identity cannot be read.
+    virtual bool FolderIdentity(const char* folder, FolderId& id) = 0;
+
+    // Appends a backslash unless the path is empty or already ends with one
+    // (read by character). The caller makes sure it fits (RoomForBackslash).
     virtual void AddBackslash(char* path) = 0;
 
     // Presence of a .lnk target and of a .pif target; both treat an existing
@@ -57,6 +73,11 @@ struct ScanOptions {
     std::string scanFrom;
     bool ignoreRemovable = true;
     bool displayAll = false;
+};
+
+enum class NotScannedReason {
+    PathTooLong,   // the path does not fit the 260-character buffers
+    CannotOpen,    // the folder could not be read
 };
 
 // The dialog side: its child windows, the results list, the wait cursor and
@@ -88,6 +109,28 @@ public:
     // Reads the controls into the dialog's members (the result of the
     // validation is not consulted) and reports what was read.
     virtual ScanOptions ReadControls() = 0;
+
+    // A folder or shortcut the walk had to pass over. The dialog passes over
+    // them silently; the command-line scanner names them.
+    virtual void NotScanned(const std::string& path, NotScannedReason reason)
+    {
+        (void)path;
+        (void)reason;
+    }
+};
+
+// Takes the shortcuts a walk finds, in walk order, when their reading is
+// left to someone else (the parallel scanner's readers).
+class ShortcutSink {
+public:
+    virtual ~ShortcutSink() = default;
+    virtual void Shortcut(const char* shortcutPath, bool pif) = 0;
+};
+
+// What reading one shortcut gives.
+struct ShortcutRead {
+    char target[kPathBuffer] = "";
+    bool exists = false;
 };
 
 }  // namespace scan

@@ -30,8 +30,12 @@ ScanFileSystem::Search CWin32ScanFileSystem::FindFirst(const char* pattern, Find
 {
     WIN32_FIND_DATAA data;
     const HANDLE search = FindFirstFileA(pattern, &data);
-    if (search == INVALID_HANDLE_VALUE)
+    if (search == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        m_searchFailed = error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES;
         return nullptr;
+    }
+    m_searchFailed = false;
     CopyEntry(data, entry);
     return search;
 }
@@ -48,6 +52,30 @@ bool CWin32ScanFileSystem::FindNext(Search search, FindEntry& entry)
 void CWin32ScanFileSystem::FindClose(Search search)
 {
     ::FindClose(static_cast<HANDLE>(search));
+}
+
+bool CWin32ScanFileSystem::FolderIdentity(const char* folder, FolderId& id)
+{
+    // A folder opens only with backup semantics; no access is asked, so
+    // reading its identity needs no right to its contents.
+    const HANDLE handle =
+        CreateFileA(folder, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    const BOOL ok = GetFileInformationByHandle(handle, &info);
+    CloseHandle(handle);
+    if (!ok)
+        return false;
+    id.volume = info.dwVolumeSerialNumber;
+    id.index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return true;
+}
+
+bool CWin32ScanFileSystem::IsLeadByte(unsigned char c) const
+{
+    return IsDBCSLeadByte(c) != FALSE;
 }
 
 void CWin32ScanFileSystem::AddBackslash(char* path)

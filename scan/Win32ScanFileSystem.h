@@ -21,6 +21,9 @@ public:
     Search FindFirst(const char* pattern, FindEntry& entry) override;
     bool FindNext(Search search, FindEntry& entry) override;
     void FindClose(Search search) override;
+    bool SearchFailed() override { return m_searchFailed; }
+    bool FolderIdentity(const char* folder, FolderId& id) override;
+    bool IsLeadByte(unsigned char c) const override;
 
     void AddBackslash(char* path) override;
 
@@ -37,6 +40,7 @@ public:
 private:
     HWND m_owner;         // we don't own it
     HINSTANCE m_strings;  // nor this
+    bool m_searchFailed = false;
 };
 
 }  // namespace scan

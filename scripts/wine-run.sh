@@ -6,8 +6,20 @@
 # drives for the drive-type filter:
 #   R:  a CD-ROM drive   (folder drive_r inside the prefix)
 #   S:  a network drive  (folder drive_s inside the prefix)
+# Each prefix has a home of its own (HOME, the XDG folders), so nothing a
+# program does reaches the real user's home: Wine keeps the Recycle Bin in
+# $XDG_DATA_HOME/Trash and links the profile's folders to the home's.
 set -u
 export WINEDEBUG=${WINEDEBUG:--all}
+
+use_home() {  # folder: makes it the home, with an empty Recycle Bin
+    export HOME="$1"
+    export XDG_DATA_HOME="$1/.local/share" XDG_CONFIG_HOME="$1/.config" XDG_CACHE_HOME="$1/.cache"
+    export XDG_RUNTIME_DIR="$1/.run"
+    mkdir -p "$XDG_DATA_HOME/Trash/files" "$XDG_DATA_HOME/Trash/info" "$XDG_CONFIG_HOME" \
+             "$XDG_CACHE_HOME"
+    mkdir -p -m 700 "$XDG_RUNTIME_DIR"
+}
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
 # The template is made again when Wine, its fonts or this script change.
@@ -16,8 +28,15 @@ template=${VELTMOR_WINE_TEMPLATE:-${TMPDIR:-/tmp}/veltmor-wine-template-$(id -u)
 
 make_template() {
     local tmp="$template.new.$$"
-    rm -rf "$tmp"
+    rm -rf "$tmp" "$tmp.home"
+    use_home "$tmp.home"
     WINEPREFIX="$tmp" wineboot -i >/dev/null 2>&1
+    WINEPREFIX="$tmp" wineserver -w
+    # wineboot links the profile's Desktop, Documents... to the home; they
+    # become folders of the prefix's own.
+    find "$tmp/drive_c/users" -mindepth 2 -maxdepth 2 -type l | while read -r link; do
+        rm "$link" && mkdir "$link"
+    done
     mkdir -p "$tmp/drive_r" "$tmp/drive_s"
     ln -sfn ../drive_r "$tmp/dosdevices/r:"
     ln -sfn ../drive_s "$tmp/dosdevices/s:"
@@ -31,7 +50,8 @@ make_template() {
     WINEPREFIX="$tmp" wineserver -w
     # Wine's own fonts (MS Sans Serif, Marlett for the caption buttons) are
     # not found in the package's folder here; the prefix gets a copy.
-    cp /usr/share/wine/fonts/* "$tmp/drive_c/windows/Fonts/" 
+    cp /usr/share/wine/fonts/* "$tmp/drive_c/windows/Fonts/"
+    rm -rf "$tmp.home"
     mv "$tmp" "$template"
 }
 
@@ -50,6 +70,7 @@ cleanup() {
 trap cleanup EXIT
 cp -a "$template/." "$prefix/"
 export WINEPREFIX="$prefix"
+use_home "$prefix/home"
 wine "$@"
 rc=$?
 WINEPREFIX="$prefix" wineserver -w

@@ -680,6 +680,57 @@ TEST_F(ResultActions, ARowWithoutItsCopyIsSkipped)
     }
 }
 
+// A folder named like a shortcut is read like one and listed, and a name the
+// code page cannot spell is listed with '?' in it, which the shell would take
+// as a wildcard ("??.lnk" matches "ab.lnk" too). Neither is handed to the
+// shell: each beeps and keeps its row undimmed, and the walk goes on.
+TEST_F(ResultActions, AFolderOrANameWithAWildcardIsNeverHandedToTheShell)
+{
+    m_tree.Make("Menu\\Tools.lnk");
+    ASSERT_TRUE(gui::SaveShortcut(m_menu + "\\ab.lnk", m_target));
+    wchar_t wideMenu[MAX_PATH] = {};
+    ASSERT_GT(::MultiByteToWideChar(CP_ACP, 0, m_menu.c_str(), -1, wideMenu, MAX_PATH), 0);
+    const std::wstring japanese = std::wstring(wideMenu) + L"\\\x65E5\x672C.lnk";
+    const HANDLE file = ::CreateFileW(japanese.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    ::CloseHandle(file);
+
+    const std::vector<Row> before = Scan(m_menu);
+    int tools = -1, unspellable = -1, first = -1;
+    for (int i = 0; i < static_cast<int>(before.size()); ++i) {
+        if (before[i].item == m_menu + "\\Tools.lnk")
+            tools = i;
+        else if (before[i].item.find('?') != std::string::npos)
+            unspellable = i;
+        else if (before[i].item == m_menu + "\\Shortcut 0.lnk")
+            first = i;
+    }
+    ASSERT_TRUE(tools >= 0 && unspellable >= 0 && first >= 0) << "rows: " << before.size();
+    const std::string firstUnix = CRecycleBin::UnixPath(before[first].item);
+
+    gui::SelectRows(m_list, {first, tools, unspellable});
+    gui::PressKey(m_list, VK_DELETE);
+    const Question asked = Answer(IDYES);
+    WaitForWalkEnd(1);
+
+    const std::vector<ShellCall> calls = Calls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].names, std::vector<std::string>{before[first].item});
+    EXPECT_EQ(g_beeps.load(), 2);
+    const std::vector<Row> after = gui::ReadRows(m_list);
+    ASSERT_EQ(after.size(), before.size() - 1);
+    for (const Row& row : after)
+        EXPECT_EQ(row.state & LVIS_CUT, 0u) << row.item;
+    EXPECT_NE(::GetFileAttributesW(japanese.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(Exists(m_menu + "\\ab.lnk"));
+    EXPECT_TRUE(Exists(m_menu + "\\Tools.lnk"));
+
+    const CRecycleBin::Entry entry = m_bin.Find(firstUnix);
+    ASSERT_FALSE(entry.file.empty());
+    EXPECT_TRUE(CRecycleBin::Restore(entry, before[first].item));
+    EXPECT_NE(asked.text.find(before[first].item), std::string::npos) << asked.text;
+}
+
 // The longest path a row can hold: the list handed to the shell still ends
 // with its second zero, so the shell takes exactly that one file.
 TEST_F(ResultActions, AShortcutWithA259CharacterPathGoesToTheBinWhole)

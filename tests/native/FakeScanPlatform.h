@@ -154,6 +154,17 @@ public:
     // FindFirst fails for every pattern in this folder.
     void MakeUnreadable(const std::string& folder) { FolderFor(folder).unreadable = true; }
 
+    // A folder entry that leads to another folder (a symbolic link or a
+    // junction): its contents are the target's, and so is its identity.
+    void AddFolderLink(const std::string& path, const std::string& target)
+    {
+        AddEntry(path, scan::kAttributeDirectory);
+        m_links[Lower(path)] = Lower(target);
+    }
+
+    // Lead bytes of code page 932 instead of a single-byte code page.
+    bool doubleByteCodePage = false;
+
     void SetLinkPattern(const std::string& text) { m_linkPattern = text; }
 
     // Resolving this path throws FakeFailure.
@@ -176,8 +187,9 @@ public:
         const std::string folder = slash == std::string::npos ? "" : text.substr(0, slash + 1);
         const std::string namePattern = text.substr(folder.size());
 
-        const auto found = m_folders.find(Lower(folder));
-        if (found == m_folders.end() || found->second.unreadable)
+        const auto found = m_folders.find(Key(Canonical(folder)));
+        m_searchFailed = found == m_folders.end() || found->second.unreadable;
+        if (m_searchFailed)
             return nullptr;
 
         auto search = std::make_unique<OpenSearch>();
@@ -227,12 +239,31 @@ public:
         m_searches.erase(found);
     }
 
-    // PathAddBackslashA into a buffer of kPathBuffer characters.
+    bool SearchFailed() override { return m_searchFailed; }
+
+    bool FolderIdentity(const char* folder, scan::FolderId& id) override
+    {
+        m_log.Add("FolderIdentity", folder);
+        const std::string canonical = Canonical(folder);
+        if (m_folders.count(Key(canonical)) == 0)
+            return false;
+        id.volume = 7;
+        id.index = std::hash<std::string>()(canonical);
+        return true;
+    }
+
+    bool IsLeadByte(unsigned char c) const override
+    {
+        return doubleByteCodePage && ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC));
+    }
+
+    // PathAddBackslashA into a buffer of kPathBuffer characters; it reads
+    // the path by character.
     void AddBackslash(char* path) override
     {
         const std::size_t n = std::strlen(path);
         m_log.Add("AddBackslash", path);
-        if (n == 0 || path[n - 1] == '\\')
+        if (n == 0 || scan::EndsWithBackslash(path, *this))
             return;
         if (n + 1 > scan::kMaxPathLength) {
             ADD_FAILURE() << "AddBackslash would overflow a " << scan::kPathBuffer
@@ -332,6 +363,29 @@ private:
 
     static std::string Key(const std::string& folder) { return folder.empty() ? "" : Lower(folder) + "\\"; }
 
+    // The path with every folder link on it followed, lower case, without a
+    // trailing backslash.
+    std::string Canonical(std::string path) const
+    {
+        if (!path.empty() && path.back() == '\\')
+            path.pop_back();
+        if (m_links.empty())  // the split below is by byte, fit for ASCII trees only
+            return Lower(path);
+        std::string done;
+        std::size_t start = 0;
+        while (start <= path.size()) {
+            std::size_t end = path.find('\\', start);
+            if (end == std::string::npos)
+                end = path.size();
+            done += (done.empty() && start == 0 ? "" : "\\") + Lower(path.substr(start, end - start));
+            const auto link = m_links.find(done);
+            if (link != m_links.end())
+                done = link->second;
+            start = end + 1;
+        }
+        return done;
+    }
+
     Folder& FolderFor(const std::string& path)
     {
         const std::string key = Key(path);
@@ -395,6 +449,8 @@ private:
 
     CallLog& m_log;
     std::map<std::string, Folder> m_folders;
+    std::map<std::string, std::string> m_links;
+    bool m_searchFailed = false;
     std::map<std::string, std::string> m_targets;
     std::set<std::string> m_seenByLinkTest;
     std::set<std::string> m_seenByPifTest;
@@ -432,6 +488,10 @@ public:
     // What the controls hold when ReadControls is called.
     scan::ScanOptions controls;
 
+    // What the walk passed over, as "reason:path".
+    std::vector<std::string> notScanned;
+
+    bool throwOnReadControls = false;
     // Failures of the list, to drive the row builder's error paths.
     bool refuseInsert = false;
     bool throwOnInsert = false;
@@ -563,7 +623,14 @@ public:
     scan::ScanOptions ReadControls() override
     {
         m_log.Add("ReadControls", controls.scanFrom);
+        if (throwOnReadControls)
+            throw FakeFailure("out of memory reading the controls");
         return controls;
+    }
+
+    void NotScanned(const std::string& path, scan::NotScannedReason reason) override
+    {
+        notScanned.push_back((reason == scan::NotScannedReason::PathTooLong ? "long:" : "open:") + path);
     }
 
 private:

@@ -293,6 +293,23 @@ TEST_F(ScanWalk, TrailingBackslashOrNoneWalkTheSameTree)
     EXPECT_EQ(log.Only({"FindFirst"}), searchesWithout);
 }
 
+TEST_F(ScanWalk, FolderLinksBackUpTheWalkAreNotEnteredAgainButOthersAre)
+{
+    fs.AddShortcut("C:\\M\\a.lnk", "C:\\x");
+    for (const char* self : {"C:\\M\\self1", "C:\\M\\self2", "C:\\M\\self3"})
+        fs.AddFolderLink(self, "C:\\M");
+    fs.AddShortcut("C:\\M\\X\\x.lnk", "C:\\x");
+    fs.AddFolderLink("C:\\M\\X\\toY", "C:\\M\\Y");
+    fs.AddShortcut("C:\\M\\Y\\y.lnk", "C:\\x");
+    fs.AddFolderLink("C:\\M\\Y\\toX", "C:\\M\\X");
+    fs.AddFolderLink("C:\\M\\Z\\sibling", "C:\\M\\X");  // not an ancestor: walked
+
+    EXPECT_EQ(Scan("C:\\M"), (Strings{"C:\\M\\a.lnk", "C:\\M\\X\\x.lnk", "C:\\M\\X\\toY\\y.lnk", "C:\\M\\Y\\y.lnk",
+                                      "C:\\M\\Y\\toX\\x.lnk", "C:\\M\\Z\\sibling\\x.lnk",
+                                      "C:\\M\\Z\\sibling\\toY\\y.lnk"}));
+
+}
+
 // ------------------------------------------------------ targets and presence
 
 using ScanTargets = ScanTest;
@@ -443,6 +460,27 @@ TEST_F(DisplayFilter, OverlongTargetIsCutBeforeItsRootIsTaken)
     EXPECT_EQ(log.Only({"DriveType"}), (Strings{"DriveType(C:\\)"}));
 }
 
+TEST_F(DisplayFilter, DefaultsTestOnlyTargetsOnFixedDrivesAndAskEachRootOnce)
+{
+    for (bool ignoreRemovable : {true, false}) {
+        for (bool displayAll : {false, true}) {
+            SCOPED_TRACE(std::to_string(ignoreRemovable) + std::to_string(displayAll));
+            log.Clear();
+            Listed(ignoreRemovable, displayAll);
+            const Strings tests = log.Only({"LinkTargetExists", "PifTargetExists"});
+            if (ignoreRemovable && !displayAll) {
+                EXPECT_EQ(tests, (Strings{"LinkTargetExists(C:\\Apps\\ok.exe)", "LinkTargetExists(C:\\Apps\\gone.exe)"}));
+                EXPECT_EQ(engine.SkippedPresenceTests(), kEverything.size() - 2);
+                const Strings asked = log.Only({"DriveType"});
+                EXPECT_EQ(std::set<std::string>(asked.begin(), asked.end()).size(), asked.size()) << "once per root";
+            } else {
+                EXPECT_EQ(tests.size(), kEverything.size());
+                EXPECT_EQ(engine.SkippedPresenceTests(), 0u);
+            }
+        }
+    }
+}
+
 // ------------------------------------------------------------- Scan command
 
 using ScanCommand = ScanTest;
@@ -521,6 +559,13 @@ TEST_F(ScanCommand, ExceptionFromTheReaderRestoresTheDialogAndPropagates)
     EXPECT_EQ(tail, (Strings{"ResolveShortcut(C:\\M\\a.lnk)", "ResolveShortcut(C:\\M\\Sub\\bad.lnk)",
                              "Enable(1001)", "Enable(1002)", "Enable(1003)", "EndWaitCursor()"}));
     // TearDown checks that the searches still open at the throw were closed.
+}
+
+TEST_F(ScanCommand, ExceptionWhileReadingTheControlsGivesThemBack)
+{
+    view.throwOnReadControls = true;
+    EXPECT_THROW(engine.OnScan(), fake::FakeFailure);
+    // TearDown checks that every control is enabled and no wait cursor is left.
 }
 
 TEST_F(ScanCommand, ExceptionFromTheListLeaksNoPathCopy)
@@ -747,6 +792,37 @@ TEST_F(PathLimits, JoinOf259IsListedAnd260IsSkippedWhole)
               (Strings{"FindFirst(" + f + "*.lnk)", "FindFirst(" + f + "*.pif)", "FindFirst(" + f + "*.*)"}));
     for (const std::string& call : log.Only({"AddBackslash"}))
         EXPECT_EQ(call.find("abcde"), std::string::npos) << call;
+}
+
+TEST_F(PathLimits, ATwoByteCharacterEndingIn0x5CIsNoBackslash)
+{
+    // Code page 932: "ソ" is 0x83 0x5C. The fake's AddBackslash reads by
+    // character and fails the test on a write past the 260-character buffer.
+    fs.doubleByteCodePage = true;
+    for (std::size_t length : {257u, 258u, 259u}) {
+        SCOPED_TRACE(length);
+        log.Clear();
+        view.notScanned.clear();
+        const std::string from = PathOfLength(length - 2) + "\x83\x5C";
+        Scan(from);
+        EXPECT_EQ(log.Only({"AddBackslash"}).size(), length < 259 ? 2u : 0u);
+        EXPECT_EQ(view.notScanned, (Strings{"long:" + from + (length < 259 ? "\\" : "")}));
+    }
+    fs.AddShortcut("C:\\\x83\x5C\\a.lnk", "C:\\x");
+    EXPECT_EQ(Scan("C:\\\x83\x5C"), (Strings{"C:\\\x83\x5C\\a.lnk"}));
+}
+
+TEST_F(PathLimits, WhatThePassesCannotReachIsNamed)
+{
+    const std::string folder = PathOfLength(253) + "\\";  // 254
+    fs.AddShortcut(folder + "xy.lnk", "C:\\x");           // 260
+    fs.AddFolder(folder + "abcde");                        // 259: no room for its backslash
+    fs.MakeUnreadable("C:\\M\\locked");
+    fs.AddFolder("C:\\M\\locked");
+    Scan(folder.substr(0, 253));
+    Scan("C:\\M");
+    EXPECT_EQ(view.notScanned, (Strings{"long:" + folder + "xy.lnk", "long:" + folder + "abcde",
+                                        "open:C:\\M\\locked\\"}));
 }
 
 TEST_F(PathLimits, PatternThatDoesNotFitIsNotSearched)
