@@ -10,6 +10,7 @@
 
 #include "ScanCommand.h"
 #include "Win32ScanHost.h"
+#include "framework/ProcessHardening.h"
 #include "scan/Win32ScanFileSystem.h"
 
 namespace {
@@ -36,6 +37,7 @@ private:
 
 int main(int argc, char** argv)
 {
+    AfxHardenProcess();
     cli::CWin32ScanHost host;
     try {
         const std::vector<std::string> args(argv + 1, argv + argc);

@@ -1,12 +1,12 @@
 // The program's entry point: hands control to the one application object.
 #include "CWinApp.h"
-
-#include <commctrl.h>
+#include "CommonControls.h"
+#include "ProcessHardening.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
-    INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_LISTVIEW_CLASSES};
-    ::InitCommonControlsEx(&icc);
+    AfxHardenProcess();
+    AfxInitCommonControls(ICC_LISTVIEW_CLASSES);
 
     CWinApp* app = AfxGetApp();
     if (!app)

@@ -5,8 +5,8 @@
 BOOL CImageList::Create(UINT bitmapId, int cx, int grow, COLORREF maskColor)
 {
     DeleteImageList();
-    m_hImageList = ImageList_LoadImageA(AfxGetResourceHandle(), MAKEINTRESOURCEA(bitmapId), cx, grow,
-                                        maskColor, IMAGE_BITMAP, 0);
+    m_hImageList = AfxImageListLoadImage(AfxGetResourceHandle(), MAKEINTRESOURCEA(bitmapId), cx, grow,
+                                         maskColor, IMAGE_BITMAP, 0);
     return m_hImageList != nullptr;
 }
 
@@ -14,7 +14,7 @@ BOOL CImageList::DeleteImageList()
 {
     if (!m_hImageList)
         return FALSE;
-    const BOOL ok = ImageList_Destroy(m_hImageList);
+    const BOOL ok = AfxImageListDestroy(m_hImageList);
     m_hImageList = nullptr;
     return ok;
 }

@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "CommonControls.h"
+
 class CImageList {
 public:
     CImageList() = default;
@@ -17,7 +19,7 @@ public:
     // are transparent.
     BOOL Create(UINT bitmapId, int cx, int grow, COLORREF maskColor);
     BOOL DeleteImageList();
-    int GetImageCount() const { return ImageList_GetImageCount(m_hImageList); }
+    int GetImageCount() const { return AfxImageListGetImageCount(m_hImageList); }
 
     HIMAGELIST m_hImageList = nullptr;
 };

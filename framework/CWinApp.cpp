@@ -1,5 +1,7 @@
 #include "CWinApp.h"
 
+#include "ProcessHardening.h"
+
 namespace {
 CWinApp* g_app = nullptr;
 }
@@ -62,7 +64,9 @@ BOOL CWinApp::Enable3dControls()
 {
     if (m_hCtl3d)
         return TRUE;
-    HMODULE ctl3d = ::LoadLibraryA("CTL3D32.DLL");
+    // Current Windows has no CTL3D32.DLL: looked for by name, one planted in
+    // any folder of the search would be run.
+    HMODULE ctl3d = AfxLoadSystemLibrary("CTL3D32.DLL");
     if (!ctl3d)
         return FALSE;
     using Ctl3dFn = BOOL(WINAPI*)(HINSTANCE);

@@ -21,7 +21,8 @@ public:
     virtual int Run();
     virtual int ExitInstance();
 
-    // Gives dialogs the 3-D look through CTL3D32.DLL where the system has it;
+    // Gives dialogs the 3-D look through CTL3D32.DLL where the system folder
+    // has it;
     // FALSE when it does not (the controls are then drawn by the system).
     BOOL Enable3dControls();
 
