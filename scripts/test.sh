@@ -37,6 +37,9 @@ run_ctest() {  # name, [wrapper...]
 echo "== native build and tests"
 if configure_and_build native; then run_ctest native; else echo "native build FAILED"; failed=1; fi
 
+echo "== fuzzing the shortcut structure check (20 s)"
+bash scripts/fuzz.sh 20 || { echo "fuzzing FAILED"; failed=1; }
+
 echo "== win32 build (shipped program)"
 configure_and_build win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake || { echo "win32 build FAILED"; failed=1; }
 
