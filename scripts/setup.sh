@@ -25,14 +25,26 @@ compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" >
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest libgtest-dev)
 [ -f /usr/include/nlohmann/json.hpp ] || need+=(nlohmann-json3-dev)
 have python3  || need+=(python3)
+# Wine runs in the Japanese code page (932) under LC_ALL=ja_JP.UTF-8, once
+# that Unix locale exists; one Wine test needs it.
+have localedef && [ -f /usr/share/i18n/locales/ja_JP ] || need+=(locales)
+
+make_locale() {
+    locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$' && return 0
+    $SUDO localedef -i ja_JP -f UTF-8 ja_JP.UTF-8 ||
+        echo "setup: could not make the ja_JP.UTF-8 locale; the code page 932 test will be skipped" >&2
+}
+
+SUDO=
+[ "$(id -u)" -eq 0 ] || SUDO=sudo
 
 if [ ${#need[@]} -eq 0 ]; then
+    make_locale
     exit 0
 fi
 
 echo "setup: installing ${need[*]}"
-SUDO=
-[ "$(id -u)" -eq 0 ] || SUDO=sudo
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+make_locale

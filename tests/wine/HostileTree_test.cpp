@@ -89,3 +89,51 @@ TEST_F(HostileTree, DefaultOptionsNeverTestTargetsOnCdRomOrNetworkDrives)
 }
 
 }  // namespace
+
+// Code page 932 (run with LC_ALL=ja_JP.UTF-8): "ソ" is 0x83 0x5C, its second
+// byte the backslash's. A scan-from path of 259 bytes ending in it has no
+// room for the backslash the walk appends; read by byte it seemed to end
+// in one, and the append wrote past the 260-byte buffer.
+TEST(CodePage932, APathEndingInATwoByteCharacterIsReadByCharacter)
+{
+    if (::GetACP() != 932)
+        GTEST_SKIP() << "runs in code page 932 only (this is " << ::GetACP() << ")";
+    wintest::CTempFolder temp("cp");
+    wchar_t wide[MAX_PATH] = {};
+    ASSERT_GT(::MultiByteToWideChar(CP_ACP, 0, temp.Path().c_str(), -1, wide, MAX_PATH), 0);
+    std::wstring folder = wide;
+    folder.pop_back();  // no trailing backslash
+    const std::wstring so = L"\x30BD";
+    ASSERT_TRUE(::CreateDirectoryW((folder + L"\\" + so).c_str(), NULL));
+    ASSERT_HRESULT_SUCCEEDED(wintest::WriteShortcut(temp.Path() + "\x83\x5C\\a.lnk", "C:\\gone.exe"));
+    // Folders of "d" until one more ending in "ソ" makes 259 bytes.
+    std::string ansi = temp.Path().substr(0, temp.Path().size() - 1);
+    while (ansi.size() + 1 + 100 + 2 < 259) {
+        folder += L"\\" + std::wstring(100, L'd');
+        ansi += "\\" + std::string(100, 'd');
+        ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), NULL));
+    }
+    const std::size_t last = 259 - ansi.size() - 1 - 2;
+    folder += L"\\" + std::wstring(last, L'd') + so;
+    ansi += "\\" + std::string(last, 'd') + "\x83\x5C";
+    ASSERT_EQ(ansi.size(), 259u);
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), NULL));
+
+    struct Passed : wintest::CRecordingScanView {
+        std::vector<std::string> over;
+        void NotScanned(const std::string& path, scan::NotScannedReason) override { over.push_back(path); }
+    } view;
+    scan::CWin32ScanFileSystem fileSystem(NULL);
+    scan::CScanEngine engine(fileSystem, view);
+    view.options = {ansi, false, true};
+    engine.OnScan();
+    EXPECT_TRUE(view.Rows().empty());
+    EXPECT_EQ(view.over, Strings{ansi});
+
+    // A short one is walked, its backslash appended after the character.
+    const std::string shortFolder = temp.Path() + "\x83\x5C";
+    view.options = {shortFolder, false, true};
+    engine.OnScan();
+    ASSERT_EQ(view.Rows().size(), 1u);
+    EXPECT_EQ(view.Rows()[0].item, shortFolder + "\\a.lnk");
+}
