@@ -1,0 +1,40 @@
+// Where a quarantined shortcut lives inside the quarantine folder, and back.
+// The folder keeps each file under its whole original path, so the layout is
+// the record a restore works from:
+//   C:\Users\Ann\Old Tool.lnk      <->  DIR\C\Users\Ann\Old Tool.lnk
+//   \\server\share\Apps\Tool.lnk   <->  DIR\UNC\server\share\Apps\Tool.lnk
+// Paths here are UTF-8 (a backslash byte is always a backslash) and plain
+// full paths: "X:\..." or "\\server\share\...", no "\\?\" prefix.
+#ifndef VELTMOR_CLI_QUARANTINELAYOUT_H
+#define VELTMOR_CLI_QUARANTINELAYOUT_H
+
+#include <string>
+
+namespace cli {
+
+// A full path as the system gives it, "\\?\" forms included, turned into a
+// plain full path without a final backslash (a root keeps its own). False
+// for anything else (relative paths, devices, empty, "." or ".." parts).
+bool PlainFullPath(const std::string& full, std::string& plain);
+
+// original: a plain full path of a file. Its place relative to the
+// quarantine folder; false when it has none (a root, a bad path).
+bool QuarantinePlace(const std::string& original, std::string& relative);
+
+// The inverse: the original path of a file found at relative (below the
+// quarantine folder). False when relative is not a place QuarantinePlace gives.
+bool OriginalPath(const std::string& relative, std::string& original);
+
+// The "\\?\" form of a plain full path, for the wide calls that must reach
+// past 260 characters.
+std::string LongForm(const std::string& plain);
+
+// True when path is folder itself or lies below it (ASCII case ignored).
+bool IsWithin(const std::string& path, const std::string& folder);
+
+// The folder part of a plain full path ("" for a root).
+std::string ParentOf(const std::string& path);
+
+}  // namespace cli
+
+#endif

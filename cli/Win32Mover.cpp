@@ -1,0 +1,311 @@
+#include "Win32Mover.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+#include "QuarantineLayout.h"
+
+namespace cli {
+
+namespace {
+
+std::wstring Widen(const std::string& text, UINT codePage)
+{
+    if (text.empty())
+        return std::wstring();
+    const int size = static_cast<int>(text.size());
+    const int n = ::MultiByteToWideChar(codePage, 0, text.data(), size, NULL, 0);
+    if (n <= 0)
+        return std::wstring();
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    ::MultiByteToWideChar(codePage, 0, text.data(), size, &wide[0], n);
+    return wide;
+}
+
+std::string Narrow(const std::wstring& wide, UINT codePage)
+{
+    if (wide.empty())
+        return std::string();
+    const int size = static_cast<int>(wide.size());
+    const int n = ::WideCharToMultiByte(codePage, 0, wide.data(), size, NULL, 0, NULL, NULL);
+    if (n <= 0)
+        return std::string();
+    std::string text(static_cast<std::size_t>(n), '\0');
+    ::WideCharToMultiByte(codePage, 0, wide.data(), size, &text[0], n, NULL, NULL);
+    return text;
+}
+
+// The wide "\\?\" form of a plain full UTF-8 path.
+std::wstring Long(const std::string& plain)
+{
+    return Widen(LongForm(plain), CP_UTF8);
+}
+
+struct HandleClose {
+    void operator()(HANDLE handle) const { ::CloseHandle(handle); }
+};
+using Handle = std::unique_ptr<void, HandleClose>;
+
+Handle OwnHandle(HANDLE handle)
+{
+    return Handle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
+}
+
+struct SearchClose {
+    void operator()(HANDLE search) const { ::FindClose(search); }
+};
+using Search = std::unique_ptr<void, SearchClose>;
+
+Search FindFirst(const std::wstring& folder, WIN32_FIND_DATAW& found)
+{
+    const HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
+    return Search(search == INVALID_HANDLE_VALUE ? nullptr : search);
+}
+
+bool IsDots(const wchar_t* name)
+{
+    return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
+}
+
+}  // namespace
+
+std::string CWin32Mover::FullPath(const std::string& path)
+{
+    const std::wstring wide = Widen(path, CP_UTF8);
+    if (wide.empty())
+        return std::string();
+    const DWORD n = ::GetFullPathNameW(wide.c_str(), 0, NULL, NULL);
+    if (n == 0)
+        return std::string();
+    std::wstring full(n, L'\0');
+    const DWORD written = ::GetFullPathNameW(wide.c_str(), n, &full[0], NULL);
+    if (written == 0 || written >= n)
+        return std::string();
+    full.resize(written);
+    return Narrow(full, CP_UTF8);
+}
+
+bool CWin32Mover::Exists(const std::string& path)
+{
+    return ::GetFileAttributesW(Long(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool CWin32Mover::IsFolder(const std::string& path)
+{
+    const DWORD attributes = ::GetFileAttributesW(Long(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool CWin32Mover::MakeFolders(const std::string& folder)
+{
+    // Most calls find every folder above made already: try the folder first.
+    if (::CreateDirectoryW(Long(folder).c_str(), NULL))
+        return true;
+    DWORD error = ::GetLastError();
+    if (error == ERROR_ALREADY_EXISTS && IsFolder(folder))
+        return true;
+    if (error == ERROR_PATH_NOT_FOUND) {
+        const std::string parent = ParentOf(folder);
+        if (parent.empty() || parent == folder || !MakeFolders(parent))
+            return false;
+        if (::CreateDirectoryW(Long(folder).c_str(), NULL))
+            return true;
+        error = ::GetLastError();
+        if (error == ERROR_ALREADY_EXISTS && IsFolder(folder))
+            return true;
+    }
+    m_error = error;
+    return false;
+}
+
+Mover::Moved CWin32Mover::Move(const std::string& from, const std::string& to)
+{
+    const std::wstring source = Long(from), destination = Long(to);
+    // Without MOVEFILE_REPLACE_EXISTING the system itself refuses a taken
+    // place, so no file that appears meanwhile is written over.
+    if (::MoveFileExW(source.c_str(), destination.c_str(), MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH))
+        return Moved::Yes;
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
+        m_error = error;
+        return Moved::Taken;
+    }
+    // Across volumes the move is a copy and a delete: when the original
+    // could not be deleted, the copy goes, and the file is where it was.
+    if (::GetFileAttributesW(source.c_str()) != INVALID_FILE_ATTRIBUTES &&
+        ::GetFileAttributesW(destination.c_str()) != INVALID_FILE_ATTRIBUTES)
+        ::DeleteFileW(destination.c_str());
+    m_error = error;
+    return Moved::Failed;
+}
+
+void CWin32Mover::ListFiles(const std::string& folder, std::vector<std::string>& files,
+                            std::vector<std::string>& skipped)
+{
+    files.clear();
+    skipped.clear();
+    List(Long(folder), std::string(), files, skipped);
+}
+
+void CWin32Mover::List(const std::wstring& folder, const std::string& relative, std::vector<std::string>& files,
+                       std::vector<std::string>& skipped)
+{
+    WIN32_FIND_DATAW found;
+    const Search search = FindFirst(folder, found);
+    if (!search) {
+        if (!relative.empty())
+            skipped.push_back(relative);
+        return;
+    }
+    std::vector<std::wstring> folders;
+    do {
+        if (IsDots(found.cFileName))
+            continue;
+        const std::string name = relative + (relative.empty() ? "" : "\\") + Narrow(found.cFileName, CP_UTF8);
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            files.push_back(name);
+        else if (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+            skipped.push_back(name);  // a link to elsewhere: what it holds was never ours
+        else
+            folders.push_back(found.cFileName);
+    } while (::FindNextFileW(search.get(), &found));
+    for (const std::wstring& sub : folders)
+        List(folder + L"\\" + sub, relative + (relative.empty() ? "" : "\\") + Narrow(sub, CP_UTF8), files,
+             skipped);
+}
+
+void CWin32Mover::RemoveEmptyFolders(const std::string& folder)
+{
+    struct Walk {
+        static void Below(const std::wstring& path)
+        {
+            WIN32_FIND_DATAW found;
+            std::vector<std::wstring> folders;
+            {
+                const Search search = FindFirst(path, found);
+                if (!search)
+                    return;
+                do {
+                    if (!IsDots(found.cFileName) && (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                        !(found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                        folders.push_back(path + L"\\" + found.cFileName);
+                } while (::FindNextFileW(search.get(), &found));
+            }
+            for (const std::wstring& sub : folders) {
+                Below(sub);
+                ::RemoveDirectoryW(sub.c_str());  // fails, as it should, while anything is left in it
+            }
+        }
+    };
+    Walk::Below(Long(folder));
+}
+
+Mover::Read CWin32Mover::ReadFile(const std::string& path, std::string& bytes)
+{
+    bytes.clear();
+    const Handle file = OwnHandle(::CreateFileW(Long(path).c_str(), GENERIC_READ, FILE_SHARE_READ, NULL,
+                                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL));
+    if (!file) {
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            return Read::Absent;
+        m_error = error;
+        return Read::Failed;
+    }
+    char buffer[64 * 1024];
+    DWORD got = 0;
+    for (;;) {
+        if (!::ReadFile(file.get(), buffer, sizeof buffer, &got, NULL)) {
+            Fail();
+            return Read::Failed;
+        }
+        if (got == 0)
+            return Read::Done;
+        bytes.append(buffer, got);
+    }
+}
+
+bool CWin32Mover::ReplaceFile(const std::string& path, const std::string& bytes)
+{
+    const std::wstring final = Long(path);
+    const std::wstring temporary = Long(path + ".tmp");
+    {
+        const Handle file = OwnHandle(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
+                                                    FILE_ATTRIBUTE_NORMAL, NULL));
+        if (!file)
+            return Fail();
+        for (std::size_t at = 0; at < bytes.size();) {
+            DWORD written = 0;
+            const DWORD n = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - at, 1 << 20));
+            if (!::WriteFile(file.get(), bytes.data() + at, n, &written, NULL) || written == 0) {
+                Fail();
+                ::DeleteFileW(temporary.c_str());
+                return false;
+            }
+            at += written;
+        }
+        // On the disk before it takes the manifest's name.
+        if (!::FlushFileBuffers(file.get())) {
+            Fail();
+            ::DeleteFileW(temporary.c_str());
+            return false;
+        }
+    }
+    if (::MoveFileExW(temporary.c_str(), final.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    Fail();
+    ::DeleteFileW(temporary.c_str());
+    return false;
+}
+
+bool CWin32Mover::Fail()
+{
+    m_error = ::GetLastError();
+    return false;
+}
+
+std::string CWin32Mover::LastError()
+{
+    char* text = nullptr;
+    const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                         FORMAT_MESSAGE_IGNORE_INSERTS,
+                                     NULL, m_error, 0, reinterpret_cast<char*>(&text), 0, NULL);
+    std::string words = n && text ? std::string(text, n) : std::string();
+    ::LocalFree(text);
+    while (!words.empty() && (words.back() == '\n' || words.back() == '\r' || words.back() == ' ' ||
+                              words.back() == '.'))
+        words.pop_back();
+    char code[32];
+    std::snprintf(code, sizeof code, "error %lu", static_cast<unsigned long>(m_error));
+    return words.empty() ? std::string(code) : words + " (" + code + ")";
+}
+
+std::string CWin32Mover::UtcTime()
+{
+    SYSTEMTIME now;
+    ::GetSystemTime(&now);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02uZ", now.wYear, now.wMonth, now.wDay,
+                  now.wHour, now.wMinute, now.wSecond);
+    return text;
+}
+
+std::string CWin32Mover::ComputerName()
+{
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD n = MAX_COMPUTERNAME_LENGTH + 1;
+    return ::GetComputerNameW(name, &n) ? Narrow(std::wstring(name, n), CP_UTF8) : std::string();
+}
+
+std::string CWin32Mover::AnsiToUtf8(const std::string& ansi)
+{
+    return Narrow(Widen(ansi, CP_ACP), CP_UTF8);
+}
+
+std::string CWin32Mover::Utf8ToAnsi(const std::string& utf8)
+{
+    return Narrow(Widen(utf8, CP_UTF8), CP_ACP);
+}
+
+}  // namespace cli

@@ -1,0 +1,41 @@
+// The quarantine's file operations over the wide-character Win32 calls with
+// "\\?\" paths: a quarantine folder plus a whole original path can pass 260
+// characters. The scan itself keeps its ANSI calls.
+#ifndef VELTMOR_CLI_WIN32MOVER_H
+#define VELTMOR_CLI_WIN32MOVER_H
+
+#include <windows.h>
+
+#include "Mover.h"
+
+namespace cli {
+
+class CWin32Mover : public Mover {
+public:
+    std::string FullPath(const std::string& path) override;
+    bool Exists(const std::string& path) override;
+    bool IsFolder(const std::string& path) override;
+    bool MakeFolders(const std::string& folder) override;
+    Moved Move(const std::string& from, const std::string& to) override;
+    void ListFiles(const std::string& folder, std::vector<std::string>& files,
+                   std::vector<std::string>& skipped) override;
+    void RemoveEmptyFolders(const std::string& folder) override;
+    Read ReadFile(const std::string& path, std::string& bytes) override;
+    bool ReplaceFile(const std::string& path, const std::string& bytes) override;
+    std::string LastError() override;
+    std::string UtcTime() override;
+    std::string ComputerName() override;
+    std::string AnsiToUtf8(const std::string& ansi) override;
+    std::string Utf8ToAnsi(const std::string& utf8) override;
+
+private:
+    void List(const std::wstring& folder, const std::string& relative, std::vector<std::string>& files,
+              std::vector<std::string>& skipped);
+    // Keeps the failure LastError reports: later calls would overwrite it.
+    bool Fail();
+    DWORD m_error = ERROR_SUCCESS;
+};
+
+}  // namespace cli
+
+#endif
