@@ -1,0 +1,34 @@
+#include "ComReaders.h"
+
+#include <objbase.h>
+
+#include "scan/Win32ScanFileSystem.h"
+
+namespace cli {
+
+namespace {
+
+// The real file system, holding COM on its thread for as long as it lives.
+class CComScanFileSystem : public scan::CWin32ScanFileSystem {
+public:
+    CComScanFileSystem() : CWin32ScanFileSystem(NULL) {}
+    ~CComScanFileSystem() override { ::CoUninitialize(); }
+    CComScanFileSystem(const CComScanFileSystem&) = delete;
+    CComScanFileSystem& operator=(const CComScanFileSystem&) = delete;
+};
+
+}  // namespace
+
+std::unique_ptr<scan::ScanFileSystem> CComReaders::Make()
+{
+    if (FAILED(::CoInitializeEx(NULL, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)))
+        return nullptr;
+    try {
+        return std::make_unique<CComScanFileSystem>();
+    } catch (...) {
+        ::CoUninitialize();
+        throw;
+    }
+}
+
+}  // namespace cli
