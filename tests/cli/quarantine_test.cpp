@@ -1,0 +1,275 @@
+// The quarantine under Wine over real files: a quarantine then a restore
+// gives back every file byte for byte at its original path, also a path of
+// 259 characters below a quarantine folder long enough to pass 260; a move
+// that fails part way leaves every other file moved and recorded or in
+// place; a restore never writes over a file that has appeared since; a dry
+// run moves nothing; an unusable folder is refused before anything moves.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <string>
+#include <vector>
+
+#include "TempFolder.h"
+#include "TestFiles.h"
+#include "cli/Quarantine.h"
+#include "cli/Win32Mover.h"
+#include "cli/Win32ScanHost.h"
+#include "scan/Win32ScanFileSystem.h"
+
+namespace {
+
+using cli::CQuarantine;
+using cli::QuarantineItem;
+using wintest::CTempFolder;
+
+// The real host with its two streams kept for the test.
+class CRecordingHost : public cli::CWin32ScanHost {
+public:
+    std::string output, errors;
+
+    bool WriteOutput(const std::string& text, Encoding) override
+    {
+        output += text;
+        return true;
+    }
+    void WriteError(const std::string& line) override { errors += line + "\n"; }
+};
+
+// One quarantine or restore, as veltmor-scan runs it: a fresh command over
+// the same folder.
+struct Command {
+    cli::CWin32Mover mover;
+    scan::CWin32ScanFileSystem fileSystem{NULL};
+    CRecordingHost host;
+    CQuarantine quarantine{mover, fileSystem, host};
+};
+
+// Read through the wide calls: places in quarantine pass 260 characters.
+std::string Bytes(const std::string& path)
+{
+    const HANDLE file = CreateFileW(wintest::LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, NULL,
+                                    OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return "<absent>";
+    std::string bytes;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &got, NULL) && got > 0)
+        bytes.append(buffer, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+bool Exists(const std::string& path)
+{
+    return GetFileAttributesW(wintest::LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Where a file below the temporary folder ("C:\...") lies in the quarantine.
+std::string PlaceOf(const std::string& folder, const std::string& original)
+{
+    return folder + "\\" + original.substr(0, 1) + original.substr(2);
+}
+
+nlohmann::json Manifest(const std::string& folder)
+{
+    return nlohmann::json::parse(Bytes(folder + "\\manifest.json"), nullptr, false);
+}
+
+class QuarantineTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_FALSE(base.Path().empty());
+        ASSERT_TRUE(CreateDirectoryA((base / "sm").c_str(), NULL));
+        ASSERT_TRUE(CreateDirectoryA((base / "sm\\Sub").c_str(), NULL));
+    }
+
+    // A real shortcut to a file that is not there, and its row.
+    QuarantineItem Broken(const std::string& relative)
+    {
+        QuarantineItem item;
+        item.shortcut = base / ("sm\\" + relative);
+        item.target = base / ("gone\\" + std::to_string(items.size()) + ".exe");
+        item.reason = "missing";
+        item.location = "folder";
+        EXPECT_EQ(S_OK, wintest::WriteShortcut(item.shortcut, item.target)) << item.shortcut;
+        items.push_back(item);
+        return item;
+    }
+
+    CTempFolder base{"vq"};
+    std::vector<QuarantineItem> items;
+};
+
+TEST_F(QuarantineTest, RoundTripGivesBackEveryFileByteForByte)
+{
+    // A quarantine folder long enough that it plus a 259-character original
+    // path passes 260 characters.
+    const std::string folder = base.Path() + "q\\" + std::string(120, 'Q');
+    Broken("A.lnk");
+    Broken("Sub\\B.lnk");
+    const std::string sub = "Sub\\" + std::string(40, 'L');
+    ASSERT_TRUE(CreateDirectoryA((base / ("sm\\" + sub)).c_str(), NULL));
+    const std::string prefix = base.Path() + "sm\\" + sub + "\\";
+    Broken(sub + "\\" + std::string(259 - prefix.size() - 4, 'n') + ".lnk");
+    ASSERT_EQ(259u, items.back().shortcut.size());
+    // Never moved: a target that has come back, and any other reason.
+    const QuarantineItem back = Broken("Back.lnk");
+    CreateDirectoryA((base / "gone").c_str(), NULL);
+    ASSERT_TRUE(wintest::MakeFile(back.target));
+    Broken("Unreachable.lnk");
+    items.back().reason = "unreachable-drive";
+
+    std::vector<std::string> bytes;
+    for (const QuarantineItem& item : items)
+        bytes.push_back(Bytes(item.shortcut));
+
+    Command quarantine;
+    ASSERT_EQ("", quarantine.quarantine.Open(folder, CQuarantine::Purpose::Quarantine, false));
+    EXPECT_EQ(cli::kExitAllMoved, quarantine.quarantine.Quarantine(items)) << quarantine.host.errors;
+    EXPECT_NE(std::string::npos, quarantine.host.errors.find("its target is back: \"" + back.shortcut))
+        << quarantine.host.errors;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const bool moves = i < 3;
+        EXPECT_EQ(moves ? "<absent>" : bytes[i], Bytes(items[i].shortcut)) << items[i].shortcut;
+        EXPECT_EQ(moves ? bytes[i] : "<absent>", Bytes(PlaceOf(folder, items[i].shortcut)))
+            << items[i].shortcut;
+    }
+    const nlohmann::json moved = Manifest(folder)["entries"];
+    ASSERT_EQ(3u, moved.size()) << Manifest(folder);
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ("quarantine", moved[i]["action"]);
+        EXPECT_EQ(items[i].shortcut, moved[i]["original"]);
+        EXPECT_EQ(items[i].target, moved[i]["target"]);
+        EXPECT_EQ("missing", moved[i]["reason"]);
+        EXPECT_EQ("folder", moved[i]["location"]);
+        EXPECT_EQ(20u, moved[i]["time"].get<std::string>().size()) << moved[i]["time"];
+        EXPECT_EQ(VELTMOR_TEST_VERSION, moved[i]["version"]);
+        EXPECT_FALSE(moved[i]["computer"].get<std::string>().empty());
+    }
+
+    Command restore;
+    ASSERT_EQ("", restore.quarantine.Open(folder, CQuarantine::Purpose::Restore, false));
+    EXPECT_EQ(cli::kExitAllMoved, restore.quarantine.Restore()) << restore.host.errors;
+    for (std::size_t i = 0; i < items.size(); ++i)
+        EXPECT_EQ(bytes[i], Bytes(items[i].shortcut)) << items[i].shortcut;
+    EXPECT_NE(std::string::npos, restore.host.output.find("3 restored, 0 left in quarantine"))
+        << restore.host.output;
+    // Only the manifest is left, now with the restores.
+    EXPECT_FALSE(Exists(folder + "\\C"));
+    EXPECT_EQ(6u, Manifest(folder)["entries"].size());
+}
+
+TEST_F(QuarantineTest, AFailedMoveLeavesEveryOtherFileMovedAndRecordedOrInPlace)
+{
+    const std::string folder = base / "q";
+    const QuarantineItem held = Broken("Held.lnk");
+    const QuarantineItem taken = Broken("Taken.lnk");
+    const QuarantineItem free = Broken("Sub\\Free.lnk");
+    const std::string heldBytes = Bytes(held.shortcut), takenBytes = Bytes(taken.shortcut);
+    // Held open without sharing, as a program that has it open would.
+    const HANDLE handle = CreateFileA(held.shortcut.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
+    ASSERT_NE(INVALID_HANDLE_VALUE, handle);
+    // And a place in quarantine already taken by another file.
+    ASSERT_EQ("", Command().quarantine.Open(folder, CQuarantine::Purpose::Quarantine, false));
+    const std::string takenPlace = PlaceOf(folder, taken.shortcut);
+    ASSERT_TRUE(cli::CWin32Mover().MakeFolders(takenPlace.substr(0, takenPlace.rfind('\\'))));
+    ASSERT_TRUE(wintest::WriteBytes(takenPlace, "other"));
+
+    Command quarantine;
+    ASSERT_EQ("", quarantine.quarantine.Open(folder, CQuarantine::Purpose::Quarantine, false));
+    EXPECT_EQ(cli::kExitSomeLeft, quarantine.quarantine.Quarantine(items));
+    CloseHandle(handle);
+    const std::string& errors = quarantine.host.errors;
+    EXPECT_NE(std::string::npos, errors.find("\"" + held.shortcut + "\"")) << errors;
+    EXPECT_NE(std::string::npos, errors.find("(its place in the quarantine folder is taken): \"" +
+                                             taken.shortcut + "\"")) << errors;
+    EXPECT_EQ(heldBytes, Bytes(held.shortcut));
+    EXPECT_EQ(takenBytes, Bytes(taken.shortcut));
+    EXPECT_EQ("other", Bytes(takenPlace));
+    EXPECT_EQ("<absent>", Bytes(free.shortcut));
+    const nlohmann::json entries = Manifest(folder)["entries"];
+    ASSERT_EQ(1u, entries.size());
+    EXPECT_EQ(free.shortcut, entries[0]["original"]);
+
+    // The restore brings back the one moved, and leaves the other file in
+    // quarantine: its original place is taken.
+    Command restore;
+    ASSERT_EQ("", restore.quarantine.Open(folder, CQuarantine::Purpose::Restore, false));
+    EXPECT_EQ(cli::kExitSomeLeft, restore.quarantine.Restore());
+    EXPECT_NE(Bytes(free.shortcut), "<absent>");
+    EXPECT_EQ(takenBytes, Bytes(taken.shortcut));
+    EXPECT_EQ("other", Bytes(takenPlace));
+    EXPECT_NE(std::string::npos, restore.host.errors.find("(its original place is taken): \"" + takenPlace))
+        << restore.host.errors;
+}
+
+TEST_F(QuarantineTest, RestoreNeverWritesOverAFileThatHasAppeared)
+{
+    const std::string folder = base / "q";
+    const QuarantineItem item = Broken("Sub\\A.lnk");
+    const std::string bytes = Bytes(item.shortcut);
+    Command quarantine;
+    ASSERT_EQ("", quarantine.quarantine.Open(folder, CQuarantine::Purpose::Quarantine, false));
+    ASSERT_EQ(cli::kExitAllMoved, quarantine.quarantine.Quarantine(items));
+    // The program was reinstalled meanwhile, with a new shortcut; the
+    // original folder was removed and made again.
+    ASSERT_TRUE(RemoveDirectoryA((base / "sm\\Sub").c_str()));
+    ASSERT_TRUE(CreateDirectoryA((base / "sm\\Sub").c_str(), NULL));
+    ASSERT_TRUE(wintest::WriteBytes(item.shortcut, "new"));
+
+    for (const bool dryRun : {true, false}) {
+        Command restore;
+        ASSERT_EQ("", restore.quarantine.Open(folder, CQuarantine::Purpose::Restore, dryRun));
+        EXPECT_EQ(cli::kExitSomeLeft, restore.quarantine.Restore()) << dryRun;
+        EXPECT_EQ("new", Bytes(item.shortcut));
+        EXPECT_EQ(bytes, Bytes(PlaceOf(folder, item.shortcut)));
+    }
+    // Once the new one is gone, the restore makes the folders it needs.
+    ASSERT_TRUE(DeleteFileA(item.shortcut.c_str()));
+    ASSERT_TRUE(RemoveDirectoryA((base / "sm\\Sub").c_str()));
+    Command restore;
+    ASSERT_EQ("", restore.quarantine.Open(folder, CQuarantine::Purpose::Restore, false));
+    EXPECT_EQ(cli::kExitAllMoved, restore.quarantine.Restore()) << restore.host.errors;
+    EXPECT_EQ(bytes, Bytes(item.shortcut));
+}
+
+TEST_F(QuarantineTest, DryRunMovesNothingAndUnusableFoldersAreRefused)
+{
+    Broken("A.lnk");
+    const std::string before = Bytes(items[0].shortcut);
+    Command dry;
+    ASSERT_EQ("", dry.quarantine.Open(base / "q", CQuarantine::Purpose::Quarantine, true));
+    EXPECT_EQ(cli::kExitAllMoved, dry.quarantine.Quarantine(items));
+    EXPECT_NE(std::string::npos, dry.host.errors.find("would move: \"" + items[0].shortcut)) << dry.host.errors;
+    EXPECT_EQ(before, Bytes(items[0].shortcut));
+    EXPECT_FALSE(Exists(base / "q"));
+
+    ASSERT_TRUE(wintest::WriteBytes(base / "file", "x"));
+    ASSERT_TRUE(CreateDirectoryA((base / "bad").c_str(), NULL));
+    ASSERT_TRUE(wintest::WriteBytes(base / "bad\\manifest.json", "{\"not\": \"ours\"}"));
+    const struct {
+        std::string folder;
+        CQuarantine::Purpose purpose;
+        const char* problem;
+    } refused[] = {
+        {base / "file", CQuarantine::Purpose::Quarantine, "not a folder"},
+        {base / "file\\q", CQuarantine::Purpose::Quarantine, "cannot create"},
+        {base / "none", CQuarantine::Purpose::Restore, "no such folder"},
+        {base / "bad", CQuarantine::Purpose::Quarantine, "not a quarantine manifest"},
+        {"C:\\", CQuarantine::Purpose::Restore, "root"},
+    };
+    for (const auto& r : refused) {
+        Command run;
+        EXPECT_NE(std::string::npos, run.quarantine.Open(r.folder, r.purpose, false).find(r.problem))
+            << r.folder;
+    }
+    EXPECT_EQ(before, Bytes(items[0].shortcut));
+    EXPECT_EQ("{\"not\": \"ours\"}", Bytes(base / "bad\\manifest.json"));
+}
+
+}  // namespace
