@@ -1,0 +1,299 @@
+// Times the parallel scan against the sequential one, in one run on the same
+// tree of real shortcuts:
+//   scan     the scanner's scan in this process (CScanEngine, the reader
+//            threads, rows kept), with 1, 2, the processor count, 4 and 8
+//            jobs; every run's rows are checked against the 1-job run's;
+//   program  veltmor-scan.exe --jobs N --format csv as a child process (when
+//            SCANNER is given), its output checked byte for byte against
+//            --jobs 1's.
+// Each round runs every kind once, in an order rotated from round to round,
+// after one warm-up round; medians and minimums are reported, each against
+// the 1-job figure.
+// A second tree, a quarter of whose targets lie on the prefix's network drive
+// S:, shows what asking the drive first saves with the default options: the
+// default scan's time, and "before" as that time plus the presence tests it
+// avoided (counted by the engine, timed here on the same targets). Under Wine
+// S: is a folder on the local disk, so its presence tests are as cheap as any
+// other; on a real network, and above all a disconnected one, each one waits
+// for the network.
+//   usage: veltmor_parallel_bench [shortcuts] [rounds] [SCANNER]
+#include <windows.h>
+#include <io.h>
+#include <objbase.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "BenchClock.h"
+#include "BenchTree.h"
+#include "ChildProcess.h"
+#include "RecordingScanView.h"
+#include "TempFolder.h"
+#include "TestFiles.h"
+#include "cli/ComReaders.h"
+#include "cli/ParallelScan.h"
+#include "scan/ScanEngine.h"
+#include "scan/Win32ScanFileSystem.h"
+
+namespace {
+
+using bench::Median;
+using bench::Minimum;
+using bench::Now;
+
+// "shortcut|target|image" per row, in order.
+using Rows = std::vector<std::string>;
+
+// The real file system, keeping every target the reader gives.
+class CTargetKeeper : public scan::CWin32ScanFileSystem {
+public:
+    CTargetKeeper() : CWin32ScanFileSystem(NULL) {}
+    std::vector<std::string> targets;
+
+    void ResolveShortcut(const char* shortcutPath, char* target) override
+    {
+        CWin32ScanFileSystem::ResolveShortcut(shortcutPath, target);
+        targets.push_back(target);
+    }
+};
+
+struct ScanRun {
+    double seconds = 0;
+    Rows rows;
+    unsigned skipped = 0;  // presence tests the engine avoided
+};
+
+// The scan with the default options, as veltmor-scan makes it.
+ScanRun Scan(const std::string& root, unsigned jobs, scan::ScanFileSystem* fileSystem = nullptr)
+{
+    scan::CWin32ScanFileSystem own(NULL);
+    scan::ScanFileSystem& fs = fileSystem ? *fileSystem : own;
+    wintest::CRecordingScanView view;
+    view.options.scanFrom = root;
+    scan::CScanEngine engine(fs, view);
+    cli::CComReaders readers;
+    ScanRun run;
+    const double start = Now();
+    cli::ScanInParallel(engine, fs, readers, jobs);
+    run.seconds = Now() - start;
+    run.skipped = engine.SkippedPresenceTests();
+    for (const wintest::CRecordingScanView::Row& row : view.Rows())
+        run.rows.push_back(row.item + "|" + row.value + "|" + std::to_string(row.image));
+    return run;
+}
+
+// One thing to time.
+struct Kind {
+    bool program;
+    unsigned jobs;
+    std::vector<double> times;
+    bool same = true;  // as the 1-job run's rows or output
+};
+
+// Times the jobs on the tree; false when a run's rows or output differ.
+bool MeasureJobs(const std::string& root, const std::string& scanner, int rounds)
+{
+    std::vector<unsigned> jobs = {1, 2, cli::ProcessorCount(), 4, 8};
+    std::vector<unsigned> unique;
+    for (unsigned j : jobs)
+        if (std::find(unique.begin(), unique.end(), j) == unique.end())
+            unique.push_back(j);
+    std::vector<Kind> kinds;
+    for (bool program : {false, true})
+        if (!program || !scanner.empty())
+            for (unsigned j : unique)
+                kinds.push_back({program, j, {}});
+
+    const Rows reference = Scan(root, 1).rows;
+    const std::string referenceOutput =
+        scanner.empty() ? std::string() : clitest::RunChild(scanner, {"--jobs", "1", "--format", "csv", root}).out;
+    bool agreed = true;
+    for (int r = 0; r <= rounds; ++r) {
+        for (std::size_t k = 0; k < kinds.size(); ++k) {
+            Kind& kind = kinds[(k + r) % kinds.size()];
+            double seconds;
+            bool same;
+            if (!kind.program) {
+                const ScanRun run = Scan(root, kind.jobs);
+                seconds = run.seconds;
+                same = run.rows == reference;
+            } else {
+                const double start = Now();
+                const clitest::ChildResult child = clitest::RunChild(
+                    scanner, {"--jobs", std::to_string(kind.jobs), "--format", "csv", root});
+                seconds = Now() - start;
+                same = child.started && child.status == 1 && child.err.empty() && child.out == referenceOutput;
+            }
+            kind.same = kind.same && same;
+            agreed = agreed && same;
+            if (r > 0)
+                kind.times.push_back(seconds);
+        }
+    }
+
+    std::printf("  %-28s %9s %9s   against 1 job (median / minimum)\n", "", "median", "minimum");
+    for (const Kind& kind : kinds) {
+        const Kind& one = *std::find_if(kinds.begin(), kinds.end(),
+                                        [&](const Kind& k) { return k.program == kind.program && k.jobs == 1; });
+        char what[48];
+        std::snprintf(what, sizeof what, "%s --jobs %u", kind.program ? "program" : "scan   ", kind.jobs);
+        std::printf("  %-28s %7.3f s %7.3f s   %.2f / %.2f%s\n", what, Median(kind.times), Minimum(kind.times),
+                    Median(kind.times) / Median(one.times), Minimum(kind.times) / Minimum(one.times),
+                    kind.same ? "" : "   ROWS DIFFER");
+    }
+    std::printf("  rows: %zu per scan, the same in every run: %s\n", reference.size(), agreed ? "yes" : "NO");
+    return agreed;
+}
+
+bool IsDotFolder(const char* name)
+{
+    return (name[0] == '.' && name[1] == '\0') || (name[0] == '.' && name[1] == '.' && name[2] == '\0');
+}
+
+// Every file of the tree, depth first.
+void Walk(const std::string& folder, const std::function<void(const std::string&, const char*)>& visit)
+{
+    WIN32_FIND_DATAA data;
+    const HANDLE search = FindFirstFileA((folder + "*.*").c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            visit(folder, data.cFileName);
+        else if (!IsDotFolder(data.cFileName))
+            Walk(folder + data.cFileName + "\\", visit);
+    } while (FindNextFileA(search, &data));
+    FindClose(search);
+}
+
+// Points every shortcut numbered 1 modulo 4 (a good one) at a file on the
+// network drive instead. Returns how many, or -1.
+int MoveTargetsToNetwork(const CBenchTree& tree, const std::string& network)
+{
+    const std::string target = network + "tool.exe", link = network + "tool.lnk";
+    if (!CreateDirectoryA(network.c_str(), NULL) || !wintest::MakeFile(target) ||
+        FAILED(wintest::WriteShortcut(link, target)))
+        return -1;
+    int moved = 0;
+    bool ok = true;
+    Walk(tree.TreeRoot(), [&](const std::string& folder, const char* name) {
+        if (CBenchTree::NumberOf(name) % 4 == 1) {
+            ok = ok && CopyFileA(link.c_str(), (folder + name).c_str(), FALSE);
+            ++moved;
+        }
+    });
+    return ok ? moved : -1;
+}
+
+// The default scan's cost before and after the drive-first order, on a tree
+// a quarter of whose targets lie on the network drive.
+bool MeasureNetwork(const CBenchTree& tree, int rounds)
+{
+    CTargetKeeper keeper;
+    const ScanRun counted = Scan(tree.TreeRoot(), 1, &keeper);
+    std::vector<std::string> avoided;
+    for (const std::string& target : keeper.targets) {
+        char root[scan::kPathBuffer];
+        std::snprintf(root, sizeof root, "%s", target.c_str());
+        keeper.StripToRoot(root);
+        if (keeper.DriveType(root) != DRIVE_FIXED)
+            avoided.push_back(target);
+    }
+
+    std::vector<double> after, tests, parallel;
+    bool agreed = avoided.size() == counted.skipped;
+    for (int r = 0; r <= rounds; ++r) {
+        const ScanRun run = Scan(tree.TreeRoot(), 1);
+        double start = Now();
+        int present = 0;
+        for (const std::string& target : avoided)
+            present += _access(target.c_str(), 0) == 0 ? 1 : 0;
+        const double testing = Now() - start;
+        const ScanRun both = Scan(tree.TreeRoot(), cli::ProcessorCount());
+        agreed = agreed && run.rows == counted.rows && both.rows == counted.rows && run.skipped == counted.skipped &&
+                 present == static_cast<int>(avoided.size());
+        if (r > 0) {
+            after.push_back(run.seconds);
+            tests.push_back(testing);
+            parallel.push_back(both.seconds);
+        }
+    }
+    std::printf("  presence tests avoided: %u by the engine's count, %zu targets not on a fixed drive\n",
+                counted.skipped, avoided.size());
+    std::printf("  %-36s %7.3f s (minimum %.3f s)\n", "after (drive first), --jobs 1", Median(after),
+                Minimum(after));
+    std::printf("  %-36s %7.3f s (minimum %.3f s), %.1f us each\n", "the avoided tests alone", Median(tests),
+                Minimum(tests), avoided.empty() ? 0.0 : 1e6 * Median(tests) / avoided.size());
+    std::printf("  %-36s %7.3f s: after is %.3f of before\n", "before (after + the tests)",
+                Median(after) + Median(tests), Median(after) / (Median(after) + Median(tests)));
+    std::printf("  %-36s %7.3f s (minimum %.3f s)\n", ("after, --jobs " + std::to_string(cli::ProcessorCount())).c_str(),
+                Median(parallel), Minimum(parallel));
+    std::printf("  Under Wine S: is a local folder: each avoided test costs what a local one does. On a\n"
+                "  disconnected network drive each one waits for the network's timeout instead.\n");
+    if (!agreed)
+        std::printf("  ROWS OR COUNTS DIFFER\n");
+    return agreed;
+}
+
+int Run(int count, int rounds, const std::string& scanner)
+{
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    std::printf("processors: %lu; default --jobs %u; %d rounds after a warm-up\n",
+                static_cast<unsigned long>(system.dwNumberOfProcessors), cli::ProcessorCount(), rounds);
+
+    wintest::CTempFolder base("vp");
+    CBenchTree tree;
+    double start = Now();
+    if (base.Path().empty() || !tree.Build(base.Path(), count)) {
+        std::fprintf(stderr, "veltmor_parallel_bench: cannot build the tree (error %lu)\n", GetLastError());
+        return 1;
+    }
+    std::printf("tree: %d shortcuts (%d broken) in %d folders, built in %.1f s\n", count, tree.Broken(),
+                tree.Folders(), Now() - start);
+    const bool jobs = MeasureJobs(tree.TreeRoot(), scanner, rounds);
+
+    wintest::CTempFolder networkBase("vn");
+    char folder[32];
+    std::snprintf(folder, sizeof folder, "S:\\veltmor-bench-%lu\\", GetCurrentProcessId());
+    const std::string network = folder;
+    CBenchTree networkTree;
+    start = Now();
+    const int moved = !networkBase.Path().empty() && networkTree.Build(networkBase.Path(), count)
+                          ? MoveTargetsToNetwork(networkTree, network)
+                          : -1;
+    bool saved = false;
+    if (moved < 0) {
+        std::fprintf(stderr, "veltmor_parallel_bench: cannot build the network tree on %s (error %lu)\n",
+                     network.c_str(), GetLastError());
+    } else {
+        std::printf("network tree: %d shortcuts, %d of them into %s, built in %.1f s\n", count, moved,
+                    network.c_str(), Now() - start);
+        saved = MeasureNetwork(networkTree, rounds);
+    }
+    wintest::CTempFolder::RemoveTree(network);
+    return jobs && saved ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const int count = argc > 1 ? std::atoi(argv[1]) : 10000;
+    const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
+    const std::string scanner =
+        argc > 3 ? (argv[3][0] == '/' ? wintest::UnixToWindows(argv[3]) : std::string(argv[3])) : std::string();
+    if (count < 1 || rounds < 1) {
+        std::fprintf(stderr, "usage: veltmor_parallel_bench [shortcuts] [rounds] [SCANNER]\n");
+        return 2;
+    }
+    if (FAILED(CoInitialize(NULL)))
+        return 1;
+    const int status = Run(count, rounds, scanner);
+    CoUninitialize();
+    return status;
+}
