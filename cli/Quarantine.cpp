@@ -174,7 +174,6 @@ int CQuarantine::Restore()
         if (place.find('\\') == std::string::npos)
             continue;
         const std::string inQuarantine = m_folder + "\\" + place;
-        const std::string shown = Quoted(m_mover.Utf8ToAnsi(inQuarantine));
         std::string original;
         if (!OriginalPath(place, original)) {
             Left("not a quarantined path", m_mover.Utf8ToAnsi(inQuarantine));

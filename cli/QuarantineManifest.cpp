@@ -35,6 +35,11 @@ bool CManifest::Load(const std::string& text)
     if (entries == document.end() || !entries->is_array())
         return false;
     m_document = std::move(document);
+    m_latest.clear();
+    const Json& loaded = m_document["entries"];
+    for (std::size_t i = 0; i < loaded.size(); ++i)
+        if (TextOf(loaded[i], "action") == "quarantine")
+            m_latest[TextOf(loaded[i], "original")] = i;
     return true;
 }
 
@@ -42,15 +47,16 @@ void CManifest::Add(ManifestEntry entry)
 {
     Json& entries = m_document["entries"];
     if (entry.action == "restore") {
-        for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
-            if (TextOf(*it, "action") != "quarantine" || TextOf(*it, "original") != entry.original)
-                continue;
-            entry.target = TextOf(*it, "target");
-            entry.reason = TextOf(*it, "reason");
-            entry.location = TextOf(*it, "location");
-            entry.profile = TextOf(*it, "profile");
-            break;
+        const auto latest = m_latest.find(entry.original);
+        if (latest != m_latest.end()) {
+            const Json& moved = entries[latest->second];
+            entry.target = TextOf(moved, "target");
+            entry.reason = TextOf(moved, "reason");
+            entry.location = TextOf(moved, "location");
+            entry.profile = TextOf(moved, "profile");
         }
+    } else if (entry.action == "quarantine") {
+        m_latest[entry.original] = entries.size();
     }
     Json object;
     object["action"] = entry.action;

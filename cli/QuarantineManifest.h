@@ -4,6 +4,7 @@
 #ifndef VELTMOR_CLI_QUARANTINEMANIFEST_H
 #define VELTMOR_CLI_QUARANTINEMANIFEST_H
 
+#include <map>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -43,6 +44,9 @@ public:
 
 private:
     nlohmann::ordered_json m_document;
+    // The latest quarantine entry of each original path: a restore of
+    // thousands of files must not search the whole list for each.
+    std::map<std::string, std::size_t> m_latest;
 };
 
 }  // namespace cli
