@@ -17,6 +17,16 @@ std::string Quoted(const std::string& path)
     return "\"" + path + "\"";
 }
 
+bool IsShortcutName(const std::string& path)
+{
+    if (path.size() < 4)
+        return false;
+    std::string end = path.substr(path.size() - 4);
+    for (char& c : end)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return end == ".lnk" || end == ".pif";
+}
+
 std::string Count(std::size_t n, const char* what)
 {
     return std::to_string(n) + " " + what;
@@ -177,6 +187,14 @@ int CQuarantine::Restore()
         std::string original;
         if (!OriginalPath(place, original)) {
             Left("not a quarantined path", m_mover.Utf8ToAnsi(inQuarantine));
+            ++left;
+            continue;
+        }
+        // Only shortcuts are ever quarantined. Anything else was put here by
+        // someone else, and a restore run by an administrator must not carry
+        // it to whatever path its folders spell.
+        if (!IsShortcutName(place)) {
+            Left("not a shortcut", m_mover.Utf8ToAnsi(inQuarantine));
             ++left;
             continue;
         }

@@ -221,6 +221,9 @@ TEST_F(QuarantineTest, RestoreNeverWritesOverAFileThatHasAppeared)
     ASSERT_TRUE(RemoveDirectoryA((base / "sm\\Sub").c_str()));
     ASSERT_TRUE(CreateDirectoryA((base / "sm\\Sub").c_str(), NULL));
     ASSERT_TRUE(wintest::WriteBytes(item.shortcut, "new"));
+    // A file that no quarantine put there is never carried out of it.
+    const std::string planted = base / "sm\\planted.dll";
+    ASSERT_TRUE(wintest::WriteBytes(PlaceOf(folder, planted), "MZ"));
 
     for (const bool dryRun : {true, false}) {
         Command restore;
@@ -234,8 +237,10 @@ TEST_F(QuarantineTest, RestoreNeverWritesOverAFileThatHasAppeared)
     ASSERT_TRUE(RemoveDirectoryA((base / "sm\\Sub").c_str()));
     Command restore;
     ASSERT_EQ("", restore.quarantine.Open(folder, CQuarantine::Purpose::Restore, false));
-    EXPECT_EQ(cli::kExitAllMoved, restore.quarantine.Restore()) << restore.host.errors;
+    EXPECT_EQ(cli::kExitSomeLeft, restore.quarantine.Restore());
     EXPECT_EQ(bytes, Bytes(item.shortcut));
+    EXPECT_EQ("<absent>", Bytes(planted));
+    EXPECT_NE(std::string::npos, restore.host.errors.find("(not a shortcut)")) << restore.host.errors;
 }
 
 TEST_F(QuarantineTest, DryRunMovesNothingAndUnusableFoldersAreRefused)
