@@ -1,5 +1,6 @@
 // The scan's view for a program without a window: no child windows, no wait
-// cursor; the results list is kept in memory in the order the rows arrive.
+// cursor; the results list is kept in memory in the order the rows arrive,
+// and so is what the walk had to pass over.
 #ifndef VELTMOR_CLI_COLLECTINGSCANVIEW_H
 #define VELTMOR_CLI_COLLECTINGSCANVIEW_H
 
@@ -29,7 +30,15 @@ public:
     // What ReadControls reports to the next scan: the command line's choice.
     scan::ScanOptions options;
 
+    struct Skipped {
+        std::string path;
+        scan::NotScannedReason reason;
+    };
+
     const std::vector<Row>& Rows() const { return m_rows; }
+    // Since the last ClearNotScanned; a scan does not clear them itself.
+    const std::vector<Skipped>& NotScannedPaths() const { return m_notScanned; }
+    void ClearNotScanned() { m_notScanned.clear(); }
 
     Window FirstChild() override { return nullptr; }
     Window NextSibling(Window) override { return nullptr; }
@@ -47,8 +56,14 @@ public:
 
     scan::ScanOptions ReadControls() override { return options; }
 
+    void NotScanned(const std::string& path, scan::NotScannedReason reason) override
+    {
+        m_notScanned.push_back({path, reason});
+    }
+
 private:
     std::vector<Row> m_rows;
+    std::vector<Skipped> m_notScanned;
 };
 
 }  // namespace cli

@@ -9,8 +9,9 @@ namespace cli {
 
 namespace {
 
-const char* const kHeadings[] = {"Status", "Drive", "Reason", "Shortcut", "Target"};
+const char* const kHeadings[] = {"Status", "Drive", "Reason", "Shortcut", "Target", "Location", "Profile"};
 constexpr std::size_t kColumns = sizeof kHeadings / sizeof kHeadings[0];
+constexpr std::size_t kColumnsWithoutPlaces = kColumns - 2;
 
 struct Cells {
     const char* text[kColumns];
@@ -18,14 +19,14 @@ struct Cells {
 
 Cells CellsOf(const ScanRow& row)
 {
-    return {{row.StatusName(), row.DriveTypeName(), row.ReasonName(), row.shortcut.c_str(),
-             row.target.c_str()}};
+    return {{row.StatusName(), row.DriveTypeName(), row.ReasonName(), row.shortcut.c_str(), row.target.c_str(),
+             row.location.c_str(), row.profile.c_str()}};
 }
 
-void AppendLine(std::string& out, const Cells& cells, const std::size_t (&widths)[kColumns])
+void AppendLine(std::string& out, const Cells& cells, const std::size_t (&widths)[kColumns], std::size_t columns)
 {
     // Empty cells at the end are left out, so that no line ends in padding.
-    std::size_t used = kColumns;
+    std::size_t used = columns;
     while (used > 0 && cells.text[used - 1][0] == '\0')
         --used;
     for (std::size_t c = 0; c < used; ++c) {
@@ -53,8 +54,9 @@ void AppendCsvField(std::string& out, const std::string& field)
 
 }  // namespace
 
-std::string FormatText(const std::vector<ScanRow>& rows)
+std::string FormatText(const std::vector<ScanRow>& rows, std::size_t notScanned, bool places)
 {
+    const std::size_t columns = places ? kColumns : kColumnsWithoutPlaces;
     std::size_t missing = 0;
     for (const ScanRow& row : rows)
         missing += row.present ? 0 : 1;
@@ -69,18 +71,23 @@ std::string FormatText(const std::vector<ScanRow>& rows)
             for (std::size_t c = 0; c < kColumns; ++c)
                 widths[c] = std::max(widths[c], std::strlen(cells.text[c]));
         }
-        AppendLine(out, Cells{{kHeadings[0], kHeadings[1], kHeadings[2], kHeadings[3], kHeadings[4]}}, widths);
+        Cells headings;
+        std::copy(std::begin(kHeadings), std::end(kHeadings), headings.text);
+        AppendLine(out, headings, widths, columns);
         for (const ScanRow& row : rows)
-            AppendLine(out, CellsOf(row), widths);
+            AppendLine(out, CellsOf(row), widths, columns);
     }
     out += std::to_string(rows.size()) + (rows.size() == 1 ? " shortcut" : " shortcuts") + " listed, " +
-           std::to_string(missing) + " missing\r\n";
+           std::to_string(missing) + " missing";
+    if (notScanned > 0)
+        out += ", " + std::to_string(notScanned) + " not scanned";
+    out += "\r\n";
     return out;
 }
 
 std::string FormatCsv(const std::vector<ScanRow>& rows)
 {
-    std::string out = "shortcut,target,status,drive,reason\r\n";
+    std::string out = "shortcut,target,status,drive,reason,location,profile\r\n";
     for (const ScanRow& row : rows) {
         AppendCsvField(out, row.shortcut);
         out += ',';
@@ -91,6 +98,10 @@ std::string FormatCsv(const std::vector<ScanRow>& rows)
         out += row.DriveTypeName();
         out += ',';
         out += row.ReasonName();
+        out += ',';
+        AppendCsvField(out, row.location);
+        out += ',';
+        AppendCsvField(out, row.profile);
         out += "\r\n";
     }
     return out;
@@ -109,6 +120,8 @@ std::string FormatJson(const std::vector<ScanRow>& rows, const ToUtf8& toUtf8)
             object["reason"] = nullptr;
         else
             object["reason"] = row.ReasonName();
+        object["location"] = row.location;
+        object["profile"] = toUtf8(row.profile);
         list.push_back(std::move(object));
     }
     // A converter that let invalid UTF-8 through must not end the program:

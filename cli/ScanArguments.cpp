@@ -25,11 +25,18 @@ bool ReadFormat(const std::string& name, OutputFormat& format)
     return true;
 }
 
+std::string UnknownLocation(const std::string& name)
+{
+    return "unknown location \"" + name +
+           "\" (start-menu, common-start-menu, desktop, common-desktop, quick-launch or all)";
+}
+
 }  // namespace
 
 ScanArguments ScanArguments::Parse(const std::vector<std::string>& args)
 {
     static const std::string kFormatEquals = "--format=";
+    static const std::string kLocationEquals = "--location=";
     ScanArguments parsed;
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -56,6 +63,18 @@ ScanArguments ScanArguments::Parse(const std::vector<std::string>& args)
             const std::string name = arg.substr(kFormatEquals.size());
             if (!ReadFormat(name, parsed.format))
                 return Refused("unknown format \"" + name + "\" (text, csv or json)");
+        } else if (arg == "--location") {
+            if (i + 1 == args.size())
+                return Refused("--location needs a value: a name such as start-menu, or all");
+            std::string bad;
+            if (!AddLocations(args[++i], parsed.locations, bad))
+                return Refused(UnknownLocation(bad));
+        } else if (arg.compare(0, kLocationEquals.size(), kLocationEquals) == 0) {
+            std::string bad;
+            if (!AddLocations(arg.substr(kLocationEquals.size()), parsed.locations, bad))
+                return Refused(UnknownLocation(bad));
+        } else if (arg == "--all-profiles") {
+            parsed.allProfiles = true;
         } else if (arg == "--help" || arg == "-h") {
             parsed.action = Action::Help;
             return parsed;
@@ -66,31 +85,46 @@ ScanArguments ScanArguments::Parse(const std::vector<std::string>& args)
             return Refused("unknown option \"" + arg + "\" (see --help)");
         }
     }
+    // Folders alone name no per-user location to take from each profile.
+    if (parsed.allProfiles && parsed.locations.empty() && !parsed.folders.empty())
+        return Refused("--all-profiles scans the locations of each profile: name them with --location");
     return parsed;
 }
 
 const char* ScanArguments::Usage()
 {
-    return "usage: veltmor-scan [--all] [--include-removable] [--format text|csv|json] [FOLDER...]\r\n"
+    return "usage: veltmor-scan [--all] [--include-removable] [--format text|csv|json]\r\n"
+           "                    [--location NAME[,NAME...]] [--all-profiles] [FOLDER...]\r\n"
            "\r\n"
            "Lists broken shortcuts (.lnk and .pif files whose target is missing) below each\r\n"
-           "FOLDER, in the order given; without a FOLDER, below your Start Menu folder.\r\n"
-           "Nothing is changed: shortcuts are only read.\r\n"
+           "FOLDER and location, in the order given; with neither, below your Start Menu\r\n"
+           "folder. Nothing is changed: shortcuts are only read.\r\n"
            "\r\n"
            "  --all                list every shortcut found, working or not\r\n"
            "  --include-removable  also list broken shortcuts into CD-ROM drives, network\r\n"
            "                       shares and removable disks (left out by default)\r\n"
            "  --format FORMAT      text (default, aligned columns), csv (RFC 4180, with a\r\n"
            "                       header line) or json (UTF-8, an array of row objects)\r\n"
+           "  --location NAMES     scan these places too, as the shell finds them:\r\n"
+           "                       start-menu, common-start-menu (all users), desktop,\r\n"
+           "                       common-desktop, quick-launch (with the pinned taskbar\r\n"
+           "                       and Start items), or all; comma-separated\r\n"
+           "  --all-profiles       the per-user locations of every local profile too\r\n"
            "  --help               this text\r\n"
            "  --version            the version number\r\n"
            "  --                   what follows is a FOLDER, even if it begins with '-'\r\n"
            "\r\n"
            "Each row: shortcut, target, status (present or missing), the drive type of the\r\n"
-           "target's root, and why a missing target is missing:\r\n"
+           "target's root, why a missing target is missing, the location (or \"folder\")\r\n"
+           "and the profile it was found in. Reasons:\r\n"
            "  missing            the target's drive is a fixed drive and the path is absent\r\n"
-           "  no-target          the shortcut could not be read or points at no file\r\n"
            "  unreachable-drive  the target's drive is not a fixed drive\r\n"
+           "  unreadable         the file is not a shortcut the shell can load\r\n"
+           "  no-file-target     a shortcut to a shell item that is no file (not broken)\r\n"
+           "  installer-managed  an advertised installer shortcut (not broken)\r\n"
+           "\r\n"
+           "Folders that could not be scanned (paths over 259 characters, folders that\r\n"
+           "cannot be opened) are named on standard error and counted in the text format.\r\n"
            "\r\n"
            "Exit status: 0 no row is missing, 1 at least one row is missing, 2 a usage\r\n"
            "error, a FOLDER that does not exist or is too long, or output that could not\r\n"

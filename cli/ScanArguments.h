@@ -1,10 +1,13 @@
 // The scanner's command line:
-//   veltmor-scan [--all] [--include-removable] [--format text|csv|json] [FOLDER...]
+//   veltmor-scan [--all] [--include-removable] [--format text|csv|json]
+//                [--location NAME[,NAME...]] [--all-profiles] [FOLDER...]
 #ifndef VELTMOR_CLI_SCANARGUMENTS_H
 #define VELTMOR_CLI_SCANARGUMENTS_H
 
 #include <string>
 #include <vector>
+
+#include "ScanLocations.h"
 
 namespace cli {
 
@@ -17,7 +20,9 @@ struct ScanArguments {
     bool displayAll = false;       // --all: the dialog's "Display All Items"
     bool ignoreRemovable = true;   // cleared by --include-removable
     OutputFormat format = OutputFormat::Text;
-    std::vector<std::string> folders;  // in the order given; none: the Start Menu
+    std::vector<std::string> folders;  // in the order given
+    std::vector<Location> locations;   // --location, each once; none and no folder: the Start Menu
+    bool allProfiles = false;          // --all-profiles: the per-user locations of every profile
     std::string problem;               // Refuse: what is wrong, in one line
 
     // args: the arguments after the program's name. Read left to right;

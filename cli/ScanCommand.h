@@ -1,5 +1,6 @@
-// The scanner itself: reads its arguments, checks the folders, runs the
-// dialog's scan on each in turn and writes the rows in the chosen format.
+// The scanner itself: reads its arguments, checks the folders, finds the
+// locations asked for, runs the dialog's scan on each in turn and writes the
+// rows in the chosen format.
 #ifndef VELTMOR_CLI_SCANCOMMAND_H
 #define VELTMOR_CLI_SCANCOMMAND_H
 
@@ -18,6 +19,20 @@ constexpr int kExitNoneMissing = 0;
 constexpr int kExitSomeMissing = 1;  // a row with status "missing" was written
 constexpr int kExitRefused = 2;      // usage, folder or output problem; no rows written
 
+// One folder to scan and what its rows say of where they were found.
+struct ScanPlace {
+    std::string folder;
+    std::string location;  // a location's name, or "folder"
+    std::string profile;   // empty for all users and given folders
+};
+
+// What one run found: the rows, in order, and how many paths the walk had
+// to pass over (each already named on standard error).
+struct ScanResult {
+    std::vector<ScanRow> rows;
+    std::size_t notScanned = 0;
+};
+
 class CScanCommand {
 public:
     CScanCommand(scan::ScanFileSystem& fileSystem, ScanHost& host);
@@ -29,15 +44,25 @@ public:
     int Run(const std::vector<std::string>& args);
 
 private:
-    // The rows of the folders, in order, as the dialog would list them with
-    // these options. The folders are checked already.
-    std::vector<ScanRow> Scan(const std::vector<std::string>& folders, bool ignoreRemovable,
-                              bool displayAll);
+    // The folders of the locations, each once, after those already in
+    // places; a location that is not there is named on standard error.
+    void PlanLocations(const ScanArguments& arguments, std::vector<ScanPlace>& places);
+    void PlanProfile(const ProfileRecord& profile, Location location, std::vector<ScanPlace>& places);
+    // Adds the folder unless it was planned already (by identity, so that
+    // two paths to one folder count once). given: a folder of the command
+    // line, added whatever came before, as always.
+    void AddPlace(std::vector<ScanPlace>& places, const ScanPlace& place, bool given);
+    void LeftOut(const std::string& what, const std::string& folder);
+
+    // The rows of the places, in order, as the dialog would list them with
+    // these options, with the reason of each empty target read again.
+    ScanResult Scan(const std::vector<ScanPlace>& places, bool ignoreRemovable, bool displayAll);
     int Refuse(const std::string& problem);
     // Empty when the folder can be scanned; otherwise the problem.
     std::string CheckFolder(const std::string& folder);
+    bool FitsPath(const std::string& folder);
     unsigned DriveTypeOf(const std::string& target);
-    std::string Format(const std::vector<ScanRow>& rows, OutputFormat format);
+    std::string Format(const ScanResult& result, const ScanArguments& arguments);
 
     scan::ScanFileSystem& m_fileSystem;
     ScanHost& m_host;
@@ -45,6 +70,12 @@ private:
     // query is a round trip to it (hundreds of microseconds under Wine), and
     // a scan's thousands of targets share a handful of roots.
     std::map<std::string, unsigned> m_driveTypes;
+
+    // What planning has seen: folders by identity or, where the system
+    // cannot say, by text; folders already named as left out.
+    std::vector<scan::FolderId> m_plannedIds;
+    std::vector<std::string> m_plannedTexts;
+    std::vector<std::string> m_leftOut;
 };
 
 }  // namespace cli

@@ -1,10 +1,17 @@
 // What the scanner needs from the system besides the scan itself: where the
-// Start Menu is, whether a folder exists, code pages and the two streams.
-// Kept free of <windows.h> so that the command is tested on any system.
+// shell keeps each location, the profiles the registry lists, whether a
+// folder exists, why a shortcut gave no target, code pages, the clock and
+// the two streams. Kept free of <windows.h> so that the command is tested
+// on any system.
 #ifndef VELTMOR_CLI_SCANHOST_H
 #define VELTMOR_CLI_SCANHOST_H
 
+#include <cstdint>
 #include <string>
+#include <vector>
+
+#include "ScanLocations.h"
+#include "ScanRow.h"
 
 namespace cli {
 
@@ -14,12 +21,28 @@ public:
 
     virtual ~ScanHost() = default;
 
-    // The current user's Start Menu folder as the dialog finds it; empty
-    // when the shell cannot say.
-    virtual std::string StartMenuFolder() = 0;
+    // The current user's (or, for the common ones, all users') folder of a
+    // location as the shell gives it; empty when the shell has none.
+    virtual std::string LocationFolder(Location location) = 0;
+
+    // The current user's profile folder; empty when the shell cannot say.
+    virtual std::string CurrentProfile() = 0;
+
+    // Every local profile the registry lists, in its order.
+    virtual std::vector<ProfileRecord> Profiles() = 0;
+
+    // A variable that is the same for every user (SystemRoot, ProgramData).
+    virtual bool MachineVariable(const std::string& name, std::string& value) = 0;
 
     // The dialog's test of its scan-from path.
     virtual bool IsFolder(const std::string& path) = 0;
+
+    // Reads a shortcut that gave no target again: Unreadable, NoFileTarget
+    // or InstallerManaged.
+    virtual MissingReason WhyNoTarget(const std::string& shortcut) = 0;
+
+    // True for a 32-bit program on 64-bit Windows.
+    virtual bool RunsUnderWow64() = 0;
 
     // System code page text as UTF-8.
     virtual std::string AnsiToUtf8(const std::string& ansi) = 0;
@@ -29,6 +52,12 @@ public:
 
     // One line (no line end) of system code page text to standard error.
     virtual void WriteError(const std::string& line) = 0;
+
+    // Progress: only where standard error is a console, never on a pipe or
+    // a file. ShowProgress rewrites one line in place; "" clears it.
+    virtual bool ProgressWanted() = 0;
+    virtual std::uint64_t Milliseconds() = 0;
+    virtual void ShowProgress(const std::string& line) = 0;
 };
 
 }  // namespace cli

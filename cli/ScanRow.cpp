@@ -10,7 +10,7 @@ MissingReason ScanRow::Reason() const
         return MissingReason::None;
     // An empty target is missing whatever its root says; say why instead.
     if (target.empty())
-        return MissingReason::NoTarget;
+        return emptyTarget;
     return driveType == scan::kDriveFixed ? MissingReason::Missing : MissingReason::UnreachableDrive;
 }
 
@@ -29,10 +29,14 @@ const char* ScanRow::ReasonName() const
         return "";
     case MissingReason::Missing:
         return "missing";
-    case MissingReason::NoTarget:
-        return "no-target";
     case MissingReason::UnreachableDrive:
         return "unreachable-drive";
+    case MissingReason::Unreadable:
+        return "unreadable";
+    case MissingReason::NoFileTarget:
+        return "no-file-target";
+    case MissingReason::InstallerManaged:
+        return "installer-managed";
     }
     return "";
 }

@@ -1,5 +1,6 @@
 // One row of the scanner's output: a row of the dialog's results list plus
-// the drive type of its target's root, and what follows from the two.
+// the drive type of its target's root, where it was found, and what follows
+// from these.
 #ifndef VELTMOR_CLI_SCANROW_H
 #define VELTMOR_CLI_SCANROW_H
 
@@ -10,8 +11,11 @@ namespace cli {
 enum class MissingReason {
     None,              // the target is present
     Missing,           // on a fixed drive, and absent
-    NoTarget,          // the shortcut gave no file-system path
     UnreachableDrive,  // the root is not a fixed drive: it may only be away now
+    // The shortcut gave no target, and reading it again says why:
+    Unreadable,        // not a shortcut the shell can load
+    NoFileTarget,      // a shell item with no file-system path (not broken)
+    InstallerManaged,  // an advertised installer shortcut (not broken)
 };
 
 struct ScanRow {
@@ -19,6 +23,10 @@ struct ScanRow {
     std::string target;    // column 1, possibly empty
     bool present = false;  // the dialog's image: check mark or cross
     unsigned driveType = 0;  // GetDriveTypeA of the target's root, as the filter asks it
+    // Why the target is empty: Unreadable, NoFileTarget or InstallerManaged.
+    MissingReason emptyTarget = MissingReason::Unreadable;
+    std::string location;  // a location's name, or "folder" for one given
+    std::string profile;   // the profile folder; empty for all users and given folders
 
     MissingReason Reason() const;
 

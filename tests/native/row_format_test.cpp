@@ -20,13 +20,18 @@ using cli::ScanRow;
 constexpr unsigned kUnknown = 0, kNoRoot = 1, kRemovable = 2, kFixed = 3, kRemote = 4, kCdrom = 5,
                    kRamdisk = 6;
 
-ScanRow Row(const std::string& shortcut, const std::string& target, bool present, unsigned driveType)
+ScanRow Row(const std::string& shortcut, const std::string& target, bool present, unsigned driveType,
+            MissingReason emptyTarget = MissingReason::Unreadable, const std::string& location = "folder",
+            const std::string& profile = "")
 {
     ScanRow row;
     row.shortcut = shortcut;
     row.target = target;
     row.present = present;
     row.driveType = driveType;
+    row.emptyTarget = emptyTarget;
+    row.location = location;
+    row.profile = profile;
     return row;
 }
 
@@ -54,8 +59,10 @@ std::vector<ScanRow> AwkwardRows()
         Row("C:\\Menu\\O'Brien, Caf\xe9\\Men\xfb.lnk", "C:\\Apps\\men\xfb.exe", true, kFixed),
         Row("C:\\Menu\\Say \"Hi\".lnk", "C:\\Apps\\say \"hi\", \"bye\".exe", false, kFixed),
         Row("C:\\Menu\\line\nbreak.lnk", "C:\\Apps\\cr\rlf\r\n.exe", false, kFixed),
-        Row("C:\\Menu\\damaged.lnk", "", false, kNoRoot),
-        Row("C:\\Menu\\cd.lnk", "R:\\Game\\run.exe", false, kCdrom),
+        Row("C:\\Menu\\damaged.lnk", "", false, kNoRoot, MissingReason::Unreadable, "desktop",
+            "C:\\Users\\O'Brien, Caf\xe9"),
+        Row("C:\\Menu\\cd.lnk", "R:\\Game\\run.exe", false, kCdrom, MissingReason::Unreadable, "start-menu",
+            "C:\\Users\\\"q\""),
         Row("C:\\Menu\\trailing comma,", "\"", false, kRemote),
     };
 }
@@ -70,8 +77,10 @@ TEST(ScanRow, ReasonFollowsPresenceTargetAndDriveType)
         {Row("a.lnk", "C:\\x.exe", true, kFixed), MissingReason::None, ""},
         {Row("a.lnk", "R:\\x.exe", true, kCdrom), MissingReason::None, ""},
         {Row("a.lnk", "C:\\x.exe", false, kFixed), MissingReason::Missing, "missing"},
-        {Row("a.lnk", "", false, kFixed), MissingReason::NoTarget, "no-target"},
-        {Row("a.lnk", "", false, kNoRoot), MissingReason::NoTarget, "no-target"},
+        {Row("a.lnk", "", false, kFixed), MissingReason::Unreadable, "unreadable"},
+        {Row("a.lnk", "", false, kNoRoot, MissingReason::NoFileTarget), MissingReason::NoFileTarget, "no-file-target"},
+        {Row("a.lnk", "", false, kNoRoot, MissingReason::InstallerManaged), MissingReason::InstallerManaged,
+         "installer-managed"},
         {Row("a.lnk", "Q:\\x.exe", false, kNoRoot), MissingReason::UnreachableDrive, "unreachable-drive"},
         {Row("a.lnk", "A:\\x.exe", false, kRemovable), MissingReason::UnreachableDrive, "unreachable-drive"},
         {Row("a.lnk", "\\\\srv\\s\\x.exe", false, kRemote), MissingReason::UnreachableDrive, "unreachable-drive"},
@@ -96,11 +105,12 @@ TEST(CsvFormat, ReadsBackFieldForFieldWhateverTheNamesHold)
     std::string error;
     ASSERT_TRUE(clitest::ReadCsv(csv, records, error)) << error << "\n" << csv;
     ASSERT_EQ(rows.size() + 1, records.size());
-    EXPECT_EQ((clitest::Record{"shortcut", "target", "status", "drive", "reason"}), records[0]);
+    EXPECT_EQ((clitest::Record{"shortcut", "target", "status", "drive", "reason", "location", "profile"}),
+              records[0]);
     for (std::size_t i = 0; i < rows.size(); ++i) {
         SCOPED_TRACE(rows[i].shortcut);
-        EXPECT_EQ((clitest::Record{rows[i].shortcut, rows[i].target, rows[i].StatusName(),
-                                   rows[i].DriveTypeName(), rows[i].ReasonName()}),
+        EXPECT_EQ((clitest::Record{rows[i].shortcut, rows[i].target, rows[i].StatusName(), rows[i].DriveTypeName(),
+                                   rows[i].ReasonName(), rows[i].location, rows[i].profile}),
                   records[i + 1]);
     }
     // System code page bytes pass through unchanged.
@@ -110,32 +120,44 @@ TEST(CsvFormat, ReadsBackFieldForFieldWhateverTheNamesHold)
 TEST(CsvFormat, PlainFieldsAreNotQuotedAndNoRowsIsTheHeaderAlone)
 {
     const std::string csv = cli::FormatCsv({Row("C:\\M\\a.lnk", "C:\\a.exe", true, kFixed)});
-    EXPECT_EQ("shortcut,target,status,drive,reason\r\nC:\\M\\a.lnk,C:\\a.exe,present,fixed,\r\n", csv);
-    EXPECT_EQ("shortcut,target,status,drive,reason\r\n", cli::FormatCsv({}));
+    EXPECT_EQ("shortcut,target,status,drive,reason,location,profile\r\nC:\\M\\a.lnk,C:\\a.exe,present,fixed,,folder,\r\n",
+              csv);
+    EXPECT_EQ("shortcut,target,status,drive,reason,location,profile\r\n", cli::FormatCsv({}));
 }
 
-TEST(TextFormat, ColumnsLineUpUnderTheHeadings)
+TEST(TextFormat, ColumnsLineUpUnderTheHeadingsWithOrWithoutThePlaces)
 {
     const std::vector<ScanRow> rows = {
-        Row("C:\\Menu\\O'Brien, Caf\xe9\\Men\xfb.lnk", "C:\\Apps\\men\xfb.exe", true, kFixed),
-        Row("C:\\Menu\\a.lnk", "C:\\gone.exe", false, kFixed),
-        Row("C:\\Menu\\Sub\\damaged.lnk", "", false, kNoRoot),
+        Row("C:\\Menu\\O'Brien, Caf\xe9\\Men\xfb.lnk", "C:\\Apps\\men\xfb.exe", true, kFixed, MissingReason::Unreadable,
+            "start-menu", "C:\\Users\\Ann Lee"),
+        Row("C:\\Menu\\a.lnk", "C:\\gone.exe", false, kFixed, MissingReason::Unreadable, "common-desktop"),
+        Row("C:\\Menu\\Sub\\damaged.lnk", "", false, kNoRoot, MissingReason::InstallerManaged, "quick-launch",
+            "C:\\Users\\Bo"),
         Row("C:\\Menu\\cd.lnk", "R:\\Game\\run.exe", false, kCdrom),
     };
-    const std::string text = cli::FormatText(rows);
+    for (bool places : {false, true}) {
+        SCOPED_TRACE(places ? "with places" : "without");
+        const std::string text = cli::FormatText(rows, places ? 2 : 0, places);
 
-    clitest::TextTable table;
-    std::string error;
-    ASSERT_TRUE(clitest::ReadTextTable(text, table, error)) << error << "\n" << text;
-    EXPECT_EQ((std::vector<std::string>{"Status", "Drive", "Reason", "Shortcut", "Target"}), table.headings);
-    ASSERT_EQ(rows.size(), table.rows.size()) << text;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        SCOPED_TRACE(rows[i].shortcut);
-        EXPECT_EQ((clitest::Record{rows[i].StatusName(), rows[i].DriveTypeName(), rows[i].ReasonName(),
-                                   rows[i].shortcut, rows[i].target}),
-                  table.rows[i]);
+        clitest::TextTable table;
+        std::string error;
+        ASSERT_TRUE(clitest::ReadTextTable(text, table, error)) << error << "\n" << text;
+        std::vector<std::string> headings = {"Status", "Drive", "Reason", "Shortcut", "Target"};
+        if (places)
+            headings.insert(headings.end(), {"Location", "Profile"});
+        EXPECT_EQ(headings, table.headings);
+        ASSERT_EQ(rows.size(), table.rows.size()) << text;
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            SCOPED_TRACE(rows[i].shortcut);
+            clitest::Record cells = {rows[i].StatusName(), rows[i].DriveTypeName(), rows[i].ReasonName(),
+                                     rows[i].shortcut, rows[i].target};
+            if (places)
+                cells.insert(cells.end(), {rows[i].location, rows[i].profile});
+            EXPECT_EQ(cells, table.rows[i]);
+        }
+        EXPECT_EQ(places ? "4 shortcuts listed, 3 missing, 2 not scanned" : "4 shortcuts listed, 3 missing",
+                  table.countLine);
     }
-    EXPECT_EQ("4 shortcuts listed, 3 missing", table.countLine);
 }
 
 TEST(TextFormat, NoRowsOrOneRow)
@@ -166,7 +188,8 @@ TEST(JsonFormat, OneDocumentOfRowObjectsInUtf8)
         std::vector<std::string> keys;
         for (auto it = object.begin(); it != object.end(); ++it)
             keys.push_back(it.key());
-        EXPECT_EQ((std::vector<std::string>{"shortcut", "target", "status", "drive", "reason"}), keys);
+        EXPECT_EQ((std::vector<std::string>{"shortcut", "target", "status", "drive", "reason", "location", "profile"}),
+                  keys);
         EXPECT_EQ(Latin1ToUtf8(rows[i].shortcut), object["shortcut"]);
         EXPECT_EQ(Latin1ToUtf8(rows[i].target), object["target"]);
         EXPECT_EQ(rows[i].StatusName(), object["status"]);
@@ -175,6 +198,8 @@ TEST(JsonFormat, OneDocumentOfRowObjectsInUtf8)
             EXPECT_TRUE(object["reason"].is_null()) << object["reason"];
         else
             EXPECT_EQ(rows[i].ReasonName(), object["reason"]);
+        EXPECT_EQ(rows[i].location, object["location"]);
+        EXPECT_EQ(Latin1ToUtf8(rows[i].profile), object["profile"]);
     }
     // "Caf\xe9" arrives as the two UTF-8 bytes of U+00E9, not as a lone 0xE9.
     EXPECT_EQ("C:\\Menu\\O'Brien, Caf\xc3\xa9\\Men\xc3\xbb.lnk", document[0]["shortcut"].get<std::string>());

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "FakeScanHost.h"
 #include "FakeScanPlatform.h"
 #include "cli/ScanCommand.h"
 #include "tests/cli/OutputReaders.h"
@@ -19,30 +20,7 @@ namespace {
 using cli::ScanHost;
 using Strings = std::vector<std::string>;
 
-// The system side: a set of folders, a Start Menu, captured streams.
-class FakeHost : public ScanHost {
-public:
-    std::set<std::string> folders;
-    std::string startMenu;
-    bool outputFails = false;
-
-    std::string output;
-    std::vector<Encoding> outputEncodings;
-    Strings errors;
-
-    std::string StartMenuFolder() override { return startMenu; }
-    bool IsFolder(const std::string& path) override { return folders.count(path) != 0; }
-    std::string AnsiToUtf8(const std::string& ansi) override { return "<" + ansi + ">"; }
-    bool WriteOutput(const std::string& text, Encoding encoding) override
-    {
-        outputEncodings.push_back(encoding);
-        if (outputFails)
-            return false;
-        output += text;
-        return true;
-    }
-    void WriteError(const std::string& line) override { errors.push_back(line); }
-};
+using FakeHost = fake::FakeScanHost;
 
 class ScanCommandTest : public ::testing::Test {
 protected:
@@ -78,9 +56,7 @@ protected:
 
     int Run(const Strings& args)
     {
-        host.output.clear();
-        host.errors.clear();
-        host.outputEncodings.clear();
+        host.Clear();
         log.Clear();
         return cli::CScanCommand(fileSystem, host).Run(args);
     }
@@ -93,7 +69,8 @@ protected:
         EXPECT_TRUE(clitest::ReadCsv(host.output, records, error)) << error << "\n" << host.output;
         if (records.empty())
             return records;
-        EXPECT_EQ((clitest::Record{"shortcut", "target", "status", "drive", "reason"}), records[0]);
+        EXPECT_EQ((clitest::Record{"shortcut", "target", "status", "drive", "reason", "location", "profile"}),
+                  records[0]);
         records.erase(records.begin());
         return records;
     }
@@ -176,7 +153,7 @@ TEST_F(ScanCommandTest, DriveAndReasonOfEachKindOfRow)
         {"C:\\Menu\\cdrom.lnk", {"missing", "cd-rom", "unreachable-drive"}},
         {"C:\\Menu\\network.lnk", {"missing", "network", "unreachable-drive"}},
         {"C:\\Menu\\folder.lnk", {"present", "fixed", ""}},
-        {"C:\\Menu\\damaged.lnk", {"missing", "no-root", "no-target"}},
+        {"C:\\Menu\\damaged.lnk", {"missing", "no-root", "unreadable"}},
         {"C:\\Menu\\old.pif", {"present", "fixed", ""}},
         {"C:\\Menu\\Sub\\nested.lnk", {"missing", "fixed", "missing"}},
     };
@@ -184,8 +161,11 @@ TEST_F(ScanCommandTest, DriveAndReasonOfEachKindOfRow)
     for (const Case& c : cases) {
         const clitest::Record* row = Find(rows, c.shortcut);
         ASSERT_NE(nullptr, row) << c.shortcut;
-        EXPECT_EQ(c.rest, clitest::Record(row->begin() + 2, row->end())) << c.shortcut;
+        EXPECT_EQ(c.rest, clitest::Record(row->begin() + 2, row->begin() + 5)) << c.shortcut;
+        EXPECT_EQ((clitest::Record{"folder", ""}), clitest::Record(row->begin() + 5, row->end())) << c.shortcut;
     }
+    // Only the row that gave no target was read again.
+    EXPECT_EQ((Strings{"C:\\Menu\\damaged.lnk"}), host.reread);
     // The drive type is asked of the target's root, as the filter asks it,
     // and once per root: with --all the engine asks nothing itself.
     Strings asked = log.Only({"DriveType"});
@@ -270,10 +250,13 @@ TEST_F(ScanCommandTest, FolderPathsBeyondTheBufferAreRefusedWholeNeverCut)
         host.folders.insert(c.path);
         const int status = Run({"--all", c.path});
         if (c.scanned) {
-            // Walked, though no pattern fits below a path this long.
+            // Walked, though no pattern fits below a path this long: the
+            // exit status stays, and the folder is named and counted.
             EXPECT_EQ(cli::kExitNoneMissing, status);
             EXPECT_FALSE(log.Only({"AddBackslash"}).empty());
-            EXPECT_TRUE(host.errors.empty());
+            const std::string folder = c.path.back() == '\\' ? c.path : c.path + "\\";
+            EXPECT_EQ((Strings{"veltmor-scan: not scanned (path too long): " + folder}), host.errors);
+            EXPECT_EQ("0 shortcuts listed, 0 missing, 1 not scanned\r\n", host.output);
             continue;
         }
         EXPECT_EQ(cli::kExitRefused, status);
