@@ -5,6 +5,7 @@
 // and a tree left exactly as it was found.
 #include <windows.h>
 #include <shlobj.h>
+#include <shlwapi.h>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -22,6 +23,7 @@
 #include "res/resource.h"
 #include "scan/ScanEngine.h"
 #include "scan/Win32ScanFileSystem.h"
+#include "tests/kit/LnkBuilder.h"
 
 namespace {
 
@@ -61,9 +63,10 @@ std::string AnsiToUtf8(const std::string& ansi)
     return utf8;
 }
 
-// Output rows as records of shortcut, target, status, drive and reason,
-// whatever the format; JSON's reason null becomes "" once it is checked
-// that only present rows have it.
+// Output rows as records of shortcut, target, status, drive, reason,
+// location and profile, whatever the format (text without its place
+// columns gives "" for both); JSON's reason null becomes "" once it is
+// checked that only present rows have it.
 ::testing::AssertionResult ReadRows(Format format, const std::string& out, std::vector<Record>& rows)
 {
     rows.clear();
@@ -71,18 +74,23 @@ std::string AnsiToUtf8(const std::string& ansi)
     if (format == Format::Csv) {
         if (!clitest::ReadCsv(out, rows, error))
             return ::testing::AssertionFailure() << error << "\n" << out;
-        if (rows.empty() || rows[0] != Record{"shortcut", "target", "status", "drive", "reason"})
+        if (rows.empty() ||
+            rows[0] != Record{"shortcut", "target", "status", "drive", "reason", "location", "profile"})
             return ::testing::AssertionFailure() << "no header line:\n" << out;
         rows.erase(rows.begin());
     } else if (format == Format::Text) {
         clitest::TextTable table;
         if (!clitest::ReadTextTable(out, table, error))
             return ::testing::AssertionFailure() << error << "\n" << out;
-        if (!table.rows.empty() &&
-            table.headings != Strings{"Status", "Drive", "Reason", "Shortcut", "Target"})
+        const Strings plain = {"Status", "Drive", "Reason", "Shortcut", "Target"};
+        Strings placed = plain;
+        placed.insert(placed.end(), {"Location", "Profile"});
+        if (!table.rows.empty() && table.headings != plain && table.headings != placed)
             return ::testing::AssertionFailure() << "headings:\n" << out;
-        for (const Record& cells : table.rows)
-            rows.push_back({cells[3], cells[4], cells[0], cells[1], cells[2]});
+        for (Record cells : table.rows) {
+            cells.resize(7);
+            rows.push_back({cells[3], cells[4], cells[0], cells[1], cells[2], cells[5], cells[6]});
+        }
     } else {
         nlohmann::json document;
         try {
@@ -97,7 +105,8 @@ std::string AnsiToUtf8(const std::string& ansi)
             if (object.at("reason").is_null() != present)
                 return ::testing::AssertionFailure() << "reason null for exactly the present rows: " << object;
             rows.push_back({object.at("shortcut"), object.at("target"), object.at("status"), object.at("drive"),
-                            present ? "" : object.at("reason").get<std::string>()});
+                            present ? "" : object.at("reason").get<std::string>(), object.at("location"),
+                            object.at("profile")});
         }
     }
     return ::testing::AssertionSuccess();
@@ -229,7 +238,8 @@ TEST_F(OptionTreeTest, EachFormatGivesTheEnginesRowsUnderEachOption)
             for (const Record& row : rows) {
                 const auto known = m_driveAndReason.find(row[0].substr(root.Path().size()));
                 ASSERT_NE(m_driveAndReason.end(), known) << row[0];
-                EXPECT_EQ(known->second, Record(row.begin() + 3, row.end())) << row[0];
+                EXPECT_EQ(known->second, Record(row.begin() + 3, row.begin() + 5)) << row[0];
+                EXPECT_EQ(format == Format::Text ? "" : "folder", row[5]);
             }
         }
     }
@@ -303,7 +313,8 @@ TEST_F(ScannerTest, CsvAndJsonKeepCommasQuotesLineBreaksAndNonAsciiNames)
         EXPECT_TRUE(has("line\nbreak.lnk"));
         for (const Record& row : rows) {
             if (row[0].find("Say \"Hi\"") != std::string::npos) {
-                EXPECT_EQ((Record{"", "missing", "no-root", "no-target"}), Record(row.begin() + 1, row.end()));
+                EXPECT_EQ((Record{"", "missing", "no-root", "unreadable", "folder", ""}),
+                          Record(row.begin() + 1, row.end()));
             }
         }
         if (format == Format::Csv) {
@@ -389,13 +400,15 @@ TEST_F(ScannerTest, FolderPathsLongerThan259CharactersAreRefusedNeverCut)
         }
     }
 
-    // 258 characters leave room for the backslash: scanned (and empty).
+    // 258 characters leave room for the backslash: scanned, though no
+    // pattern fits below it, which is said.
     const std::string longest = base + "\\" + std::string(57, 'k');
     ASSERT_EQ(258u, longest.size());
     Folder(longest);
     const ChildResult run = RunScanner({"--all", longest});
     EXPECT_EQ(0u, run.status) << run.err;
-    EXPECT_EQ("0 shortcuts listed, 0 missing\r\n", run.out);
+    EXPECT_EQ("0 shortcuts listed, 0 missing, 1 not scanned\r\n", run.out);
+    EXPECT_EQ("veltmor-scan: not scanned (path too long): " + longest + "\\\r\n", run.err);
 }
 
 TEST_F(ScannerTest, WithoutAFolderTheStartMenuIsScanned)
@@ -429,8 +442,8 @@ TEST_F(ScannerTest, HelpAndVersion)
 
     run = RunScanner({"--help"});
     EXPECT_EQ(0u, run.status);
-    EXPECT_EQ(0u, run.out.find("usage: veltmor-scan [--all] [--include-removable] [--format text|csv|json] "
-                               "[FOLDER...]\r\n"))
+    EXPECT_EQ(0u, run.out.find("usage: veltmor-scan [--all] [--include-removable] [--format text|csv|json]\r\n"
+                               "                    [--location NAME[,NAME...]] [--all-profiles] [FOLDER...]\r\n"))
         << run.out;
     EXPECT_EQ("", run.err);
 }
@@ -447,6 +460,180 @@ TEST(ScannerResources, TheScannerTakesTheFilesTheDialogTakes)
     ASSERT_GT(n, 0);
     ASSERT_GT(LoadStringA(GetModuleHandleA(NULL), IDS_LINK_PATTERN, ours, sizeof ours), 0);
     EXPECT_STREQ(ours, theirs);
+}
+
+std::string ShellFolder(int csidl)
+{
+    char path[MAX_PATH] = "";
+    return SUCCEEDED(SHGetFolderPathA(NULL, csidl, NULL, SHGFP_TYPE_CURRENT, path)) ? path : "";
+}
+
+// Profiles added to the prefix's registry for one test, and taken away.
+class CAddedProfiles {
+public:
+    ~CAddedProfiles()
+    {
+        for (const std::string& sid : m_sids) {
+            SHDeleteKeyA(HKEY_LOCAL_MACHINE, (kList + sid).c_str());
+            SHDeleteKeyA(HKEY_USERS, sid.c_str());
+        }
+    }
+
+    // ProfileList\sid with its image path as REG_EXPAND_SZ.
+    bool Add(const std::string& sid, const std::string& imagePath)
+    {
+        m_sids.push_back(sid);
+        return SetText(HKEY_LOCAL_MACHINE, kList + sid, "ProfileImagePath", imagePath);
+    }
+
+    // The user's registry, "loaded": a value of its User Shell Folders.
+    static bool SetShellFolder(const std::string& sid, const char* name, const std::string& text)
+    {
+        return SetText(HKEY_USERS, sid + "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
+                       name, text);
+    }
+
+private:
+    static bool SetText(HKEY root, const std::string& path, const char* name, const std::string& text)
+    {
+        HKEY key;
+        if (RegCreateKeyExA(root, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) != ERROR_SUCCESS)
+            return false;
+        const LONG result = RegSetValueExA(key, name, 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                                           static_cast<DWORD>(text.size() + 1));
+        RegCloseKey(key);
+        return result == ERROR_SUCCESS;
+    }
+
+    static constexpr const char* kList = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\";
+    Strings m_sids;
+};
+
+TEST_F(ScannerTest, EveryLocationOfEveryProfileIsFoundOnce)
+{
+    // The current user's places, as the shell gives them; Quick Launch and
+    // its pinned items are made here.
+    const std::string profile = ShellFolder(CSIDL_PROFILE);
+    const std::string quickLaunch = ShellFolder(CSIDL_APPDATA) + "\\Microsoft\\Internet Explorer\\Quick Launch";
+    const std::string pinned = quickLaunch + "\\User Pinned\\TaskBar";
+    ASSERT_EQ(ERROR_SUCCESS, SHCreateDirectoryExA(NULL, pinned.c_str(), NULL));
+    struct Expected {
+        std::string shortcut, location, profile;
+    };
+    std::vector<Expected> expected = {
+        {ShellFolder(CSIDL_STARTMENU) + "\\Veltmor sm.lnk", "start-menu", profile},
+        {ShellFolder(CSIDL_COMMON_STARTMENU) + "\\Veltmor csm.lnk", "common-start-menu", ""},
+        {ShellFolder(CSIDL_DESKTOPDIRECTORY) + "\\Veltmor dt.lnk", "desktop", profile},
+        {ShellFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\Veltmor cdt.lnk", "common-desktop", ""},
+        {pinned + "\\Veltmor ql.lnk", "quick-launch", profile},
+    };
+
+    // bob's registry is not loaded: the standard places below his profile,
+    // whose path is stored with a variable. cy's is: her desktop is
+    // redirected below her own profile; the standard one is not hers.
+    CAddedProfiles added;
+    const std::string bob = root / "Profiles\\bob", cy = root / "Profiles\\cy";
+    ASSERT_TRUE(added.Add("S-1-5-21-7-7-7-1001", "%SystemDrive%" + bob.substr(2)));
+    ASSERT_TRUE(added.Add("S-1-5-21-7-7-7-1002", cy));
+    ASSERT_TRUE(CAddedProfiles::SetShellFolder("S-1-5-21-7-7-7-1002", "Desktop", "%USERPROFILE%\\Moved Desktop"));
+    const std::string startMenu = "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu";
+    const std::string pinnedBelow = "\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch\\User Pinned";
+    expected.insert(expected.end(), {
+                                        {bob + startMenu + "\\bob sm.lnk", "start-menu", bob},
+                                        {bob + "\\Desktop\\bob dt.lnk", "desktop", bob},
+                                        {bob + pinnedBelow + "\\StartMenu\\bob ql.lnk", "quick-launch", bob},
+                                        {cy + startMenu + "\\cy sm.lnk", "start-menu", cy},
+                                        {cy + "\\Moved Desktop\\cy dt.lnk", "desktop", cy},
+                                    });
+    Strings made;
+    for (const Expected& e : expected) {
+        const std::string folder = e.shortcut.substr(0, e.shortcut.rfind('\\'));
+        SHCreateDirectoryExA(NULL, folder.c_str(), NULL);
+        Link(e.shortcut, "C:\\veltmor-nowhere\\gone.exe");
+        made.push_back(e.shortcut);
+    }
+    ASSERT_EQ(ERROR_SUCCESS, SHCreateDirectoryExA(NULL, (cy + "\\Desktop").c_str(), NULL));
+    Link(cy + "\\Desktop\\not hers.lnk", "C:\\veltmor-nowhere\\gone.exe");
+
+    const ChildResult run = RunScanner({"--location", "all", "--all-profiles", "--format", "csv"});
+    for (const std::string& file : made)
+        DeleteFileA(file.c_str());
+    wintest::CTempFolder::RemoveTree(quickLaunch);
+
+    EXPECT_EQ(1u, run.status) << run.err;
+    std::vector<Record> rows;
+    ASSERT_TRUE(ReadRows(Format::Csv, run.out, rows));
+    for (const Expected& e : expected) {
+        const auto count = std::count_if(rows.begin(), rows.end(), [&](const Record& row) {
+            return row[0] == e.shortcut && row[5] == e.location && row[6] == e.profile;
+        });
+        EXPECT_EQ(1, count) << e.shortcut << " as " << e.location << " of \"" << e.profile << "\"\n" << run.out;
+    }
+    for (const Record& row : rows)
+        EXPECT_EQ(std::string::npos, row[0].find("not hers")) << "cy's desktop is redirected";
+    // The current user is also in ProfileList: still one row each.
+    EXPECT_EQ(expected.size(), rows.size()) << run.out;
+    EXPECT_EQ("veltmor-scan: left out: quick-launch of profile \"" + cy + "\" (no such folder: \"" + cy +
+                  "\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch\")\r\n",
+              run.err);
+}
+
+TEST_F(ScannerTest, ShortcutsWithoutATargetSayWhy)
+{
+    // Wine opens the builder's advertised shortcut and reports its darwin
+    // identifier (GetFlags gives SLDF_HAS_DARWINID), and has no file path
+    // for an item of My Computer; a damaged file and a folder named like a
+    // shortcut do not load.
+    const auto write = [&](const std::string& name, const std::string& bytes) {
+        ASSERT_TRUE(wintest::WriteBytes(root / name, bytes)) << name;
+    };
+    write("advertised.lnk", lnkkit::Build(lnkkit::VariantNamed("advertised").parts));
+    write("computer.lnk", lnkkit::Build(lnkkit::VariantNamed("idlist").parts));
+    const std::string local = lnkkit::Build(lnkkit::VariantNamed("local").parts);
+    write("damaged.lnk", local.substr(0, local.size() / 2));
+    write("missing.lnk", local);
+    Folder(root / "Tools.lnk");
+
+    const ChildResult run = RunScanner({"--all", "--format", "csv", root.Path()});
+    EXPECT_EQ(1u, run.status) << run.err;
+    std::vector<Record> rows;
+    ASSERT_TRUE(ReadRows(Format::Csv, run.out, rows));
+    std::map<std::string, std::string> reasons;
+    for (const Record& row : rows)
+        reasons[row[0].substr(root.Path().size())] = row[4];
+    EXPECT_EQ((std::map<std::string, std::string>{{"advertised.lnk", "installer-managed"},
+                                                  {"computer.lnk", "no-file-target"},
+                                                  {"damaged.lnk", "unreadable"},
+                                                  {"missing.lnk", "missing"},
+                                                  {"Tools.lnk", "unreadable"}}),
+              reasons);
+    EXPECT_EQ(EngineRows({root.Path()}, true, true), Shown(rows)) << "the dialog's rows, status and order";
+}
+
+TEST_F(ScannerTest, WhatCouldNotBeScannedIsNamedAndCounted)
+{
+    // A folder whose path reaches 260 characters, made through the wide
+    // calls, and one that Wine lists but cannot open.
+    const std::string base = root / std::string(250 - root.Path().size(), 'b');
+    Folder(base);
+    const std::string tooLong = base + "\\" + std::string(9, 'l');
+    ASSERT_EQ(260u, tooLong.size());
+    ASSERT_TRUE(CreateDirectoryW(wintest::LongPath(tooLong).c_str(), NULL)) << GetLastError();
+    Link(root / "broken.lnk", root / "gone.exe");
+    const std::string locked = wintest::Environment("VELTMOR_UNOPENABLE");
+    ASSERT_FALSE(locked.empty()) << "VELTMOR_UNOPENABLE is not set";
+    const std::string lockedFolder = wintest::UnixToWindows(locked);
+
+    const ChildResult run = RunScanner({root.Path(), lockedFolder});
+    EXPECT_EQ(1u, run.status) << "broken.lnk decides it, as before";
+    EXPECT_NE(std::string::npos, run.err.find("veltmor-scan: not scanned (path too long): " + tooLong + "\r\n"))
+        << run.err;
+    EXPECT_NE(std::string::npos, run.err.find("veltmor-scan: not scanned (cannot open folder): " + lockedFolder))
+        << run.err;
+    clitest::TextTable table;
+    std::string error;
+    ASSERT_TRUE(clitest::ReadTextTable(run.out, table, error)) << error;
+    EXPECT_EQ("1 shortcut listed, 1 missing, 2 not scanned", table.countLine);
 }
 
 }  // namespace
