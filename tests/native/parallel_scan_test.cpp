@@ -15,8 +15,8 @@ namespace {
 // The tree every file system of a run holds: nested folders of links and
 // program-information files into a fixed drive (present, missing, a folder),
 // a CD-ROM, a share and nowhere; a folder that cannot be read and a name too
-// long to join. Returns the number of shortcuts a scan reads.
-std::size_t BuildTree(fake::FakeFileSystem& fs, const std::string& throwOn)
+// long to join: 160 shortcuts are read.
+void BuildTree(fake::FakeFileSystem& fs, const std::string& throwOn)
 {
     fs.SetDriveType("C:\\", scan::kDriveFixed);
     fs.SetDriveType("D:\\", fake::kDriveCdrom);
@@ -24,7 +24,7 @@ std::size_t BuildTree(fake::FakeFileSystem& fs, const std::string& throwOn)
     fs.AddFile("C:\\Apps\\present.exe");
     const char* const targets[] = {"C:\\Apps\\present.exe", "C:\\Apps\\gone.exe", "D:\\run.exe",
                                    "\\\\server\\share\\tool.exe", "", "C:\\Apps"};
-    std::size_t n = 0;
+    int n = 0;
     for (int g = 0; g < 4; ++g) {
         for (int s = -1; s < 3; ++s) {
             const std::string folder = "C:\\Menu\\G" + std::to_string(g) + (s < 0 ? "" : "\\S" + std::to_string(s));
@@ -38,7 +38,6 @@ std::size_t BuildTree(fake::FakeFileSystem& fs, const std::string& throwOn)
     fs.AddShortcut("C:\\Menu\\G2\\" + std::string(250, 'x') + ".lnk", "C:\\Apps\\gone.exe");
     if (!throwOn.empty())
         fs.ThrowOnResolve(throwOn);
-    return n;
 }
 
 // Each reader's own file system over the same tree, with a log of its own.
@@ -77,38 +76,38 @@ private:
 };
 
 struct Outcome {
-    std::vector<std::string> rows;  // "item|value|image"
-    std::vector<std::string> notScanned;
+    std::vector<std::string> rows;  // "item|value|image", then what was passed over
     unsigned skipped = 0;
-    std::size_t shortcuts = 0, reads = 0, readerReads = 0, driveTypes = 0;
+    std::size_t reads = 0, readerReads = 0, driveTypes = 0;
     int readersMade = 0;
     bool threw = false;
     bool dialogBack = false;  // controls enabled, wait cursor ended
 };
 
-Outcome Scan(bool ignoreRemovable, bool displayAll, unsigned jobs, std::size_t window,
-         const std::string& throwOn = "", bool refuse = false)
+struct Case {
+    unsigned jobs;
+    std::size_t window;
+    bool refuse;  // no reader can start
+};
+
+Outcome Scan(bool ignoreRemovable, bool displayAll, const Case& c, const std::string& throwOn = "")
 {
     fake::CallLog log;
     fake::FakeFileSystem fs(log);
-    const std::size_t shortcuts = BuildTree(fs, throwOn);
+    BuildTree(fs, throwOn);
     fake::FakeScanView view(log);
-    view.controls.scanFrom = "C:\\Menu";
-    view.controls.ignoreRemovable = ignoreRemovable;
-    view.controls.displayAll = displayAll;
+    view.controls = {"C:\\Menu", ignoreRemovable, displayAll};
     scan::CScanEngine engine(fs, view);
-    FakeReaders readers(throwOn, refuse);
-
+    FakeReaders readers(throwOn, c.refuse);
     Outcome run;
-    run.shortcuts = shortcuts;
     try {
-        cli::ScanInParallel(engine, fs, readers, jobs, window);
+        cli::ScanInParallel(engine, fs, readers, c.jobs, c.window);
     } catch (const fake::FakeFailure&) {
         run.threw = true;
     }
     for (const fake::FakeRow& row : view.Rows())
         run.rows.push_back(row.item + "|" + row.value + "|" + std::to_string(row.image));
-    run.notScanned = view.notScanned;
+    run.rows.insert(run.rows.end(), view.notScanned.begin(), view.notScanned.end());
     run.skipped = engine.SkippedPresenceTests();
     run.readerReads = readers.Calls("ResolveShortcut");
     run.reads = log.Only({"ResolveShortcut"}).size() + run.readerReads;
@@ -118,55 +117,42 @@ Outcome Scan(bool ignoreRemovable, bool displayAll, unsigned jobs, std::size_t w
     return run;
 }
 
-const struct {
-    unsigned jobs;
-    std::size_t window;
-} kParallel[] = {{2, cli::kReadWindow}, {3, 1}, {8, 2}, {4, 7}};
+const Case kSequential = {1, cli::kReadWindow, false};
+const Case kParallel[] = {{2, cli::kReadWindow, false}, {3, 1, false}, {8, 2, false}, {4, 7, false},
+                          {3, 1, true}, {2, cli::kReadWindow, true}};
 
-TEST(ParallelScan, SameRowsInTheSameOrderAsTheSequentialScanUnderEveryOption)
+TEST(ParallelScan, SameRowsReadsAndDriveQueriesAsTheSequentialScanUnderEveryOption)
 {
     for (const bool ignoreRemovable : {true, false}) {
         for (const bool displayAll : {false, true}) {
-            const Outcome sequential = Scan(ignoreRemovable, displayAll, 1, cli::kReadWindow);
-            EXPECT_EQ(0, sequential.readersMade) << "--jobs 1 starts no reader";
-            EXPECT_EQ(sequential.shortcuts, sequential.reads);
-            ASSERT_FALSE(sequential.rows.empty());
-            for (const auto& p : kParallel) {
+            const Outcome sequential = Scan(ignoreRemovable, displayAll, kSequential);
+            EXPECT_EQ(0, sequential.readersMade) << "one job starts no reader";
+            EXPECT_EQ(160u, sequential.reads);
+            for (const Case& c : kParallel) {
                 SCOPED_TRACE(::testing::Message() << "ignore " << ignoreRemovable << " all " << displayAll
-                                                  << " jobs " << p.jobs << " window " << p.window);
-                const Outcome parallel = Scan(ignoreRemovable, displayAll, p.jobs, p.window);
+                                                  << " jobs " << c.jobs << " window " << c.window
+                                                  << (c.refuse ? " refused" : ""));
+                const Outcome parallel = Scan(ignoreRemovable, displayAll, c);
                 EXPECT_EQ(sequential.rows, parallel.rows);
-                EXPECT_EQ(sequential.notScanned, parallel.notScanned);
                 EXPECT_EQ(sequential.skipped, parallel.skipped);
                 EXPECT_EQ(sequential.reads, parallel.reads) << "each shortcut read once";
-                EXPECT_EQ(parallel.reads, parallel.readerReads) << "all of them by the readers";
+                EXPECT_EQ(c.refuse ? 0 : parallel.reads, parallel.readerReads) << "by the readers when they can";
                 EXPECT_EQ(sequential.driveTypes, parallel.driveTypes) << "each root asked once among all threads";
-                EXPECT_EQ(static_cast<int>(p.jobs), parallel.readersMade);
+                EXPECT_EQ(static_cast<int>(c.jobs), parallel.readersMade);
             }
         }
-    }
-}
-
-TEST(ParallelScan, WhenNoReaderCanStartTheCallingThreadReadsEverything)
-{
-    const Outcome sequential = Scan(true, true, 1, cli::kReadWindow);
-    for (const std::size_t window : {std::size_t{1}, cli::kReadWindow}) {
-        const Outcome parallel = Scan(true, true, 3, window, "", true);
-        EXPECT_EQ(sequential.rows, parallel.rows);
-        EXPECT_EQ(sequential.reads, parallel.reads);
-        EXPECT_EQ(0u, parallel.readerReads);
     }
 }
 
 TEST(ParallelScan, AFailedReadStopsTheScanAtItsTurnWithTheRowsBeforeIt)
 {
     const std::string failing = "C:\\Menu\\G2\\S0\\p93.pif";
-    const Outcome sequential = Scan(true, true, 1, cli::kReadWindow, failing);
+    const Outcome sequential = Scan(true, true, kSequential, failing);
     ASSERT_TRUE(sequential.threw);
     ASSERT_FALSE(sequential.rows.empty());
-    for (const auto& p : kParallel) {
-        SCOPED_TRACE(::testing::Message() << "jobs " << p.jobs << " window " << p.window);
-        const Outcome parallel = Scan(true, true, p.jobs, p.window, failing);
+    for (const Case& c : kParallel) {
+        SCOPED_TRACE(::testing::Message() << "jobs " << c.jobs << " window " << c.window);
+        const Outcome parallel = Scan(true, true, c, failing);
         EXPECT_TRUE(parallel.threw);
         EXPECT_EQ(sequential.rows, parallel.rows);
         EXPECT_TRUE(parallel.dialogBack);
