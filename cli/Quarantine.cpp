@@ -34,6 +34,15 @@ std::string Count(std::size_t n, const char* what)
 
 }  // namespace
 
+std::vector<QuarantineItem> QuarantineItems(const std::vector<ScanRow>& rows)
+{
+    std::vector<QuarantineItem> items;
+    items.reserve(rows.size());
+    for (const ScanRow& row : rows)
+        items.push_back({row.shortcut, row.target, row.ReasonName(), row.location, row.profile});
+    return items;
+}
+
 CQuarantine::CQuarantine(Mover& mover, scan::ScanFileSystem& fileSystem, ScanHost& host)
     : m_mover(mover), m_fileSystem(fileSystem), m_host(host)
 {

@@ -12,6 +12,7 @@
 #include "Mover.h"
 #include "QuarantineManifest.h"
 #include "ScanHost.h"
+#include "ScanRow.h"
 #include "scan/ScanPlatform.h"
 
 namespace cli {
@@ -27,6 +28,9 @@ struct QuarantineItem {
     std::string location;
     std::string profile;
 };
+
+// The scan's rows as the quarantine takes them, in the same order.
+std::vector<QuarantineItem> QuarantineItems(const std::vector<ScanRow>& rows);
 
 class CQuarantine {
 public:

@@ -75,6 +75,13 @@ ScanArguments ScanArguments::Parse(const std::vector<std::string>& args)
                 return Refused(UnknownLocation(bad));
         } else if (arg == "--all-profiles") {
             parsed.allProfiles = true;
+        } else if (arg == "--quarantine" || arg == "--restore") {
+            // A value that looks like an option is a forgotten folder.
+            if (i + 1 == args.size() || args[i + 1].empty() || args[i + 1][0] == '-')
+                return Refused(arg + " needs a folder");
+            (arg == "--quarantine" ? parsed.quarantine : parsed.restore) = args[++i];
+        } else if (arg == "--dry-run") {
+            parsed.dryRun = true;
         } else if (arg == "--help" || arg == "-h") {
             parsed.action = Action::Help;
             return parsed;
@@ -88,17 +95,27 @@ ScanArguments ScanArguments::Parse(const std::vector<std::string>& args)
     // Folders alone name no per-user location to take from each profile.
     if (parsed.allProfiles && parsed.locations.empty() && !parsed.folders.empty())
         return Refused("--all-profiles scans the locations of each profile: name them with --location");
+    if (!parsed.quarantine.empty() && !parsed.restore.empty())
+        return Refused("--quarantine and --restore cannot be used together");
+    // A restore scans nothing: a scan's option beside it is a mistake.
+    if (!parsed.restore.empty() && args.size() != (parsed.dryRun ? 3u : 2u))
+        return Refused("--restore takes no other option than --dry-run, and no FOLDER");
+    if (parsed.dryRun && parsed.quarantine.empty() && parsed.restore.empty())
+        return Refused("--dry-run goes with --quarantine or --restore");
     return parsed;
 }
 
 const char* ScanArguments::Usage()
 {
     return "usage: veltmor-scan [--all] [--include-removable] [--format text|csv|json]\r\n"
-           "                    [--location NAME[,NAME...]] [--all-profiles] [FOLDER...]\r\n"
+           "                    [--location NAME[,NAME...]] [--all-profiles]\r\n"
+           "                    [--quarantine DIR [--dry-run]] [FOLDER...]\r\n"
+           "       veltmor-scan --restore DIR [--dry-run]\r\n"
            "\r\n"
            "Lists broken shortcuts (.lnk and .pif files whose target is missing) below each\r\n"
            "FOLDER and location, in the order given; with neither, below your Start Menu\r\n"
-           "folder. Nothing is changed: shortcuts are only read.\r\n"
+           "folder. Without --quarantine or --restore nothing is changed: shortcuts are\r\n"
+           "only read.\r\n"
            "\r\n"
            "  --all                list every shortcut found, working or not\r\n"
            "  --include-removable  also list broken shortcuts into CD-ROM drives, network\r\n"
@@ -110,6 +127,11 @@ const char* ScanArguments::Usage()
            "                       common-desktop, quick-launch (with the pinned taskbar\r\n"
            "                       and Start items), or all; comma-separated\r\n"
            "  --all-profiles       the per-user locations of every local profile too\r\n"
+           "  --quarantine DIR     after the scan, move each shortcut whose reason is\r\n"
+           "                       missing into DIR, below its whole original path, and\r\n"
+           "                       record it in DIR\\manifest.json; nothing is written over\r\n"
+           "  --restore DIR        move every shortcut in DIR back to its original path\r\n"
+           "  --dry-run            with either: say what would move, move nothing\r\n"
            "  --help               this text\r\n"
            "  --version            the version number\r\n"
            "  --                   what follows is a FOLDER, even if it begins with '-'\r\n"
@@ -128,7 +150,9 @@ const char* ScanArguments::Usage()
            "\r\n"
            "Exit status: 0 no row is missing, 1 at least one row is missing, 2 a usage\r\n"
            "error, a FOLDER that does not exist or is too long, or output that could not\r\n"
-           "be written.\r\n";
+           "be written. With --quarantine or --restore: 0 every file that should move did,\r\n"
+           "1 some stayed where they were (each named on standard error), 2 a usage error\r\n"
+           "or a DIR that cannot be used (refused before anything moves).\r\n";
 }
 
 }  // namespace cli

@@ -1,6 +1,8 @@
 // The scanner's command line:
 //   veltmor-scan [--all] [--include-removable] [--format text|csv|json]
-//                [--location NAME[,NAME...]] [--all-profiles] [FOLDER...]
+//                [--location NAME[,NAME...]] [--all-profiles] [--quarantine DIR [--dry-run]]
+//                [FOLDER...]
+//   veltmor-scan --restore DIR [--dry-run]
 #ifndef VELTMOR_CLI_SCANARGUMENTS_H
 #define VELTMOR_CLI_SCANARGUMENTS_H
 
@@ -23,6 +25,9 @@ struct ScanArguments {
     std::vector<std::string> folders;  // in the order given
     std::vector<Location> locations;   // --location, each once; none and no folder: the Start Menu
     bool allProfiles = false;          // --all-profiles: the per-user locations of every profile
+    std::string quarantine;            // --quarantine DIR: after the scan, move the missing there
+    std::string restore;               // --restore DIR: move them back; no scan
+    bool dryRun = false;               // --dry-run: say what would move, move nothing
     std::string problem;               // Refuse: what is wrong, in one line
 
     // args: the arguments after the program's name. Read left to right;

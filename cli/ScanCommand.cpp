@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "CollectingScanView.h"
+#include "Quarantine.h"
 #include "RowFormat.h"
 #include "ScanProgress.h"
 #include "scan/PathText.h"
@@ -67,6 +68,14 @@ int CScanCommand::Run(const std::vector<std::string>& args)
     case ScanArguments::Action::Scan:
         break;
     }
+    if ((!arguments.quarantine.empty() || !arguments.restore.empty()) && !m_mover)
+        return Refuse("this build cannot move files");
+    if (!arguments.restore.empty()) {
+        CQuarantine restore(*m_mover, m_fileSystem, m_host);
+        const std::string problem =
+            restore.Open(arguments.restore, CQuarantine::Purpose::Restore, arguments.dryRun);
+        return problem.empty() ? restore.Restore() : Refuse(problem);
+    }
 
     // Every folder is checked before any is scanned: a script gets either
     // the whole answer or none.
@@ -92,11 +101,24 @@ int CScanCommand::Run(const std::vector<std::string>& args)
         m_host.WriteError(kProgram + std::string(kWow64));
     PlanLocations(arguments, places);
 
+    // The quarantine folder is made and written before the scan: one that
+    // cannot be used stops the run before anything moves.
+    std::unique_ptr<CQuarantine> quarantine;
+    if (!arguments.quarantine.empty()) {
+        quarantine.reset(new CQuarantine(*m_mover, m_fileSystem, m_host));
+        const std::string problem =
+            quarantine->Open(arguments.quarantine, CQuarantine::Purpose::Quarantine, arguments.dryRun);
+        if (!problem.empty())
+            return Refuse(problem);
+    }
+
     const ScanResult result = Scan(places, arguments.ignoreRemovable, arguments.displayAll);
     const ScanHost::Encoding encoding =
         arguments.format == OutputFormat::Json ? ScanHost::Encoding::Utf8 : ScanHost::Encoding::Ansi;
     if (!m_host.WriteOutput(Format(result, arguments), encoding))
         return Refuse("cannot write the output");
+    if (quarantine)
+        return quarantine->Quarantine(QuarantineItems(result.rows));
 
     for (const ScanRow& row : result.rows)
         if (!row.present)

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "Mover.h"
 #include "ScanArguments.h"
 #include "ScanHost.h"
 #include "ScanRow.h"
@@ -38,6 +39,9 @@ public:
     CScanCommand(scan::ScanFileSystem& fileSystem, ScanHost& host);
 
     CScanCommand(const CScanCommand&) = delete;
+    // The quarantine's file operations; without them --quarantine and
+    // --restore are refused.
+    void SetMover(Mover& mover) { m_mover = &mover; }
     CScanCommand& operator=(const CScanCommand&) = delete;
 
     // args: the arguments after the program's name. Returns the exit status.
@@ -66,6 +70,7 @@ private:
 
     scan::ScanFileSystem& m_fileSystem;
     ScanHost& m_host;
+    Mover* m_mover = nullptr;  // we don't own it
     // Drive type by root. The system is asked once per root: a drive-type
     // query is a round trip to it (hundreds of microseconds under Wine), and
     // a scan's thousands of targets share a handful of roots.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ScanCommand.h"
+#include "Win32Mover.h"
 #include "Win32ScanHost.h"
 #include "framework/ProcessHardening.h"
 #include "scan/Win32ScanFileSystem.h"
@@ -51,7 +52,10 @@ int main(int argc, char** argv)
         }
         // No window: the shell link service may show no UI (SLR_NO_UI) anyway.
         scan::CWin32ScanFileSystem fileSystem(NULL);
-        return cli::CScanCommand(fileSystem, host).Run(args);
+        cli::CWin32Mover mover;
+        cli::CScanCommand command(fileSystem, host);
+        command.SetMover(mover);
+        return command.Run(args);
     } catch (const std::exception& e) {
         host.WriteError(std::string("veltmor-scan: ") + e.what());
         return cli::kExitRefused;

@@ -1,7 +1,7 @@
-// The quarantine under Wine over real files: a quarantine then a restore
-// gives back every file byte for byte at its original path, also a path of
-// 259 characters below a quarantine folder long enough to pass 260; a move
-// that fails part way leaves every other file moved and recorded or in
+// The quarantine under Wine over real files: veltmor-scan's quarantine then
+// its restore gives back every file byte for byte at its original path, also
+// a path of 259 characters below a quarantine folder long enough to pass 260;
+// a move that fails part way leaves every other file moved and recorded or in
 // place; a restore never writes over a file that has appeared since; a dry
 // run moves nothing; an unusable folder is refused before anything moves.
 #include <windows.h>
@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "TempFolder.h"
 #include "TestFiles.h"
 #include "cli/Quarantine.h"
@@ -46,6 +47,11 @@ struct Command {
     CRecordingHost host;
     CQuarantine quarantine{mover, fileSystem, host};
 };
+
+std::string Scanner()
+{
+    return wintest::UnixToWindows(wintest::Environment("VELTMOR_SCANNER"));
+}
 
 // Read through the wide calls: places in quarantine pass 260 characters.
 std::string Bytes(const std::string& path)
@@ -105,7 +111,7 @@ protected:
     std::vector<QuarantineItem> items;
 };
 
-TEST_F(QuarantineTest, RoundTripGivesBackEveryFileByteForByte)
+TEST_F(QuarantineTest, ScannerRoundTripGivesBackEveryFileByteForByte)
 {
     // A quarantine folder long enough that it plus a 259-character original
     // path passes 260 characters.
@@ -117,48 +123,46 @@ TEST_F(QuarantineTest, RoundTripGivesBackEveryFileByteForByte)
     const std::string prefix = base.Path() + "sm\\" + sub + "\\";
     Broken(sub + "\\" + std::string(259 - prefix.size() - 4, 'n') + ".lnk");
     ASSERT_EQ(259u, items.back().shortcut.size());
-    // Never moved: a target that has come back, and any other reason.
-    const QuarantineItem back = Broken("Back.lnk");
-    CreateDirectoryA((base / "gone").c_str(), NULL);
-    ASSERT_TRUE(wintest::MakeFile(back.target));
-    Broken("Unreachable.lnk");
-    items.back().reason = "unreachable-drive";
-
+    // Never moved: a working shortcut, and one into the CD-ROM drive (listed
+    // with --include-removable, for another reason than "missing").
+    ASSERT_TRUE(wintest::MakeFile(base / "there.exe"));
+    ASSERT_EQ(S_OK, wintest::WriteShortcut(base / "sm\\Works.lnk", base / "there.exe"));
+    ASSERT_EQ(S_OK, wintest::WriteShortcut(base / "sm\\Disc.lnk", "R:\\setup.exe"));
     std::vector<std::string> bytes;
     for (const QuarantineItem& item : items)
         bytes.push_back(Bytes(item.shortcut));
+    const std::string works = Bytes(base / "sm\\Works.lnk"), disc = Bytes(base / "sm\\Disc.lnk");
 
-    Command quarantine;
-    ASSERT_EQ("", quarantine.quarantine.Open(folder, CQuarantine::Purpose::Quarantine, false));
-    EXPECT_EQ(cli::kExitAllMoved, quarantine.quarantine.Quarantine(items)) << quarantine.host.errors;
-    EXPECT_NE(std::string::npos, quarantine.host.errors.find("its target is back: \"" + back.shortcut))
-        << quarantine.host.errors;
+    const clitest::ChildResult moved = clitest::RunChild(
+        Scanner(), {"--quarantine", folder, "--include-removable", "--format", "csv", base / "sm"});
+    EXPECT_EQ(0u, moved.status) << moved.err;
+    EXPECT_NE(std::string::npos, moved.out.find(",unreachable-drive,")) << moved.out;
     for (std::size_t i = 0; i < items.size(); ++i) {
-        const bool moves = i < 3;
-        EXPECT_EQ(moves ? "<absent>" : bytes[i], Bytes(items[i].shortcut)) << items[i].shortcut;
-        EXPECT_EQ(moves ? bytes[i] : "<absent>", Bytes(PlaceOf(folder, items[i].shortcut)))
-            << items[i].shortcut;
+        EXPECT_EQ("<absent>", Bytes(items[i].shortcut));
+        EXPECT_EQ(bytes[i], Bytes(PlaceOf(folder, items[i].shortcut))) << items[i].shortcut;
     }
-    const nlohmann::json moved = Manifest(folder)["entries"];
-    ASSERT_EQ(3u, moved.size()) << Manifest(folder);
-    for (std::size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ("quarantine", moved[i]["action"]);
-        EXPECT_EQ(items[i].shortcut, moved[i]["original"]);
-        EXPECT_EQ(items[i].target, moved[i]["target"]);
-        EXPECT_EQ("missing", moved[i]["reason"]);
-        EXPECT_EQ("folder", moved[i]["location"]);
-        EXPECT_EQ(20u, moved[i]["time"].get<std::string>().size()) << moved[i]["time"];
-        EXPECT_EQ(VELTMOR_TEST_VERSION, moved[i]["version"]);
-        EXPECT_FALSE(moved[i]["computer"].get<std::string>().empty());
+    EXPECT_EQ(works, Bytes(base / "sm\\Works.lnk"));
+    EXPECT_EQ(disc, Bytes(base / "sm\\Disc.lnk"));
+    nlohmann::json entries = Manifest(folder)["entries"];
+    ASSERT_EQ(items.size(), entries.size()) << Manifest(folder);
+    for (const nlohmann::json& entry : entries) {
+        EXPECT_EQ("quarantine", entry["action"]);
+        EXPECT_EQ("missing", entry["reason"]);
+        EXPECT_EQ("folder", entry["location"]);
+        EXPECT_EQ(20u, entry["time"].get<std::string>().size()) << entry["time"];
+        EXPECT_EQ(VELTMOR_TEST_VERSION, entry["version"]);
+        EXPECT_FALSE(entry["computer"].get<std::string>().empty());
+    }
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        EXPECT_EQ(items[i].shortcut, entries[i]["original"]);
+        EXPECT_EQ(items[i].target, entries[i]["target"]);
     }
 
-    Command restore;
-    ASSERT_EQ("", restore.quarantine.Open(folder, CQuarantine::Purpose::Restore, false));
-    EXPECT_EQ(cli::kExitAllMoved, restore.quarantine.Restore()) << restore.host.errors;
+    const clitest::ChildResult restored = clitest::RunChild(Scanner(), {"--restore", folder});
+    EXPECT_EQ(0u, restored.status) << restored.err;
     for (std::size_t i = 0; i < items.size(); ++i)
         EXPECT_EQ(bytes[i], Bytes(items[i].shortcut)) << items[i].shortcut;
-    EXPECT_NE(std::string::npos, restore.host.output.find("3 restored, 0 left in quarantine"))
-        << restore.host.output;
+    EXPECT_NE(std::string::npos, restored.out.find("3 restored, 0 left in quarantine")) << restored.out;
     // Only the manifest is left, now with the restores.
     EXPECT_FALSE(Exists(folder + "\\C"));
     EXPECT_EQ(6u, Manifest(folder)["entries"].size());
@@ -170,6 +174,10 @@ TEST_F(QuarantineTest, AFailedMoveLeavesEveryOtherFileMovedAndRecordedOrInPlace)
     const QuarantineItem held = Broken("Held.lnk");
     const QuarantineItem taken = Broken("Taken.lnk");
     const QuarantineItem free = Broken("Sub\\Free.lnk");
+    // Its target came back after the scan: it stays, and that is no failure.
+    const QuarantineItem back = Broken("Back.lnk");
+    CreateDirectoryA((base / "gone").c_str(), NULL);
+    ASSERT_TRUE(wintest::MakeFile(back.target));
     const std::string heldBytes = Bytes(held.shortcut), takenBytes = Bytes(taken.shortcut);
     // Held open without sharing, as a program that has it open would.
     const HANDLE handle = CreateFileA(held.shortcut.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
@@ -192,6 +200,8 @@ TEST_F(QuarantineTest, AFailedMoveLeavesEveryOtherFileMovedAndRecordedOrInPlace)
     EXPECT_EQ(takenBytes, Bytes(taken.shortcut));
     EXPECT_EQ("other", Bytes(takenPlace));
     EXPECT_EQ("<absent>", Bytes(free.shortcut));
+    EXPECT_NE("<absent>", Bytes(back.shortcut));
+    EXPECT_NE(std::string::npos, errors.find("its target is back: \"" + back.shortcut)) << errors;
     const nlohmann::json entries = Manifest(folder)["entries"];
     ASSERT_EQ(1u, entries.size());
     EXPECT_EQ(free.shortcut, entries[0]["original"]);
