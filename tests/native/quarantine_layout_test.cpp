@@ -1,6 +1,7 @@
 // The quarantine folder's layout and its manifest: every original path maps
 // to one place and back to itself, no path maps outside the folder, and a
-// manifest someone else wrote is never taken for ours.
+// manifest someone else wrote is never taken for ours. The options: a
+// restore scans nothing, and a dry run needs something to leave undone.
 #include <gtest/gtest.h>
 
 #include <nlohmann/json.hpp>
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "cli/QuarantineLayout.h"
+#include "cli/ScanArguments.h"
 #include "cli/QuarantineManifest.h"
 
 namespace {
@@ -101,6 +103,23 @@ TEST(QuarantineManifest, KeepsOtherFilesAndCarriesRowsIntoRestores)
     moved.original = "C:\\\xe9.lnk";
     next.Add(moved);
     EXPECT_TRUE(cli::CManifest().Load(next.Text()));
+}
+
+TEST(QuarantineArguments, ARestoreTakesOnlyADryRun)
+{
+    using Args = std::vector<std::string>;
+    cli::ScanArguments parsed = cli::ScanArguments::Parse({"--quarantine", "Q", "--dry-run", "--all", "F"});
+    EXPECT_EQ("Q", parsed.quarantine);
+    EXPECT_TRUE(parsed.dryRun);
+    EXPECT_EQ(Args{"F"}, parsed.folders);
+    parsed = cli::ScanArguments::Parse({"--dry-run", "--restore", "Q"});
+    EXPECT_EQ("Q", parsed.restore);
+    EXPECT_EQ(cli::ScanArguments::Action::Scan, parsed.action);
+    for (const Args& refused : {Args{"--quarantine"}, Args{"--quarantine", "--all"}, Args{"--restore", "Q", "F"},
+                                Args{"--restore", "Q", "--all"}, Args{"--dry-run"},
+                                Args{"--quarantine", "Q", "--restore", "R"}})
+        EXPECT_EQ(cli::ScanArguments::Action::Refuse, cli::ScanArguments::Parse(refused).action)
+            << refused[0] << " " << refused.size();
 }
 
 }  // namespace
