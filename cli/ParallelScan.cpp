@@ -25,8 +25,9 @@ struct Slot {
 
 class CReadQueue : public scan::ShortcutSink {
 public:
-    CReadQueue(scan::CScanEngine& engine, scan::ScanFileSystem& fileSystem, std::size_t window)
-        : m_engine(engine), m_fileSystem(fileSystem), m_window(std::max<std::size_t>(window, 1))
+    CReadQueue(scan::CScanEngine& engine, scan::ScanFileSystem& fileSystem, std::size_t window,
+               const std::function<void()>& found)
+        : m_engine(engine), m_fileSystem(fileSystem), m_window(std::max<std::size_t>(window, 1)), m_found(found)
     {
     }
     // On every way out: readers stop taking shortcuts and are waited for,
@@ -56,6 +57,7 @@ private:
     scan::CScanEngine& m_engine;
     scan::ScanFileSystem& m_fileSystem;
     const std::size_t m_window;
+    const std::function<void()>& m_found;
 
     std::mutex m_mutex;
     std::condition_variable m_work;  // readers wait for shortcuts
@@ -86,6 +88,8 @@ void CReadQueue::Start(ReaderFileSystems& readers, unsigned threads)
 
 void CReadQueue::Shortcut(const char* shortcutPath, bool pif)
 {
+    if (m_found)
+        m_found();
     std::unique_lock<std::mutex> lock(m_mutex);
     m_slots.emplace_back();
     m_slots.back().path = shortcutPath;
@@ -194,13 +198,13 @@ private:
 }  // namespace
 
 void ScanInParallel(scan::CScanEngine& engine, scan::ScanFileSystem& fileSystem, ReaderFileSystems& readers,
-                    unsigned jobs, std::size_t window)
+                    unsigned jobs, std::size_t window, const std::function<void()>& found)
 {
     if (jobs <= 1) {
         engine.OnScan();
         return;
     }
-    CReadQueue queue(engine, fileSystem, window);
+    CReadQueue queue(engine, fileSystem, window, found);
     const SinkInstalled sink(engine, queue);
     queue.Start(readers, std::min(jobs, kMaxJobs));
     engine.OnScan();

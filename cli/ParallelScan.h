@@ -7,6 +7,7 @@
 #define VELTMOR_CLI_PARALLELSCAN_H
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 
 #include "scan/ScanEngine.h"
@@ -32,11 +33,12 @@ constexpr std::size_t kReadWindow = 512;
 
 // engine.OnScan(), the shortcuts read by `jobs` reader threads; with 1 (or
 // 0) the scan is the sequential one, no thread started. fileSystem is the
-// engine's own, the calling thread's: it reads whatever no reader thread
-// can. An exception from a read comes out here when its row's turn comes,
-// as it would from the sequential scan.
+// calling thread's: it reads whatever no reader thread can. found, when
+// given, is called on the calling thread for each shortcut the walk hands
+// to the readers. An exception from a read comes out here when its row's
+// turn comes, as it would from the sequential scan.
 void ScanInParallel(scan::CScanEngine& engine, scan::ScanFileSystem& fileSystem, ReaderFileSystems& readers,
-                    unsigned jobs, std::size_t window = kReadWindow);
+                    unsigned jobs, std::size_t window = kReadWindow, const std::function<void()>& found = {});
 
 // The processors of this machine, between 1 and kMaxJobs.
 unsigned ProcessorCount();

@@ -1,5 +1,7 @@
 #include "ScanArguments.h"
 
+#include "ParallelScan.h"
+
 namespace cli {
 
 namespace {
@@ -25,6 +27,20 @@ bool ReadFormat(const std::string& name, OutputFormat& format)
     return true;
 }
 
+// A whole number from 1 to kMaxJobs, digits only.
+bool ReadJobs(const std::string& text, unsigned& jobs)
+{
+    if (text.empty() || text.size() > 2 || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    jobs = static_cast<unsigned>(std::stoul(text));
+    return jobs >= 1 && jobs <= kMaxJobs;
+}
+
+std::string BadJobs(const std::string& text)
+{
+    return "--jobs takes a number from 1 to " + std::to_string(kMaxJobs) + ", not \"" + text + "\"";
+}
+
 std::string UnknownLocation(const std::string& name)
 {
     return "unknown location \"" + name +
@@ -37,6 +53,7 @@ ScanArguments ScanArguments::Parse(const std::vector<std::string>& args)
 {
     static const std::string kFormatEquals = "--format=";
     static const std::string kLocationEquals = "--location=";
+    static const std::string kJobsEquals = "--jobs=";
     ScanArguments parsed;
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -73,6 +90,14 @@ ScanArguments ScanArguments::Parse(const std::vector<std::string>& args)
             std::string bad;
             if (!AddLocations(arg.substr(kLocationEquals.size()), parsed.locations, bad))
                 return Refused(UnknownLocation(bad));
+        } else if (arg == "--jobs") {
+            if (i + 1 == args.size())
+                return Refused("--jobs needs a value: a number from 1 to " + std::to_string(kMaxJobs));
+            if (!ReadJobs(args[++i], parsed.jobs))
+                return Refused(BadJobs(args[i]));
+        } else if (arg.compare(0, kJobsEquals.size(), kJobsEquals) == 0) {
+            if (!ReadJobs(arg.substr(kJobsEquals.size()), parsed.jobs))
+                return Refused(BadJobs(arg.substr(kJobsEquals.size())));
         } else if (arg == "--all-profiles") {
             parsed.allProfiles = true;
         } else if (arg == "--quarantine" || arg == "--restore") {
@@ -127,6 +152,8 @@ const char* ScanArguments::Usage()
            "                       common-desktop, quick-launch (with the pinned taskbar\r\n"
            "                       and Start items), or all; comma-separated\r\n"
            "  --all-profiles       the per-user locations of every local profile too\r\n"
+           "  --jobs N             read shortcuts on N threads, 1 to 64 (default: one per\r\n"
+           "                       processor); the output is the same whatever N\r\n"
            "  --quarantine DIR     after the scan, move each shortcut whose reason is\r\n"
            "                       missing into DIR, below its whole original path, and\r\n"
            "                       record it in DIR\\manifest.json; nothing is written over\r\n"

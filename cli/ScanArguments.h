@@ -25,6 +25,7 @@ struct ScanArguments {
     std::vector<std::string> folders;  // in the order given
     std::vector<Location> locations;   // --location, each once; none and no folder: the Start Menu
     bool allProfiles = false;          // --all-profiles: the per-user locations of every profile
+    unsigned jobs = 0;                 // --jobs: reader threads; 0: one per processor
     std::string quarantine;            // --quarantine DIR: after the scan, move the missing there
     std::string restore;               // --restore DIR: move them back; no scan
     bool dryRun = false;               // --dry-run: say what would move, move nothing

@@ -56,6 +56,7 @@ CScanCommand::CScanCommand(scan::ScanFileSystem& fileSystem, ScanHost& host)
 int CScanCommand::Run(const std::vector<std::string>& args)
 {
     const ScanArguments arguments = ScanArguments::Parse(args);
+    m_jobs = arguments.jobs ? arguments.jobs : ProcessorCount();
     switch (arguments.action) {
     case ScanArguments::Action::Refuse:
         return Refuse(arguments.problem);
@@ -225,13 +226,22 @@ ScanResult CScanCommand::Scan(const std::vector<ScanPlace>& places, bool ignoreR
         progress = std::make_unique<CScanProgress>(m_fileSystem, m_host);
     CCollectingScanView view;
     scan::CScanEngine engine(progress ? *progress : m_fileSystem, view);
+    // The readers read through file systems of their own: the progress line
+    // counts what the walk hands them.
+    const auto found = [&progress] {
+        if (progress)
+            progress->CountShortcut();
+    };
     ScanResult result;
     for (const ScanPlace& place : places) {
         view.options.scanFrom = place.folder;
         view.options.ignoreRemovable = ignoreRemovable;
         view.options.displayAll = displayAll;
         view.ClearNotScanned();
-        engine.OnScan();
+        if (m_readers)
+            ScanInParallel(engine, m_fileSystem, *m_readers, m_jobs, kReadWindow, found);
+        else
+            engine.OnScan();
         for (const CCollectingScanView::Skipped& skipped : view.NotScannedPaths()) {
             const bool tooLong = skipped.reason == scan::NotScannedReason::PathTooLong;
             m_host.WriteError(kProgram + std::string(tooLong ? "not scanned (path too long): "

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Mover.h"
+#include "ParallelScan.h"
 #include "ScanArguments.h"
 #include "ScanHost.h"
 #include "ScanRow.h"
@@ -47,6 +48,10 @@ public:
     // args: the arguments after the program's name. Returns the exit status.
     int Run(const std::vector<std::string>& args);
 
+    // The file systems of --jobs' reader threads; without them every scan
+    // reads on the calling thread.
+    void SetReaders(ReaderFileSystems& readers) { m_readers = &readers; }
+
 private:
     // The folders of the locations, each once, after those already in
     // places; a location that is not there is named on standard error.
@@ -81,6 +86,9 @@ private:
     std::vector<scan::FolderId> m_plannedIds;
     std::vector<std::string> m_plannedTexts;
     std::vector<std::string> m_leftOut;
+
+    ReaderFileSystems* m_readers = nullptr;  // we don't own it
+    unsigned m_jobs = 1;
 };
 
 }  // namespace cli

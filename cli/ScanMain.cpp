@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "ComReaders.h"
 #include "ScanCommand.h"
 #include "Win32Mover.h"
 #include "Win32ScanHost.h"
@@ -53,7 +54,9 @@ int main(int argc, char** argv)
         // No window: the shell link service may show no UI (SLR_NO_UI) anyway.
         scan::CWin32ScanFileSystem fileSystem(NULL);
         cli::CWin32Mover mover;
+        cli::CComReaders readers;
         cli::CScanCommand command(fileSystem, host);
+        command.SetReaders(readers);
         command.SetMover(mover);
         return command.Run(args);
     } catch (const std::exception& e) {

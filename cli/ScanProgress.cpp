@@ -37,9 +37,14 @@ scan::ScanFileSystem::Search CScanProgress::FindFirst(const char* pattern, scan:
 
 void CScanProgress::ResolveShortcut(const char* shortcutPath, char* target)
 {
+    CountShortcut();
+    m_fileSystem.ResolveShortcut(shortcutPath, target);
+}
+
+void CScanProgress::CountShortcut()
+{
     ++m_shortcuts;
     Tick();
-    m_fileSystem.ResolveShortcut(shortcutPath, target);
 }
 
 void CScanProgress::Tick()

@@ -29,6 +29,9 @@ public:
     // Clears the line, if one is shown.
     void Finish();
 
+    // One more shortcut, read elsewhere.
+    void CountShortcut();
+
     unsigned Folders() const { return m_folders; }
     unsigned Shortcuts() const { return m_shortcuts; }
 

@@ -9,6 +9,7 @@
 
 #include "FakeScanPlatform.h"
 #include "cli/ParallelScan.h"
+#include "cli/ScanArguments.h"
 
 namespace {
 
@@ -78,7 +79,7 @@ private:
 struct Outcome {
     std::vector<std::string> rows;  // "item|value|image", then what was passed over
     unsigned skipped = 0;
-    std::size_t reads = 0, readerReads = 0, driveTypes = 0;
+    std::size_t reads = 0, readerReads = 0, driveTypes = 0, found = 0;
     int readersMade = 0;
     bool threw = false;
     bool dialogBack = false;  // controls enabled, wait cursor ended
@@ -101,7 +102,7 @@ Outcome Scan(bool ignoreRemovable, bool displayAll, const Case& c, const std::st
     FakeReaders readers(throwOn, c.refuse);
     Outcome run;
     try {
-        cli::ScanInParallel(engine, fs, readers, c.jobs, c.window);
+        cli::ScanInParallel(engine, fs, readers, c.jobs, c.window, [&run] { ++run.found; });
     } catch (const fake::FakeFailure&) {
         run.threw = true;
     }
@@ -139,6 +140,7 @@ TEST(ParallelScan, SameRowsReadsAndDriveQueriesAsTheSequentialScanUnderEveryOpti
                 EXPECT_EQ(c.refuse ? 0 : parallel.reads, parallel.readerReads) << "by the readers when they can";
                 EXPECT_EQ(sequential.driveTypes, parallel.driveTypes) << "each root asked once among all threads";
                 EXPECT_EQ(static_cast<int>(c.jobs), parallel.readersMade);
+                EXPECT_EQ(parallel.reads, parallel.found) << "each one handed over is counted";
             }
         }
     }
@@ -157,6 +159,19 @@ TEST(ParallelScan, AFailedReadStopsTheScanAtItsTurnWithTheRowsBeforeIt)
         EXPECT_EQ(sequential.rows, parallel.rows);
         EXPECT_TRUE(parallel.dialogBack);
     }
+}
+
+TEST(ParallelScan, JobsTakesANumberFrom1To64)
+{
+    using Args = std::vector<std::string>;
+    EXPECT_EQ(0u, cli::ScanArguments::Parse({}).jobs) << "one per processor";
+    const std::pair<Args, unsigned> taken[] = {{{"--jobs", "1"}, 1}, {{"--jobs=64"}, 64}, {{"--jobs", "08"}, 8}};
+    for (const auto& [args, jobs] : taken)
+        EXPECT_EQ(jobs, cli::ScanArguments::Parse(args).jobs) << ::testing::PrintToString(args);
+    const Args refused[] = {{"--jobs"}, {"--jobs", "0"}, {"--jobs=65"}, {"--jobs", "-1"}, {"--jobs", "2x"}, {"--jobs="}};
+    for (const Args& args : refused)
+        EXPECT_EQ(cli::ScanArguments::Action::Refuse, cli::ScanArguments::Parse(args).action)
+            << ::testing::PrintToString(args);
 }
 
 }  // namespace

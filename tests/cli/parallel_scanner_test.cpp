@@ -1,0 +1,101 @@
+// veltmor-scan --jobs N under Wine, over real shortcuts: every job count
+// writes exactly the bytes, the errors and the exit status of --jobs 1.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ChildProcess.h"
+#include "TempFolder.h"
+#include "TestFiles.h"
+#include "tests/kit/LnkBuilder.h"
+
+namespace {
+
+using Strings = std::vector<std::string>;
+
+class ParallelScannerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_scanner = wintest::UnixToWindows(wintest::Environment("VELTMOR_SCANNER"));
+        ASSERT_FALSE(root.Path().empty());
+        // Groups of shortcuts of every kind the options and the reasons tell
+        // apart, nested, enough of them for the readers to overtake each
+        // other; the builder's kinds and a damaged file beside them.
+        Folder(root / "targets");
+        ASSERT_TRUE(wintest::MakeFile(root / "targets\\app.exe"));
+        const std::string targets[] = {root / "targets\\app.exe", "C:\\veltmor-nowhere\\gone.exe",
+                                       "R:\\Game\\run.exe", "S:\\share\\tool.exe", root / "targets"};
+        for (int g = 0; g < 6; ++g) {
+            const std::string group = root / ("Group " + std::to_string(g));
+            Folder(group);
+            Folder(group + "\\Sub");
+            for (int k = 0; k < 24; ++k) {
+                const std::string name = (k % 3 ? group : group + "\\Sub") + "\\p" + std::to_string(k);
+                ASSERT_HRESULT_SUCCEEDED(wintest::WriteShortcut(name + ".lnk", targets[(g + k) % 5]));
+                m_shortcuts += 1;
+            }
+        }
+        Folder(root / "kit");
+        for (const lnkkit::Variant& variant : lnkkit::Variants()) {
+            ASSERT_TRUE(wintest::WriteBytes(root / ("kit\\" + std::string(variant.name) + ".lnk"),
+                                            lnkkit::Build(variant.parts)));
+            m_shortcuts += 1;
+        }
+        ASSERT_TRUE(wintest::WriteBytes(root / "kit\\damaged.lnk", "not a shortcut"));
+        ASSERT_TRUE(CopyFileA((root / "Group 0\\p1.lnk").c_str(), (root / "kit\\old.pif").c_str(), FALSE));
+        m_shortcuts += 2;
+    }
+
+    void Folder(const std::string& path) { ASSERT_TRUE(CreateDirectoryA(path.c_str(), NULL)) << path; }
+
+    clitest::ChildResult Scan(const Strings& jobs, const Strings& args) const
+    {
+        Strings all = jobs;
+        all.insert(all.end(), args.begin(), args.end());
+        return clitest::RunChild(m_scanner, all);
+    }
+
+    wintest::CTempFolder root{"vj"};
+    std::string m_scanner;
+    int m_shortcuts = 0;
+};
+
+TEST_F(ParallelScannerTest, EveryJobCountWritesTheBytesOfOneJob)
+{
+    const Strings cases[] = {
+        {"--format", "csv"},
+        {"--format", "csv", "--include-removable"},
+        {"--format", "csv", "--all"},
+        {"--format", "csv", "--all", "--include-removable"},
+        {"--format", "text"},
+        {"--format", "json", "--all"},
+    };
+    for (const Strings& options : cases) {
+        Strings args = options;
+        args.push_back(root.Path());
+        SCOPED_TRACE(::testing::PrintToString(args));
+        const clitest::ChildResult one = Scan({"--jobs", "1"}, args);
+        ASSERT_TRUE(one.started);
+        EXPECT_EQ(1u, one.status) << one.err;
+        if (options == Strings{"--format", "csv", "--all"}) {
+            std::size_t lines = 0;
+            for (char c : one.out)
+                lines += c == '\n' ? 1 : 0;
+            EXPECT_EQ(static_cast<std::size_t>(m_shortcuts) + 1, lines) << "every shortcut, and the header";
+        }
+        // No --jobs: the processor count.
+        for (const Strings& jobs : {Strings{"--jobs", "2"}, Strings{"--jobs=8"}, Strings{}}) {
+            SCOPED_TRACE(::testing::PrintToString(jobs));
+            const clitest::ChildResult run = Scan(jobs, args);
+            EXPECT_EQ(one.status, run.status);
+            EXPECT_EQ(one.out, run.out);
+            EXPECT_EQ(one.err, run.err);
+        }
+    }
+}
+
+}  // namespace
