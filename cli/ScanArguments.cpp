@@ -133,8 +133,8 @@ ScanArguments ScanArguments::Parse(const std::vector<std::string>& args)
 const char* ScanArguments::Usage()
 {
     return "usage: veltmor-scan [--all] [--include-removable] [--format text|csv|json]\r\n"
-           "                    [--location NAME[,NAME...]] [--all-profiles]\r\n"
-           "                    [--quarantine DIR [--dry-run]] [FOLDER...]\r\n"
+           "                    [--location NAME[,NAME...]] [--all-profiles] [FOLDER...]\r\n"
+           "                    [--quarantine DIR [--dry-run]]\r\n"
            "       veltmor-scan --restore DIR [--dry-run]\r\n"
            "\r\n"
            "Lists broken shortcuts (.lnk and .pif files whose target is missing) below each\r\n"
