@@ -468,46 +468,19 @@ std::string ShellFolder(int csidl)
     return SUCCEEDED(SHGetFolderPathA(NULL, csidl, NULL, SHGFP_TYPE_CURRENT, path)) ? path : "";
 }
 
-// Profiles added to the prefix's registry for one test, and taken away.
-class CAddedProfiles {
-public:
-    ~CAddedProfiles()
-    {
-        for (const std::string& sid : m_sids) {
-            SHDeleteKeyA(HKEY_LOCAL_MACHINE, (kList + sid).c_str());
-            SHDeleteKeyA(HKEY_USERS, sid.c_str());
-        }
-    }
+// A REG_EXPAND_SZ value, its key made if need be.
+bool SetText(HKEY root, const std::string& path, const char* name, const std::string& text)
+{
+    HKEY key;
+    if (RegCreateKeyExA(root, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) != ERROR_SUCCESS)
+        return false;
+    const LONG result = RegSetValueExA(key, name, 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                                       static_cast<DWORD>(text.size() + 1));
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS;
+}
 
-    // ProfileList\sid with its image path as REG_EXPAND_SZ.
-    bool Add(const std::string& sid, const std::string& imagePath)
-    {
-        m_sids.push_back(sid);
-        return SetText(HKEY_LOCAL_MACHINE, kList + sid, "ProfileImagePath", imagePath);
-    }
-
-    // The user's registry, "loaded": a value of its User Shell Folders.
-    static bool SetShellFolder(const std::string& sid, const char* name, const std::string& text)
-    {
-        return SetText(HKEY_USERS, sid + "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders",
-                       name, text);
-    }
-
-private:
-    static bool SetText(HKEY root, const std::string& path, const char* name, const std::string& text)
-    {
-        HKEY key;
-        if (RegCreateKeyExA(root, path.c_str(), 0, NULL, 0, KEY_ALL_ACCESS, NULL, &key, NULL) != ERROR_SUCCESS)
-            return false;
-        const LONG result = RegSetValueExA(key, name, 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                                           static_cast<DWORD>(text.size() + 1));
-        RegCloseKey(key);
-        return result == ERROR_SUCCESS;
-    }
-
-    static constexpr const char* kList = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\";
-    Strings m_sids;
-};
+const std::string kProfileList = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\";
 
 TEST_F(ScannerTest, EveryLocationOfEveryProfileIsFoundOnce)
 {
@@ -531,11 +504,13 @@ TEST_F(ScannerTest, EveryLocationOfEveryProfileIsFoundOnce)
     // bob's registry is not loaded: the standard places below his profile,
     // whose path is stored with a variable. cy's is: her desktop is
     // redirected below her own profile; the standard one is not hers.
-    CAddedProfiles added;
     const std::string bob = root / "Profiles\\bob", cy = root / "Profiles\\cy";
-    ASSERT_TRUE(added.Add("S-1-5-21-7-7-7-1001", "%SystemDrive%" + bob.substr(2)));
-    ASSERT_TRUE(added.Add("S-1-5-21-7-7-7-1002", cy));
-    ASSERT_TRUE(CAddedProfiles::SetShellFolder("S-1-5-21-7-7-7-1002", "Desktop", "%USERPROFILE%\\Moved Desktop"));
+    const std::string bobSid = "S-1-5-21-7-7-7-1001", cySid = "S-1-5-21-7-7-7-1002";
+    ASSERT_TRUE(SetText(HKEY_LOCAL_MACHINE, kProfileList + bobSid, "ProfileImagePath",
+                        "%SystemDrive%" + bob.substr(2)));
+    ASSERT_TRUE(SetText(HKEY_LOCAL_MACHINE, kProfileList + cySid, "ProfileImagePath", cy));
+    const std::string shellFolders = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+    ASSERT_TRUE(SetText(HKEY_USERS, cySid + shellFolders, "Desktop", "%USERPROFILE%\\Moved Desktop"));
     const std::string startMenu = "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu";
     const std::string pinnedBelow = "\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch\\User Pinned";
     expected.insert(expected.end(), {
@@ -559,6 +534,10 @@ TEST_F(ScannerTest, EveryLocationOfEveryProfileIsFoundOnce)
     for (const std::string& file : made)
         DeleteFileA(file.c_str());
     wintest::CTempFolder::RemoveTree(quickLaunch);
+    for (const std::string& sid : {bobSid, cySid}) {
+        SHDeleteKeyA(HKEY_LOCAL_MACHINE, (kProfileList + sid).c_str());
+        SHDeleteKeyA(HKEY_USERS, sid.c_str());
+    }
 
     EXPECT_EQ(1u, run.status) << run.err;
     std::vector<Record> rows;

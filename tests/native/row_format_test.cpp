@@ -120,7 +120,8 @@ TEST(CsvFormat, ReadsBackFieldForFieldWhateverTheNamesHold)
 TEST(CsvFormat, PlainFieldsAreNotQuotedAndNoRowsIsTheHeaderAlone)
 {
     const std::string csv = cli::FormatCsv({Row("C:\\M\\a.lnk", "C:\\a.exe", true, kFixed)});
-    EXPECT_EQ("shortcut,target,status,drive,reason,location,profile\r\nC:\\M\\a.lnk,C:\\a.exe,present,fixed,,folder,\r\n",
+    EXPECT_EQ("shortcut,target,status,drive,reason,location,profile\r\n"
+              "C:\\M\\a.lnk,C:\\a.exe,present,fixed,,folder,\r\n",
               csv);
     EXPECT_EQ("shortcut,target,status,drive,reason,location,profile\r\n", cli::FormatCsv({}));
 }

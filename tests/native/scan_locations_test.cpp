@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -21,43 +22,30 @@ using cli::Location;
 using cli::ProfileRecord;
 using Strings = std::vector<std::string>;
 
-TEST(ScanArguments, LocationsEachOnceInTheOrderNamed)
+TEST(ScanArguments, LocationsEachOnceInTheOrderNamedOrRefused)
 {
     using L = Location;
-    struct Case {
-        Strings args;
-        std::vector<Location> locations;
-        bool allProfiles;
-    } cases[] = {
-        {{"--location", "desktop,start-menu"}, {L::Desktop, L::StartMenu}, false},
-        {{"--location=all"}, {L::StartMenu, L::CommonStartMenu, L::Desktop, L::CommonDesktop, L::QuickLaunch}, false},
-        {{"--location", "quick-launch", "--location", "all", "--all-profiles"},
-         {L::QuickLaunch, L::StartMenu, L::CommonStartMenu, L::Desktop, L::CommonDesktop}, true},
-        {{"--all-profiles"}, {}, true},  // the Start Menu of every profile
-        {{"--location", "common-desktop,common-desktop", "C:\\x"}, {L::CommonDesktop}, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(c.args));
-        const cli::ScanArguments parsed = cli::ScanArguments::Parse(c.args);
-        ASSERT_EQ(cli::ScanArguments::Action::Scan, parsed.action) << parsed.problem;
-        EXPECT_EQ(c.locations, parsed.locations);
-        EXPECT_EQ(c.allProfiles, parsed.allProfiles);
-    }
+    const cli::ScanArguments parsed =
+        cli::ScanArguments::Parse({"--location", "quick-launch,desktop", "--location=all", "--all-profiles"});
+    ASSERT_EQ(cli::ScanArguments::Action::Scan, parsed.action) << parsed.problem;
+    EXPECT_EQ((std::vector<Location>{L::QuickLaunch, L::Desktop, L::StartMenu, L::CommonStartMenu,
+                                     L::CommonDesktop}),
+              parsed.locations);
+    EXPECT_TRUE(parsed.allProfiles);
 
     const struct {
         Strings args;
         const char* named;
     } refusals[] = {
         {{"--location"}, "--location needs a value"},
-        {{"--location", "desk"}, "\"desk\""},
         {{"--location", "desktop,"}, "\"\""},
         {{"--location=Desktop"}, "\"Desktop\""},
-        {{"--all-profiles", "C:\\x"}, "--location"},
+        {{"--all-profiles", "C:\\x"}, "--location"},  // folders name no per-user location
     };
     for (const auto& refusal : refusals) {
-        const cli::ScanArguments parsed = cli::ScanArguments::Parse(refusal.args);
-        EXPECT_EQ(cli::ScanArguments::Action::Refuse, parsed.action) << refusal.named;
-        EXPECT_NE(std::string::npos, parsed.problem.find(refusal.named)) << parsed.problem;
+        const cli::ScanArguments refused = cli::ScanArguments::Parse(refusal.args);
+        EXPECT_EQ(cli::ScanArguments::Action::Refuse, refused.action) << refusal.named;
+        EXPECT_NE(std::string::npos, refused.problem.find(refusal.named)) << refused.problem;
     }
 }
 
@@ -107,40 +95,6 @@ TEST(ProfileFolders, VariablesAreThoseOfTheProfileNotOfThisProcess)
     }
 }
 
-TEST(ProfileFolders, RedirectedFromALoadedRegistryElseTheStandardPlaces)
-{
-    ProfileRecord profile;
-    profile.folder = "C:\\Users\\ann";
-    profile.shellFolders = {{"Start Menu", "%USERPROFILE%\\Menu"}, {"AppData", "E:\\Roam"}};
-    const struct {
-        bool loaded;
-        Location location;
-        Strings candidates;
-    } cases[] = {
-        {true, Location::StartMenu, {"C:\\Users\\ann\\Menu"}},
-        {true, Location::QuickLaunch, {"E:\\Roam\\Microsoft\\Internet Explorer\\Quick Launch"}},
-        {true, Location::Desktop, {"C:\\Users\\ann\\Desktop"}},  // no value: the standard place
-        // Values of a registry that is not loaded are never read; this
-        // profile's could only be stale.
-        {false, Location::StartMenu,
-         {"C:\\Users\\ann\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu", "C:\\Users\\ann\\Start Menu"}},
-        {false, Location::QuickLaunch,
-         {"C:\\Users\\ann\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch",
-          "C:\\Users\\ann\\Application Data\\Microsoft\\Internet Explorer\\Quick Launch"}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(cli::LocationName(c.location)) + (c.loaded ? " loaded" : ""));
-        profile.hiveLoaded = c.loaded;
-        Strings candidates;
-        std::string problem;
-        EXPECT_TRUE(cli::ProfileLocationCandidates(profile, c.location, nullptr, candidates, problem)) << problem;
-        EXPECT_EQ(c.candidates, candidates);
-    }
-    Strings candidates;
-    std::string problem;
-    EXPECT_FALSE(cli::ProfileLocationCandidates(profile, Location::CommonDesktop, nullptr, candidates, problem));
-}
-
 class PlacesTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -165,36 +119,36 @@ protected:
         };
         host.currentProfile = "C:\\Users\\me";
 
-        ProfileRecord me;
-        me.sid = "S-1-5-21-1-2-3-1000";
-        me.folder = "C:\\Documents and Settings\\me";
-        me.hiveLoaded = true;
-        me.shellFolders = {{"Start Menu", "%USERPROFILE%\\Start"}};
-        // bob's registry is not loaded: the standard places; he has no
-        // Quick Launch.
-        ProfileRecord bob;
-        bob.sid = "S-1-5-21-1-2-3-1001";
-        bob.folder = "C:\\Users\\bob";
+        // me again, through the old path; bob, whose registry is not loaded
+        // (the standard places, and no Quick Launch); cy, whose desktop lies
+        // on a share this profile does not say; two that cannot be read.
         Shortcut("C:\\Users\\bob\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\e.lnk");
         Shortcut("C:\\Users\\bob\\Desktop\\f.lnk");
-        // cy's desktop lies on a share this profile does not say.
-        ProfileRecord cy;
-        cy.sid = "S-1-5-21-1-2-3-1002";
-        cy.folder = "C:\\Users\\cy";
-        cy.hiveLoaded = true;
-        cy.shellFolders = {{"Desktop", "%HOMESHARE%\\Desktop"}};
         Shortcut("C:\\Users\\cy\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\g.lnk");
-        ProfileRecord broken;
-        broken.sid = "S-1-5-21-1-2-3-1003";
-        broken.problem = "no ProfileImagePath in the registry";
-        ProfileRecord gone;
-        gone.sid = "S-1-5-21-1-2-3-1004";
-        gone.folder = "C:\\Users\\gone";
-        host.profiles = {me, bob, cy, broken, gone};
+        host.profiles = {
+            Profile("S-1-5-21-1-2-3-1000", "C:\\Documents and Settings\\me", {{"Start Menu", "%USERPROFILE%\\Start"}}),
+            Profile("S-1-5-21-1-2-3-1001", "C:\\Users\\bob"),
+            Profile("S-1-5-21-1-2-3-1002", "C:\\Users\\cy", {{"Desktop", "%HOMESHARE%\\Desktop"}}),
+            Profile("S-1-5-21-1-2-3-1003", "", {}, "no ProfileImagePath in the registry"),
+            Profile("S-1-5-21-1-2-3-1004", "C:\\Users\\gone"),
+        };
         // The old path reaches the same folders.
         for (const std::string& folder : Strings(host.folders.begin(), host.folders.end()))
             if (folder.rfind("C:\\Users\\me", 0) == 0)
                 host.folders.insert("C:\\Documents and Settings\\me" + folder.substr(11));
+    }
+
+    static ProfileRecord Profile(const char* sid, const char* folder,
+                                 const std::map<std::string, std::string>& shellFolders = {},
+                                 const char* problem = "")
+    {
+        ProfileRecord profile;
+        profile.sid = sid;
+        profile.folder = folder;
+        profile.hiveLoaded = !shellFolders.empty();
+        profile.shellFolders = shellFolders;
+        profile.problem = problem;
+        return profile;
     }
 
     void Shortcut(const std::string& path)
@@ -234,10 +188,11 @@ TEST_F(PlacesTest, EveryLocationOfEveryProfileOnceWithWhereItWasFound)
 {
     EXPECT_EQ(cli::kExitSomeMissing, Run({"--location", "all", "--all-profiles", "--format", "csv"}));
     const std::string qlaunch = "C:\\Users\\me\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch";
+    const std::string menu = "\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\";
     EXPECT_EQ((Strings{
                   "C:\\Users\\me\\Start\\a.lnk | start-menu | C:\\Users\\me",
-                  "C:\\Users\\bob\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\e.lnk | start-menu | C:\\Users\\bob",
-                  "C:\\Users\\cy\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\g.lnk | start-menu | C:\\Users\\cy",
+                  "C:\\Users\\bob" + menu + "e.lnk | start-menu | C:\\Users\\bob",
+                  "C:\\Users\\cy" + menu + "g.lnk | start-menu | C:\\Users\\cy",
                   "C:\\ProgramData\\Start\\b.lnk | common-start-menu | ",
                   "C:\\Users\\me\\Desktop\\c.lnk | desktop | C:\\Users\\me",
                   "C:\\Users\\bob\\Desktop\\f.lnk | desktop | C:\\Users\\bob",
@@ -305,7 +260,8 @@ TEST_F(PlacesTest, PassedOverReadAgainNoticeAndProgress)
     ASSERT_GE(host.progress.size(), 3u);
     EXPECT_EQ("", host.progress.back());
     EXPECT_EQ("scanning: 1 folders, 0 shortcuts; C:\\Users\\me\\Start\\", host.progress.front());
-    EXPECT_EQ("scanning: 2 folders, 3 shortcuts; C:\\Users\\me\\Start\\Locked\\", host.progress[host.progress.size() - 2]);
+    EXPECT_EQ("scanning: 2 folders, 3 shortcuts; C:\\Users\\me\\Start\\Locked\\",
+              host.progress[host.progress.size() - 2]);
 }
 
 }  // namespace
