@@ -69,6 +69,11 @@ int CScanCommand::Run(const std::vector<std::string>& args)
     case ScanArguments::Action::Scan:
         break;
     }
+    // Redirected, this build takes working shortcuts for broken ones: a
+    // listing says so, a move would act on it.
+    if (!arguments.quarantine.empty() && m_host.RunsUnderWow64())
+        return Refuse("--quarantine needs the 64-bit veltmor-scan.exe on 64-bit Windows: this 32-bit one "
+                      "sees System32 and Program Files redirected and would move working shortcuts");
     if ((!arguments.quarantine.empty() || !arguments.restore.empty()) && !m_mover)
         return Refuse("this build cannot move files");
     if (!arguments.restore.empty()) {

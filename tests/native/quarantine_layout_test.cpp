@@ -8,8 +8,11 @@
 
 #include <string>
 
+#include "FakeScanHost.h"
+#include "FakeScanPlatform.h"
 #include "cli/QuarantineLayout.h"
 #include "cli/ScanArguments.h"
+#include "cli/ScanCommand.h"
 #include "cli/QuarantineManifest.h"
 
 namespace {
@@ -120,6 +123,17 @@ TEST(QuarantineArguments, ARestoreTakesOnlyADryRun)
                                 Args{"--quarantine", "Q", "--restore", "R"}})
         EXPECT_EQ(cli::ScanArguments::Action::Refuse, cli::ScanArguments::Parse(refused).action)
             << refused[0] << " " << refused.size();
+}
+
+TEST(QuarantineArguments, The32BitScannerOn64BitWindowsMovesNothing)
+{
+    fake::CallLog log;
+    fake::FakeFileSystem fileSystem{log};
+    fake::FakeScanHost host;
+    host.wow64 = true;
+    EXPECT_EQ(cli::kExitRefused, cli::CScanCommand(fileSystem, host).Run({"--quarantine", "Q", "C:\\Menu"}));
+    ASSERT_EQ(1u, host.errors.size());
+    EXPECT_NE(std::string::npos, host.errors[0].find("64-bit veltmor-scan.exe")) << host.errors[0];
 }
 
 }  // namespace
