@@ -143,19 +143,18 @@ TEST_F(QuarantineTest, ScannerRoundTripGivesBackEveryFileByteForByte)
     }
     EXPECT_EQ(works, Bytes(base / "sm\\Works.lnk"));
     EXPECT_EQ(disc, Bytes(base / "sm\\Disc.lnk"));
-    nlohmann::json entries = Manifest(folder)["entries"];
+    const nlohmann::json entries = Manifest(folder)["entries"];
     ASSERT_EQ(items.size(), entries.size()) << Manifest(folder);
-    for (const nlohmann::json& entry : entries) {
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const nlohmann::json& entry = entries[i];
         EXPECT_EQ("quarantine", entry["action"]);
+        EXPECT_EQ(items[i].shortcut, entry["original"]);
+        EXPECT_EQ(items[i].target, entry["target"]);
         EXPECT_EQ("missing", entry["reason"]);
         EXPECT_EQ("folder", entry["location"]);
         EXPECT_EQ(20u, entry["time"].get<std::string>().size()) << entry["time"];
         EXPECT_EQ(VELTMOR_TEST_VERSION, entry["version"]);
         EXPECT_FALSE(entry["computer"].get<std::string>().empty());
-    }
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        EXPECT_EQ(items[i].shortcut, entries[i]["original"]);
-        EXPECT_EQ(items[i].target, entries[i]["target"]);
     }
 
     const clitest::ChildResult restored = clitest::RunChild(Scanner(), {"--restore", folder});
