@@ -9,9 +9,9 @@ namespace cli {
 namespace {
 
 // The real file system, holding COM on its thread for as long as it lives.
-class CComScanFileSystem : public scan::CWin32ScanFileSystem {
+class CComScanFileSystem : public CNotingScanFileSystem {
 public:
-    CComScanFileSystem() : CWin32ScanFileSystem(NULL) {}
+    explicit CComScanFileSystem(CEmptyTargetNotes* notes) : CNotingScanFileSystem(NULL, notes) {}
     ~CComScanFileSystem() override { ::CoUninitialize(); }
     CComScanFileSystem(const CComScanFileSystem&) = delete;
     CComScanFileSystem& operator=(const CComScanFileSystem&) = delete;
@@ -24,7 +24,7 @@ std::unique_ptr<scan::ScanFileSystem> CComReaders::Make()
     if (FAILED(::CoInitializeEx(NULL, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)))
         return nullptr;
     try {
-        return std::make_unique<CComScanFileSystem>();
+        return std::make_unique<CComScanFileSystem>(m_notes);
     } catch (...) {
         ::CoUninitialize();
         throw;

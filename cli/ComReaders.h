@@ -3,6 +3,7 @@
 #define VELTMOR_CLI_COMREADERS_H
 
 #include "ParallelScan.h"
+#include "Win32ScanHost.h"
 
 namespace cli {
 
@@ -11,7 +12,14 @@ namespace cli {
 // would be made on one host thread, and all the reads would queue there.
 class CComReaders : public ReaderFileSystems {
 public:
+    // notes: where the readers note why a shortcut gave no target; none:
+    // nowhere.
+    explicit CComReaders(CEmptyTargetNotes* notes = nullptr) : m_notes(notes) {}
+
     std::unique_ptr<scan::ScanFileSystem> Make() override;
+
+private:
+    CEmptyTargetNotes* m_notes;  // we don't own it
 };
 
 }  // namespace cli

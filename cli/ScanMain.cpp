@@ -52,9 +52,9 @@ int main(int argc, char** argv)
             return cli::kExitRefused;
         }
         // No window: the shell link service may show no UI (SLR_NO_UI) anyway.
-        scan::CWin32ScanFileSystem fileSystem(NULL);
+        cli::CNotingScanFileSystem fileSystem(NULL, &host.Notes());
         cli::CWin32Mover mover;
-        cli::CComReaders readers;
+        cli::CComReaders readers(&host.Notes());
         cli::CScanCommand command(fileSystem, host);
         command.SetReaders(readers);
         command.SetMover(mover);

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <map>
 #include <memory>
 
@@ -75,6 +76,20 @@ public:
 private:
     HKEY m_key = NULL;  // we own it
 };
+
+// A readable shortcut without a file target: an advertised one, or one to
+// a shell item.
+MissingReason ReasonOfOpen(const scan::COpenShortcut& shortcut)
+{
+    IShellLinkDataList* data = nullptr;
+    DWORD flags = 0;
+    if (SUCCEEDED(shortcut.Link()->QueryInterface(IID_IShellLinkDataList, reinterpret_cast<void**>(&data)))) {
+        if (FAILED(data->GetFlags(&flags)))
+            flags = 0;
+        data->Release();
+    }
+    return (flags & SLDF_HAS_DARWINID) ? MissingReason::InstallerManaged : MissingReason::NoFileTarget;
+}
 
 std::string Expanded(const std::string& text)
 {
@@ -250,7 +265,8 @@ bool CWin32ScanHost::IsFolder(const std::string& path)
 
 MissingReason CWin32ScanHost::WhyNoTarget(const std::string& shortcut)
 {
-    return ReadWhyNoTarget(shortcut.c_str());
+    MissingReason reason;
+    return m_notes.Take(shortcut, reason) ? reason : ReadWhyNoTarget(shortcut.c_str());
 }
 
 MissingReason ReadWhyNoTarget(const char* shortcutPath)
@@ -258,14 +274,52 @@ MissingReason ReadWhyNoTarget(const char* shortcutPath)
     scan::COpenShortcut shortcut;
     if (FAILED(scan::OpenShortcut(NULL, shortcutPath, shortcut)))
         return MissingReason::Unreadable;
-    IShellLinkDataList* data = nullptr;
-    DWORD flags = 0;
-    if (SUCCEEDED(shortcut.Link()->QueryInterface(IID_IShellLinkDataList, reinterpret_cast<void**>(&data)))) {
-        if (FAILED(data->GetFlags(&flags)))
-            flags = 0;
-        data->Release();
+    return ReasonOfOpen(shortcut);
+}
+
+void CEmptyTargetNotes::Note(const char* shortcutPath, MissingReason reason)
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_reasons[shortcutPath] = reason;
+}
+
+bool CEmptyTargetNotes::Take(const std::string& shortcutPath, MissingReason& reason)
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    const auto found = m_reasons.find(shortcutPath);
+    if (found == m_reasons.end())
+        return false;
+    reason = found->second;
+    m_reasons.erase(found);
+    return true;
+}
+
+CNotingScanFileSystem::CNotingScanFileSystem(HWND owner, CEmptyTargetNotes* notes)
+    : CWin32ScanFileSystem(owner), m_owner(owner), m_notes(notes)
+{
+}
+
+void CNotingScanFileSystem::ResolveShortcut(const char* shortcutPath, char* target)
+{
+    if (!m_notes) {
+        CWin32ScanFileSystem::ResolveShortcut(shortcutPath, target);
+        return;
     }
-    return (flags & SLDF_HAS_DARWINID) ? MissingReason::InstallerManaged : MissingReason::NoFileTarget;
+    // The reader's own steps (scan::ResolveShortcut), with the shortcut
+    // still open when its target comes back empty.
+    target[0] = '\0';
+    scan::COpenShortcut shortcut;
+    if (FAILED(scan::OpenShortcut(m_owner, shortcutPath, shortcut))) {
+        m_notes->Note(shortcutPath, MissingReason::Unreadable);
+        return;
+    }
+    char buffer[scan::kPathBuffer] = {};
+    WIN32_FIND_DATAA findData = {};
+    shortcut.Link()->GetPath(buffer, scan::kPathBuffer, &findData, 0);  // result not consulted
+    buffer[scan::kMaxPathLength] = '\0';
+    std::memcpy(target, buffer, std::strlen(buffer) + 1);
+    if (target[0] == '\0')
+        m_notes->Note(shortcutPath, ReasonOfOpen(shortcut));
 }
 
 bool CWin32ScanHost::RunsUnderWow64()

@@ -8,9 +8,41 @@
 
 #include <windows.h>
 
+#include <map>
+#include <mutex>
+#include <string>
+
 #include "ScanHost.h"
+#include "scan/Win32ScanFileSystem.h"
 
 namespace cli {
+
+// Why each shortcut that gave no target gave none, noted while it was open
+// for its first read, so that saying why costs one more call on an open
+// shortcut rather than a second open. Shared by every reader thread.
+class CEmptyTargetNotes {
+public:
+    void Note(const char* shortcutPath, MissingReason reason);
+    // Takes the note; false when there is none.
+    bool Take(const std::string& shortcutPath, MissingReason& reason);
+
+private:
+    std::mutex m_mutex;
+    std::map<std::string, MissingReason> m_reasons;
+};
+
+// The scan's file system, noting the reason of each empty target in notes
+// (none: it reads as CWin32ScanFileSystem does).
+class CNotingScanFileSystem : public scan::CWin32ScanFileSystem {
+public:
+    CNotingScanFileSystem(HWND owner, CEmptyTargetNotes* notes);  // we own neither
+
+    void ResolveShortcut(const char* shortcutPath, char* target) override;
+
+private:
+    HWND m_owner;
+    CEmptyTargetNotes* m_notes;
+};
 
 class CWin32ScanHost : public ScanHost {
 public:
@@ -30,17 +62,22 @@ public:
     std::uint64_t Milliseconds() override;
     void ShowProgress(const std::string& line) override;
 
+    // What the scan's file systems note for WhyNoTarget.
+    CEmptyTargetNotes& Notes() { return m_notes; }
+
 private:
     static bool Write(HANDLE stream, const std::string& text, UINT codePage);
 
     HANDLE m_output;  // the process's standard handles: we don't own them
     HANDLE m_error;
     std::size_t m_progressShown = 0;  // characters of the progress line on the console
+    CEmptyTargetNotes m_notes;
 };
 
 // Why a shortcut gave no target, read again through the shell link
 // service: Unreadable when it does not open, InstallerManaged when it
 // carries a darwin identifier (SLDF_HAS_DARWINID), NoFileTarget otherwise.
+// For a shortcut whose first read was not noted.
 MissingReason ReadWhyNoTarget(const char* shortcutPath);
 
 }  // namespace cli
