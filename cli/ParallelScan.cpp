@@ -67,6 +67,10 @@ private:
     unsigned m_readers = 0;          // reader threads that can still read
     bool m_closed = false;           // no more shortcuts will come
     bool m_abandoned = false;        // and the ones left are not wanted
+    // Who waits, so that nobody is woken for nothing: under Wine each wake-up
+    // is a round trip to the server.
+    unsigned m_idleReaders = 0;
+    bool m_walkWaiting = false;
     std::vector<std::thread> m_threads;
 };
 
@@ -94,7 +98,8 @@ void CReadQueue::Shortcut(const char* shortcutPath, bool pif)
     m_slots.emplace_back();
     m_slots.back().path = shortcutPath;
     m_slots.back().pif = pif;
-    m_work.notify_one();
+    if (m_idleReaders > 0)
+        m_work.notify_one();
     while (!m_slots.empty() && (m_slots.front().done || m_slots.size() >= m_window))
         AddFrontRow(lock);
 }
@@ -120,7 +125,9 @@ void CReadQueue::Reader(ReaderFileSystems& readers)
     }
     std::unique_lock<std::mutex> lock(m_mutex);
     while (fileSystem) {
+        ++m_idleReaders;
         m_work.wait(lock, [this] { return m_untaken < m_slots.size() || m_closed; });
+        --m_idleReaders;
         if (m_abandoned || m_untaken == m_slots.size())
             break;
         // Stays put while this thread reads: only the walk's thread removes
@@ -130,10 +137,12 @@ void CReadQueue::Reader(ReaderFileSystems& readers)
         Read(*fileSystem, slot);
         lock.lock();
         slot.done = true;
-        m_read.notify_all();
+        if (m_walkWaiting && &slot == &m_slots.front())
+            m_read.notify_one();
     }
     --m_readers;
-    m_read.notify_all();
+    if (m_walkWaiting)
+        m_read.notify_one();
     lock.unlock();
     fileSystem.reset();  // on this thread, whose COM it holds
 }
@@ -150,7 +159,9 @@ void CReadQueue::Read(scan::ScanFileSystem& fileSystem, Slot& slot)
 void CReadQueue::AddFrontRow(std::unique_lock<std::mutex>& lock)
 {
     Slot& front = m_slots.front();
+    m_walkWaiting = true;
     m_read.wait(lock, [&] { return front.done || (m_readers == 0 && m_untaken == 0); });
+    m_walkWaiting = false;
     if (!front.done) {
         ++m_untaken;
         lock.unlock();
