@@ -3,12 +3,16 @@
 //   scan     the scanner's scan in this process (CScanEngine, the reader
 //            threads, rows kept), with 1, 2, the processor count, 4 and 8
 //            jobs; every run's rows are checked against the 1-job run's;
+//   floor    the shortcut reads and presence tests alone, split over the
+//            same numbers of threads: what any parallel scan can reach;
 //   program  veltmor-scan.exe --jobs N --format csv as a child process (when
 //            SCANNER is given), its output checked byte for byte against
 //            --jobs 1's.
 // Each round runs every kind once, in an order rotated from round to round,
 // after one warm-up round; medians and minimums are reported, each against
-// the 1-job figure.
+// the 1-job figure, and the scan's processor time in this process (all its
+// threads; under Wine the wineserver, a process of its own through which
+// every file and registry call passes, is not in it).
 // A second tree, a quarter of whose targets lie on the prefix's network drive
 // S:, shows what asking the drive first saves with the default options: the
 // default scan's time, and "before" as that time plus the presence tests it
@@ -25,7 +29,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <numeric>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "BenchClock.h"
@@ -37,6 +43,7 @@
 #include "cli/ComReaders.h"
 #include "cli/ParallelScan.h"
 #include "scan/ScanEngine.h"
+#include "scan/ShortcutReader.h"
 #include "scan/Win32ScanFileSystem.h"
 
 namespace {
@@ -63,6 +70,7 @@ public:
 
 struct ScanRun {
     double seconds = 0;
+    double processor = 0;  // this process's user and kernel time
     Rows rows;
     unsigned skipped = 0;  // presence tests the engine avoided
 };
@@ -77,76 +85,14 @@ ScanRun Scan(const std::string& root, unsigned jobs, scan::ScanFileSystem* fileS
     scan::CScanEngine engine(fs, view);
     cli::CComReaders readers;
     ScanRun run;
-    const double start = Now();
+    const double start = Now(), processor = bench::ProcessorSeconds();
     cli::ScanInParallel(engine, fs, readers, jobs);
     run.seconds = Now() - start;
+    run.processor = bench::ProcessorSeconds() - processor;
     run.skipped = engine.SkippedPresenceTests();
     for (const wintest::CRecordingScanView::Row& row : view.Rows())
         run.rows.push_back(row.item + "|" + row.value + "|" + std::to_string(row.image));
     return run;
-}
-
-// One thing to time.
-struct Kind {
-    bool program;
-    unsigned jobs;
-    std::vector<double> times;
-    bool same = true;  // as the 1-job run's rows or output
-};
-
-// Times the jobs on the tree; false when a run's rows or output differ.
-bool MeasureJobs(const std::string& root, const std::string& scanner, int rounds)
-{
-    std::vector<unsigned> jobs = {1, 2, cli::ProcessorCount(), 4, 8};
-    std::vector<unsigned> unique;
-    for (unsigned j : jobs)
-        if (std::find(unique.begin(), unique.end(), j) == unique.end())
-            unique.push_back(j);
-    std::vector<Kind> kinds;
-    for (bool program : {false, true})
-        if (!program || !scanner.empty())
-            for (unsigned j : unique)
-                kinds.push_back({program, j, {}});
-
-    const Rows reference = Scan(root, 1).rows;
-    const std::string referenceOutput =
-        scanner.empty() ? std::string() : clitest::RunChild(scanner, {"--jobs", "1", "--format", "csv", root}).out;
-    bool agreed = true;
-    for (int r = 0; r <= rounds; ++r) {
-        for (std::size_t k = 0; k < kinds.size(); ++k) {
-            Kind& kind = kinds[(k + r) % kinds.size()];
-            double seconds;
-            bool same;
-            if (!kind.program) {
-                const ScanRun run = Scan(root, kind.jobs);
-                seconds = run.seconds;
-                same = run.rows == reference;
-            } else {
-                const double start = Now();
-                const clitest::ChildResult child = clitest::RunChild(
-                    scanner, {"--jobs", std::to_string(kind.jobs), "--format", "csv", root});
-                seconds = Now() - start;
-                same = child.started && child.status == 1 && child.err.empty() && child.out == referenceOutput;
-            }
-            kind.same = kind.same && same;
-            agreed = agreed && same;
-            if (r > 0)
-                kind.times.push_back(seconds);
-        }
-    }
-
-    std::printf("  %-28s %9s %9s   against 1 job (median / minimum)\n", "", "median", "minimum");
-    for (const Kind& kind : kinds) {
-        const Kind& one = *std::find_if(kinds.begin(), kinds.end(),
-                                        [&](const Kind& k) { return k.program == kind.program && k.jobs == 1; });
-        char what[48];
-        std::snprintf(what, sizeof what, "%s --jobs %u", kind.program ? "program" : "scan   ", kind.jobs);
-        std::printf("  %-28s %7.3f s %7.3f s   %.2f / %.2f%s\n", what, Median(kind.times), Minimum(kind.times),
-                    Median(kind.times) / Median(one.times), Minimum(kind.times) / Minimum(one.times),
-                    kind.same ? "" : "   ROWS DIFFER");
-    }
-    std::printf("  rows: %zu per scan, the same in every run: %s\n", reference.size(), agreed ? "yes" : "NO");
-    return agreed;
 }
 
 bool IsDotFolder(const char* name)
@@ -168,6 +114,100 @@ void Walk(const std::string& folder, const std::function<void(const std::string&
             Walk(folder + data.cFileName + "\\", visit);
     } while (FindNextFileA(search, &data));
     FindClose(search);
+}
+
+// The floor under any scan: the shortcut read and the presence test of every
+// file, split over N threads by turns, each with COM of its own; no walk, no
+// queue, no rows. Returns the missing targets.
+int Floor(const std::vector<std::string>& files, unsigned jobs)
+{
+    std::vector<int> missing(jobs, 0);
+    std::vector<std::thread> threads;
+    for (unsigned t = 0; t < jobs; ++t) {
+        threads.emplace_back([&, t] {
+            const HRESULT com = CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
+            for (std::size_t i = t; i < files.size(); i += jobs) {
+                char target[MAX_PATH];
+                scan::ResolveShortcut(NULL, files[i].c_str(), target);
+                missing[t] += _access(target, 0) == 0 ? 0 : 1;
+            }
+            if (SUCCEEDED(com))
+                CoUninitialize();
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    return std::accumulate(missing.begin(), missing.end(), 0);
+}
+
+// One thing to time.
+struct Kind {
+    enum What { Scan, Floor, Program } what;
+    unsigned jobs;
+    std::vector<double> times;
+    std::vector<double> processor;  // in this process only
+    bool same = true;               // as the 1-job run's rows, output or count
+};
+
+// Times the jobs on the tree; false when a run's rows or output differ.
+bool MeasureJobs(const CBenchTree& tree, const std::string& scanner, int rounds)
+{
+    const std::string& root = tree.TreeRoot();
+    std::vector<unsigned> jobs;
+    for (unsigned j : {1u, 2u, cli::ProcessorCount(), 4u, 8u})
+        if (std::find(jobs.begin(), jobs.end(), j) == jobs.end())
+            jobs.push_back(j);
+    std::vector<Kind> kinds;
+    for (Kind::What what : {Kind::Scan, Kind::Floor, Kind::Program})
+        if (what != Kind::Program || !scanner.empty())
+            for (unsigned j : jobs)
+                kinds.push_back({what, j, {}, {}});
+
+    std::vector<std::string> files;
+    Walk(root, [&](const std::string& folder, const char* name) { files.push_back(folder + name); });
+    const Rows reference = Scan(root, 1).rows;
+    const std::string referenceOutput =
+        scanner.empty() ? std::string() : clitest::RunChild(scanner, {"--jobs", "1", "--format", "csv", root}).out;
+    bool agreed = true;
+    for (int r = 0; r <= rounds; ++r) {
+        for (std::size_t k = 0; k < kinds.size(); ++k) {
+            Kind& kind = kinds[(k + r) % kinds.size()];
+            const double start = Now(), processor = bench::ProcessorSeconds();
+            bool same;
+            if (kind.what == Kind::Scan) {
+                same = Scan(root, kind.jobs).rows == reference;
+            } else if (kind.what == Kind::Floor) {
+                same = Floor(files, kind.jobs) == tree.Broken();
+            } else {
+                const clitest::ChildResult child = clitest::RunChild(
+                    scanner, {"--jobs", std::to_string(kind.jobs), "--format", "csv", root});
+                same = child.started && child.status == 1 && child.err.empty() && child.out == referenceOutput;
+            }
+            kind.same = kind.same && same;
+            agreed = agreed && same;
+            if (r > 0) {
+                kind.times.push_back(Now() - start);
+                kind.processor.push_back(bench::ProcessorSeconds() - processor);
+            }
+        }
+    }
+
+    std::printf("  %-18s %9s %9s   against 1 job (median / minimum)   processor, median\n", "", "median",
+                "minimum");
+    static const char* const kNames[] = {"scan", "floor", "program"};
+    for (const Kind& kind : kinds) {
+        const Kind& one = *std::find_if(kinds.begin(), kinds.end(),
+                                        [&](const Kind& k) { return k.what == kind.what && k.jobs == 1; });
+        char what[48], processor[32] = "";
+        std::snprintf(what, sizeof what, "%-7s --jobs %u", kNames[kind.what], kind.jobs);
+        if (kind.what != Kind::Program)
+            std::snprintf(processor, sizeof processor, "%7.3f s", Median(kind.processor));
+        std::printf("  %-18s %7.3f s %7.3f s   %.2f / %.2f %28s%s\n", what, Median(kind.times), Minimum(kind.times),
+                    Median(kind.times) / Median(one.times), Minimum(kind.times) / Minimum(one.times), processor,
+                    kind.same ? "" : "   ROWS DIFFER");
+    }
+    std::printf("  rows: %zu per scan, the same in every run: %s\n", reference.size(), agreed ? "yes" : "NO");
+    return agreed;
 }
 
 // Points every shortcut numbered 1 modulo 4 (a good one) at a file on the
@@ -255,7 +295,7 @@ int Run(int count, int rounds, const std::string& scanner)
     }
     std::printf("tree: %d shortcuts (%d broken) in %d folders, built in %.1f s\n", count, tree.Broken(),
                 tree.Folders(), Now() - start);
-    const bool jobs = MeasureJobs(tree.TreeRoot(), scanner, rounds);
+    const bool jobs = MeasureJobs(tree, scanner, rounds);
 
     wintest::CTempFolder networkBase("vn");
     char folder[32];
