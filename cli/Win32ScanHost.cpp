@@ -33,7 +33,11 @@ public:
 
     bool Open(HKEY parent, const std::string& path, REGSAM extra = 0)
     {
-        return ::RegOpenKeyExA(parent, path.c_str(), 0, KEY_READ | extra, &m_key) == ERROR_SUCCESS;
+        return Try(parent, path, extra) == ERROR_SUCCESS;
+    }
+    LONG Try(HKEY parent, const std::string& path, REGSAM extra = 0)
+    {
+        return ::RegOpenKeyExA(parent, path.c_str(), 0, KEY_READ | extra, &m_key);
     }
     HKEY Get() const { return m_key; }
 
@@ -124,12 +128,17 @@ ProfileRecord ReadProfile(HKEY list, const std::string& sid)
     }
     profile.folder = Expanded(image);
 
-    CRegistryKey hive;
-    profile.hiveLoaded = hive.Open(HKEY_USERS, sid);
-    if (!profile.hiveLoaded)
+    // A loaded registry we may not read could redirect the folders anywhere:
+    // the standard places would be a guess.
+    CRegistryKey hive, folders;
+    const LONG opened = hive.Try(HKEY_USERS, sid);
+    const LONG openedFolders = opened == ERROR_SUCCESS ? folders.Try(HKEY_USERS, sid + kUserShellFolders) : opened;
+    if (opened == ERROR_ACCESS_DENIED || openedFolders == ERROR_ACCESS_DENIED)
+        profile.problem = "its registry is loaded but may not be read here; run as an administrator";
+    profile.hiveLoaded = opened == ERROR_SUCCESS;
+    if (!profile.hiveLoaded || !profile.problem.empty())
         return profile;
-    CRegistryKey folders;
-    if (folders.Open(HKEY_USERS, sid + kUserShellFolders)) {
+    if (openedFolders == ERROR_SUCCESS) {
         for (const char* name : kShellFolderValues) {
             std::string text;
             if (folders.Text(name, text))
