@@ -43,8 +43,7 @@
 #include "cli/ComReaders.h"
 #include "cli/ParallelScan.h"
 #include "scan/ScanEngine.h"
-#include "scan/ShortcutReader.h"
-#include "scan/Win32ScanFileSystem.h"
+#include "scan/PathText.h"
 
 namespace {
 
@@ -56,14 +55,14 @@ using bench::Now;
 using Rows = std::vector<std::string>;
 
 // The real file system, keeping every target the reader gives.
-class CTargetKeeper : public scan::CWin32ScanFileSystem {
+class CTargetKeeper : public cli::CNotingScanFileSystem {
 public:
-    CTargetKeeper() : CWin32ScanFileSystem(NULL) {}
+    CTargetKeeper() : CNotingScanFileSystem(NULL, nullptr) {}
     std::vector<std::string> targets;
 
     void ResolveShortcut(const char* shortcutPath, char* target) override
     {
-        CWin32ScanFileSystem::ResolveShortcut(shortcutPath, target);
+        CNotingScanFileSystem::ResolveShortcut(shortcutPath, target);
         targets.push_back(target);
     }
 };
@@ -78,7 +77,7 @@ struct ScanRun {
 // The scan with the default options, as veltmor-scan makes it.
 ScanRun Scan(const std::string& root, unsigned jobs, scan::ScanFileSystem* fileSystem = nullptr)
 {
-    scan::CWin32ScanFileSystem own(NULL);
+    cli::CNotingScanFileSystem own(NULL, nullptr);
     scan::ScanFileSystem& fs = fileSystem ? *fileSystem : own;
     wintest::CRecordingScanView view;
     view.options.scanFrom = root;
@@ -126,10 +125,13 @@ int Floor(const std::vector<std::string>& files, unsigned jobs)
     for (unsigned t = 0; t < jobs; ++t) {
         threads.emplace_back([&, t] {
             const HRESULT com = CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
-            for (std::size_t i = t; i < files.size(); i += jobs) {
-                char target[MAX_PATH];
-                scan::ResolveShortcut(NULL, files[i].c_str(), target);
-                missing[t] += _access(target, 0) == 0 ? 0 : 1;
+            {
+                cli::CNotingScanFileSystem reader(NULL, nullptr);  // the scanner's own reads
+                for (std::size_t i = t; i < files.size(); i += jobs) {
+                    char target[MAX_PATH];
+                    reader.ResolveShortcut(files[i].c_str(), target);
+                    missing[t] += _access(target, 0) == 0 ? 0 : 1;
+                }
             }
             if (SUCCEEDED(com))
                 CoUninitialize();

@@ -12,7 +12,11 @@ namespace {
 class CComScanFileSystem : public CNotingScanFileSystem {
 public:
     explicit CComScanFileSystem(CEmptyTargetNotes* notes) : CNotingScanFileSystem(NULL, notes) {}
-    ~CComScanFileSystem() override { ::CoUninitialize(); }
+    ~CComScanFileSystem() override
+    {
+        ReleaseLinkMaker();  // it belongs to this thread's apartment
+        ::CoUninitialize();
+    }
     CComScanFileSystem(const CComScanFileSystem&) = delete;
     CComScanFileSystem& operator=(const CComScanFileSystem&) = delete;
 };

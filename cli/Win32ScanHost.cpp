@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 
+#include "Win32Text.h"
 #include "scan/ShortcutReader.h"
 
 namespace cli {
@@ -155,19 +156,6 @@ ProfileRecord ReadProfile(HKEY list, const std::string& sid)
     return profile;
 }
 
-std::wstring Widen(const std::string& text, UINT codePage)
-{
-    if (text.empty())
-        return std::wstring();
-    const int size = static_cast<int>(text.size());
-    const int n = ::MultiByteToWideChar(codePage, 0, text.data(), size, NULL, 0);
-    if (n <= 0)
-        return std::wstring();
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    ::MultiByteToWideChar(codePage, 0, text.data(), size, &wide[0], n);
-    return wide;
-}
-
 bool IsConsole(HANDLE stream)
 {
     DWORD mode;
@@ -308,26 +296,44 @@ CNotingScanFileSystem::CNotingScanFileSystem(HWND owner, CEmptyTargetNotes* note
 {
 }
 
+CNotingScanFileSystem::~CNotingScanFileSystem()
+{
+    ReleaseLinkMaker();
+}
+
+void CNotingScanFileSystem::ReleaseLinkMaker()
+{
+    if (m_linkMaker)
+        m_linkMaker->Release();
+    m_linkMaker = nullptr;
+}
+
 void CNotingScanFileSystem::ResolveShortcut(const char* shortcutPath, char* target)
 {
-    if (!m_notes) {
-        CWin32ScanFileSystem::ResolveShortcut(shortcutPath, target);
-        return;
-    }
     // The reader's own steps (scan::ResolveShortcut), with the shortcut
     // still open when its target comes back empty.
     target[0] = '\0';
+    if (!m_linkMakerAsked) {
+        // Without it every shortcut is made by CoCreateInstance, as before.
+        m_linkMakerAsked = true;
+        if (FAILED(::CoGetClassObject(CLSID_ShellLink, CLSCTX_INPROC_SERVER, NULL, IID_IClassFactory,
+                                      reinterpret_cast<void**>(&m_linkMaker))))
+            m_linkMaker = nullptr;
+    }
     scan::COpenShortcut shortcut;
-    if (FAILED(scan::OpenShortcut(m_owner, shortcutPath, shortcut))) {
-        m_notes->Note(shortcutPath, MissingReason::Unreadable);
+    if (FAILED(scan::OpenShortcut(m_owner, shortcutPath, shortcut, m_linkMaker))) {
+        if (m_notes)
+            m_notes->Note(shortcutPath, MissingReason::Unreadable);
         return;
     }
+    // No find data: the path is all we use, and some shells fill the find
+    // data by going to the target (Wine does: two more directory reads), a
+    // network drive's time-out where the drive-first rule meant to spare it.
     char buffer[scan::kPathBuffer] = {};
-    WIN32_FIND_DATAA findData = {};
-    shortcut.Link()->GetPath(buffer, scan::kPathBuffer, &findData, 0);  // result not consulted
+    shortcut.Link()->GetPath(buffer, scan::kPathBuffer, NULL, 0);  // result not consulted
     buffer[scan::kMaxPathLength] = '\0';
     std::memcpy(target, buffer, std::strlen(buffer) + 1);
-    if (target[0] == '\0')
+    if (target[0] == '\0' && m_notes)
         m_notes->Note(shortcutPath, ReasonOfOpen(shortcut));
 }
 
@@ -349,16 +355,7 @@ bool CWin32ScanHost::RunsUnderWow64()
 
 std::string CWin32ScanHost::AnsiToUtf8(const std::string& ansi)
 {
-    const std::wstring wide = Widen(ansi, CP_ACP);
-    if (wide.empty())
-        return std::string();
-    const int size = static_cast<int>(wide.size());
-    const int n = ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, NULL, 0, NULL, NULL);
-    if (n <= 0)
-        return std::string();
-    std::string utf8(static_cast<std::size_t>(n), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, &utf8[0], n, NULL, NULL);
-    return utf8;
+    return Narrow(Widen(ansi, CP_ACP), CP_UTF8);
 }
 
 bool CWin32ScanHost::WriteOutput(const std::string& text, Encoding encoding)

@@ -31,17 +31,27 @@ private:
     std::map<std::string, MissingReason> m_reasons;
 };
 
-// The scan's file system, noting the reason of each empty target in notes
-// (none: it reads as CWin32ScanFileSystem does).
+// The scanner's file system: reads as CWin32ScanFileSystem does, with fewer
+// calls (the shell link's class object asked for once, no find data), and
+// notes the reason of each empty target in notes (none: nowhere). Used on
+// one thread, and gone (or ReleaseLinkMaker called) before it ends COM.
 class CNotingScanFileSystem : public scan::CWin32ScanFileSystem {
 public:
     CNotingScanFileSystem(HWND owner, CEmptyTargetNotes* notes);  // we own neither
+    ~CNotingScanFileSystem() override;
+    CNotingScanFileSystem(const CNotingScanFileSystem&) = delete;
+    CNotingScanFileSystem& operator=(const CNotingScanFileSystem&) = delete;
 
     void ResolveShortcut(const char* shortcutPath, char* target) override;
+
+protected:
+    void ReleaseLinkMaker();
 
 private:
     HWND m_owner;
     CEmptyTargetNotes* m_notes;
+    IClassFactory* m_linkMaker = nullptr;  // ours; null until the first read, or when not given
+    bool m_linkMakerAsked = false;
 };
 
 class CWin32ScanHost : public ScanHost {

@@ -10,7 +10,7 @@
 namespace scan {
 
 class COpenShortcut;
-HRESULT OpenShortcut(HWND owner, const char* shortcutPath, COpenShortcut& shortcut);
+HRESULT OpenShortcut(HWND owner, const char* shortcutPath, COpenShortcut& shortcut, IClassFactory* maker);
 
 class COpenShortcut {
 public:
@@ -29,7 +29,8 @@ public:
 
 private:
     // Fills the two slots one step at a time; releases all it holds first.
-    friend HRESULT OpenShortcut(HWND owner, const char* shortcutPath, COpenShortcut& shortcut);
+    friend HRESULT OpenShortcut(HWND owner, const char* shortcutPath, COpenShortcut& shortcut,
+                                IClassFactory* maker);
 
     IShellLinkA* m_link = nullptr;
     IPersistFile* m_file = nullptr;

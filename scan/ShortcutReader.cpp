@@ -47,15 +47,18 @@ public:
         return true;
     }
 
+    // Moves the handle's own position rather than reading through an
+    // OVERLAPPED offset: the handle is ours alone, and Wine makes a server
+    // round trip for every read that carries an OVERLAPPED.
     bool Read(std::uint64_t offset, void* buffer, std::size_t length) override
     {
-        if (length > MAXDWORD)
+        if (length > MAXDWORD || offset > static_cast<std::uint64_t>(MAXLONGLONG))
             return false;
-        OVERLAPPED at = {};
-        at.Offset = static_cast<DWORD>(offset);
-        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        LARGE_INTEGER at;
+        at.QuadPart = static_cast<LONGLONG>(offset);
         DWORD got = 0;
-        return ReadFile(m_file, buffer, static_cast<DWORD>(length), &got, &at) && got == length;
+        return SetFilePointerEx(m_file, at, NULL, FILE_BEGIN) &&
+               ReadFile(m_file, buffer, static_cast<DWORD>(length), &got, NULL) && got == length;
     }
 
 private:
@@ -64,14 +67,15 @@ private:
 
 }  // namespace
 
-HRESULT OpenShortcut(HWND owner, const char* shortcutPath, COpenShortcut& shortcut)
+HRESULT OpenShortcut(HWND owner, const char* shortcutPath, COpenShortcut& shortcut, IClassFactory* maker)
 {
     shortcut.Release();
     if (!shortcutPath)
         return E_POINTER;
 
-    HRESULT hr = CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                  reinterpret_cast<void**>(&shortcut.m_link));
+    void** link = reinterpret_cast<void**>(&shortcut.m_link);
+    HRESULT hr = maker ? maker->CreateInstance(NULL, IID_IShellLinkA, link)
+                       : CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link);
     if (FAILED(hr)) {
         shortcut.m_link = nullptr;  // not ours to release
         return hr;

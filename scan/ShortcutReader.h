@@ -16,7 +16,11 @@ namespace scan {
 // HRESULT: a file that fails the check fails as one the shell cannot load,
 // and the shell never sees it. Never saves: a repair made by Resolve stays
 // in memory. A path whose wide form does not fit 260 characters fails.
-HRESULT OpenShortcut(HWND owner, const char* shortcutPath, COpenShortcut& shortcut);
+// maker: the shell link's class object, made once by a caller that reads
+// many shortcuts on one thread (each CoCreateInstance looks the class up in
+// the registry again); null: CoCreateInstance.
+HRESULT OpenShortcut(HWND owner, const char* shortcutPath, COpenShortcut& shortcut,
+                     IClassFactory* maker = nullptr);
 
 // The shortcut's (resolved) target path into target, a 260-character
 // buffer; the empty string when the shortcut cannot be opened or names no
