@@ -71,3 +71,19 @@ int CBenchTree::NumberOf(const char* fileName)
         return -1;
     return std::atoi(fileName + sizeof kPrefix - 1);
 }
+
+void CBenchTree::Walk(const std::string& folder, const std::function<void(const std::string&, const char*)>& visit)
+{
+    WIN32_FIND_DATAA data;
+    const HANDLE search = FindFirstFileA((folder + "*.*").c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const bool dots = std::strcmp(data.cFileName, ".") == 0 || std::strcmp(data.cFileName, "..") == 0;
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            visit(folder, data.cFileName);
+        else if (!dots)
+            Walk(folder + data.cFileName + "\\", visit);
+    } while (FindNextFileA(search, &data));
+    FindClose(search);
+}

@@ -3,6 +3,7 @@
 #ifndef VELTMOR_BENCH_BENCHTREE_H
 #define VELTMOR_BENCH_BENCHTREE_H
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,11 @@ public:
 
     // The number a shortcut's file name carries, or -1.
     static int NumberOf(const char* fileName);
+
+    // Every file below folder ("...\"), depth first, one "*.*" search per
+    // folder: visit(its folder, its name).
+    static void Walk(const std::string& folder,
+                     const std::function<void(const std::string&, const char*)>& visit);
 
 private:
     std::string m_tree;

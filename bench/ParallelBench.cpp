@@ -94,27 +94,6 @@ ScanRun Scan(const std::string& root, unsigned jobs, scan::ScanFileSystem* fileS
     return run;
 }
 
-bool IsDotFolder(const char* name)
-{
-    return (name[0] == '.' && name[1] == '\0') || (name[0] == '.' && name[1] == '.' && name[2] == '\0');
-}
-
-// Every file of the tree, depth first.
-void Walk(const std::string& folder, const std::function<void(const std::string&, const char*)>& visit)
-{
-    WIN32_FIND_DATAA data;
-    const HANDLE search = FindFirstFileA((folder + "*.*").c_str(), &data);
-    if (search == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            visit(folder, data.cFileName);
-        else if (!IsDotFolder(data.cFileName))
-            Walk(folder + data.cFileName + "\\", visit);
-    } while (FindNextFileA(search, &data));
-    FindClose(search);
-}
-
 // The floor under any scan: the shortcut read and the presence test of every
 // file, split over N threads by turns, each with COM of its own; no walk, no
 // queue, no rows. Returns the missing targets.
@@ -166,7 +145,7 @@ bool MeasureJobs(const CBenchTree& tree, const std::string& scanner, int rounds)
                 kinds.push_back({what, j, {}, {}});
 
     std::vector<std::string> files;
-    Walk(root, [&](const std::string& folder, const char* name) { files.push_back(folder + name); });
+    CBenchTree::Walk(root, [&](const std::string& folder, const char* name) { files.push_back(folder + name); });
     const Rows reference = Scan(root, 1).rows;
     const std::string referenceOutput =
         scanner.empty() ? std::string() : clitest::RunChild(scanner, {"--jobs", "1", "--format", "csv", root}).out;
@@ -222,7 +201,7 @@ int MoveTargetsToNetwork(const CBenchTree& tree, const std::string& network)
         return -1;
     int moved = 0;
     bool ok = true;
-    Walk(tree.TreeRoot(), [&](const std::string& folder, const char* name) {
+    CBenchTree::Walk(tree.TreeRoot(), [&](const std::string& folder, const char* name) {
         if (CBenchTree::NumberOf(name) % 4 == 1) {
             ok = ok && CopyFileA(link.c_str(), (folder + name).c_str(), FALSE);
             ++moved;

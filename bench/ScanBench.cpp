@@ -37,31 +37,10 @@ struct Tally {
     int missing = 0;
 };
 
-bool IsDotFolder(const char* name)
-{
-    return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
-}
-
-// Every file of the tree, depth first, with one "*.*" search per folder.
-void Walk(const std::string& folder, const std::function<void(const std::string&, const char*)>& visit)
-{
-    WIN32_FIND_DATAA data;
-    const HANDLE search = FindFirstFileA((folder + "*.*").c_str(), &data);
-    if (search == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            visit(folder, data.cFileName);
-        else if (!IsDotFolder(data.cFileName))
-            Walk(folder + data.cFileName + "\\", visit);
-    } while (FindNextFileA(search, &data));
-    FindClose(search);
-}
-
 Tally Floor(const CBenchTree& tree)
 {
     Tally tally;
-    Walk(tree.TreeRoot(), [&](const std::string& folder, const char* name) {
+    CBenchTree::Walk(tree.TreeRoot(), [&](const std::string& folder, const char* name) {
         char target[scan::kPathBuffer];
         scan::ResolveShortcut(NULL, (folder + name).c_str(), target);
         ++tally.files;
@@ -73,7 +52,7 @@ Tally Floor(const CBenchTree& tree)
 Tally BareWalk(const CBenchTree& tree)
 {
     Tally tally;
-    Walk(tree.TreeRoot(), [&](const std::string& folder, const char* name) {
+    CBenchTree::Walk(tree.TreeRoot(), [&](const std::string& folder, const char* name) {
         const HANDLE file = CreateFileA((folder + name).c_str(), GENERIC_READ, FILE_SHARE_READ, NULL,
                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
         if (file != INVALID_HANDLE_VALUE) {
@@ -95,7 +74,7 @@ Tally BareWalk(const CBenchTree& tree)
 int CheckOnly(const CBenchTree& tree)
 {
     int sound = 0;
-    Walk(tree.TreeRoot(), [&](const std::string& folder, const char* name) {
+    CBenchTree::Walk(tree.TreeRoot(), [&](const std::string& folder, const char* name) {
         sound += SUCCEEDED(scan::CheckShortcutFile((folder + name).c_str())) ? 1 : 0;
     });
     return sound;
