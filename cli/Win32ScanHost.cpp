@@ -326,9 +326,9 @@ void CNotingScanFileSystem::ResolveShortcut(const char* shortcutPath, char* targ
             m_notes->Note(shortcutPath, MissingReason::Unreadable);
         return;
     }
-    // No find data: the path is all we use, and some shells fill the find
-    // data by going to the target (Wine does: two more directory reads), a
-    // network drive's time-out where the drive-first rule meant to spare it.
+    // No find data: the path is all we use, and a shell may fill the find
+    // data by going to the target (Wine does, with two directory reads):
+    // on a network drive, the very wait that asking the drive first avoids.
     char buffer[scan::kPathBuffer] = {};
     shortcut.Link()->GetPath(buffer, scan::kPathBuffer, NULL, 0);  // result not consulted
     buffer[scan::kMaxPathLength] = '\0';
