@@ -21,9 +21,7 @@ bool IsShortcutName(const std::string& path)
 {
     if (path.size() < 4)
         return false;
-    std::string end = path.substr(path.size() - 4);
-    for (char& c : end)
-        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    const std::string end = scan::AsciiLower(path.substr(path.size() - 4));
     return end == ".lnk" || end == ".pif";
 }
 

@@ -1,7 +1,6 @@
 #include "ScanCommand.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <memory>
 
@@ -36,9 +35,7 @@ std::string TextKey(std::string folder)
 {
     while (!folder.empty() && folder.back() == '\\')
         folder.pop_back();
-    for (char& c : folder)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return folder;
+    return scan::AsciiLower(folder);
 }
 
 std::string OfProfile(Location location, const std::string& profile)

@@ -40,9 +40,6 @@ public:
     CScanCommand(scan::ScanFileSystem& fileSystem, ScanHost& host);
 
     CScanCommand(const CScanCommand&) = delete;
-    // The quarantine's file operations; without them --quarantine and
-    // --restore are refused.
-    void SetMover(Mover& mover) { m_mover = &mover; }
     CScanCommand& operator=(const CScanCommand&) = delete;
 
     // args: the arguments after the program's name. Returns the exit status.
@@ -51,6 +48,10 @@ public:
     // The file systems of --jobs' reader threads; without them every scan
     // reads on the calling thread.
     void SetReaders(ReaderFileSystems& readers) { m_readers = &readers; }
+
+    // The quarantine's file operations; without them --quarantine and
+    // --restore are refused.
+    void SetMover(Mover& mover) { m_mover = &mover; }
 
 private:
     // The folders of the locations, each once, after those already in

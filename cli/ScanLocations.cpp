@@ -1,7 +1,8 @@
 #include "ScanLocations.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "scan/PathText.h"
 
 namespace cli {
 
@@ -21,13 +22,6 @@ const char* const kUserVariables[] = {"APPDATA",  "LOCALAPPDATA", "HOMEDRIVE",  
 // A REG_EXPAND_SZ may name variables whose values name variables again;
 // a loop between them ends here.
 constexpr int kMaxDepth = 8;
-
-std::string Upper(std::string text)
-{
-    for (char& c : text)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
 
 std::string Below(const std::string& folder, const char* rest)
 {
@@ -72,7 +66,7 @@ public:
 private:
     bool Variable(const std::string& name, std::string& value, std::string& problem, int depth) const
     {
-        const std::string key = Upper(name);
+        const std::string key = scan::AsciiUpper(name);
         if (key == "USERPROFILE") {
             value = m_profile.folder;
             return true;

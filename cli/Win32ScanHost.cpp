@@ -4,12 +4,11 @@
 #include <shlwapi.h>
 
 #include <algorithm>
-#include <cctype>
-#include <cstring>
 #include <map>
 #include <memory>
 
 #include "Win32Text.h"
+#include "scan/PathText.h"
 #include "scan/ShortcutReader.h"
 
 namespace cli {
@@ -71,10 +70,7 @@ public:
             std::string text;
             if (result != ERROR_SUCCESS || !Text(name, text))
                 continue;
-            std::string upper = name;
-            for (char& c : upper)
-                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-            texts[upper] = text;
+            texts[scan::AsciiUpper(name)] = text;
         }
     }
 
@@ -292,7 +288,7 @@ bool CEmptyTargetNotes::Take(const std::string& shortcutPath, MissingReason& rea
 }
 
 CNotingScanFileSystem::CNotingScanFileSystem(HWND owner, CEmptyTargetNotes* notes)
-    : CWin32ScanFileSystem(owner), m_owner(owner), m_notes(notes)
+    : CWin32ScanFileSystem(owner), m_notes(notes)
 {
 }
 
@@ -321,7 +317,7 @@ void CNotingScanFileSystem::ResolveShortcut(const char* shortcutPath, char* targ
             m_linkMaker = nullptr;
     }
     scan::COpenShortcut shortcut;
-    if (FAILED(scan::OpenShortcut(m_owner, shortcutPath, shortcut, m_linkMaker))) {
+    if (FAILED(scan::OpenShortcut(Owner(), shortcutPath, shortcut, m_linkMaker))) {
         if (m_notes)
             m_notes->Note(shortcutPath, MissingReason::Unreadable);
         return;
@@ -329,10 +325,7 @@ void CNotingScanFileSystem::ResolveShortcut(const char* shortcutPath, char* targ
     // No find data: the path is all we use, and a shell may fill the find
     // data by going to the target (Wine does, with two directory reads):
     // on a network drive, the very wait that asking the drive first avoids.
-    char buffer[scan::kPathBuffer] = {};
-    shortcut.Link()->GetPath(buffer, scan::kPathBuffer, NULL, 0);  // result not consulted
-    buffer[scan::kMaxPathLength] = '\0';
-    std::memcpy(target, buffer, std::strlen(buffer) + 1);
+    scan::ReadTarget(shortcut, NULL, target);
     if (target[0] == '\0' && m_notes)
         m_notes->Note(shortcutPath, ReasonOfOpen(shortcut));
 }

@@ -48,7 +48,6 @@ protected:
     void ReleaseLinkMaker();
 
 private:
-    HWND m_owner;
     CEmptyTargetNotes* m_notes;
     IClassFactory* m_linkMaker = nullptr;  // ours; null until the first read, or when not given
     bool m_linkMakerAsked = false;

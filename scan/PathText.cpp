@@ -73,6 +73,22 @@ bool EndsWithText(const char* name, const char* suffix, const CodePage& codePage
     return StartsCharacter(name, n - m, codePage);
 }
 
+std::string AsciiLower(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+std::string AsciiUpper(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
 bool HasWildcard(const char* path)
 {
     return std::strpbrk(path, "?*") != nullptr;

@@ -4,6 +4,7 @@
 #define VELTMOR_SCAN_PATHTEXT_H
 
 #include <cstddef>
+#include <string>
 
 namespace scan {
 
@@ -36,6 +37,11 @@ bool RoomForBackslash(const char* path, const CodePage& codePage);
 // True when name ends with suffix, compared without regard to ASCII case,
 // and the suffix starts on a character of its own.
 bool EndsWithText(const char* name, const char* suffix, const CodePage& codePage);
+
+// text with its ASCII letters in lower (upper) case and every other byte,
+// the second byte of a double-byte character too, as it was.
+std::string AsciiLower(std::string text);
+std::string AsciiUpper(std::string text);
 
 // A path holding '?' or '*' names no real file (Windows names cannot hold
 // them): it is what a folder search gives for a name the code page cannot

@@ -116,11 +116,16 @@ void ResolveShortcut(HWND owner, const char* shortcutPath, char* target)
     if (FAILED(OpenShortcut(owner, shortcutPath, shortcut)))
         return;
 
+    WIN32_FIND_DATAA findData = {};
+    ReadTarget(shortcut, &findData, target);
+}
+
+void ReadTarget(const COpenShortcut& shortcut, WIN32_FIND_DATAA* findData, char* target)
+{
     // Zero-filled, so a read that writes nothing still gives the empty text;
     // the last character is forced in case the service fills all of it.
     char buffer[kPathBuffer] = {};
-    WIN32_FIND_DATAA findData = {};
-    shortcut.Link()->GetPath(buffer, kPathBuffer, &findData, 0);  // result not consulted
+    shortcut.Link()->GetPath(buffer, kPathBuffer, findData, 0);  // result not consulted
     buffer[kMaxPathLength] = '\0';
     std::memcpy(target, buffer, std::strlen(buffer) + 1);
 }

@@ -22,6 +22,11 @@ namespace scan {
 HRESULT OpenShortcut(HWND owner, const char* shortcutPath, COpenShortcut& shortcut,
                      IClassFactory* maker = nullptr);
 
+// The open shortcut's target path into target, a 260-character buffer; the
+// empty string when it names no file-system path. findData goes to
+// IShellLinkA::GetPath as it is: null asks for the path alone.
+void ReadTarget(const COpenShortcut& shortcut, WIN32_FIND_DATAA* findData, char* target);
+
 // The shortcut's (resolved) target path into target, a 260-character
 // buffer; the empty string when the shortcut cannot be opened or names no
 // file-system path.

@@ -17,6 +17,7 @@ public:
 
     // The dialog's window exists only after the dialog that owns us is created.
     void SetOwner(HWND owner) { m_owner = owner; }
+    HWND Owner() const { return m_owner; }
 
     Search FindFirst(const char* pattern, FindEntry& entry) override;
     bool FindNext(Search search, FindEntry& entry) override;
