@@ -47,15 +47,35 @@ std::string UnknownLocation(const std::string& name)
            "\" (start-menu, common-start-menu, desktop, common-desktop, quick-launch or all)";
 }
 
+// True when args[i] is the option name, given as "name VALUE" or
+// "name=VALUE": value is then the value and i its argument's index;
+// missing says that "name" ended the arguments.
+bool OptionWithValue(const std::vector<std::string>& args, std::size_t& i, const std::string& name,
+                     std::string& value, bool& missing)
+{
+    const std::string& arg = args[i];
+    missing = false;
+    if (arg == name) {
+        missing = i + 1 == args.size();
+        if (!missing)
+            value = args[++i];
+        return true;
+    }
+    if (arg.size() > name.size() && arg[name.size()] == '=' && arg.compare(0, name.size(), name) == 0) {
+        value = arg.substr(name.size() + 1);
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 ScanArguments ScanArguments::Parse(const std::vector<std::string>& args)
 {
-    static const std::string kFormatEquals = "--format=";
-    static const std::string kLocationEquals = "--location=";
-    static const std::string kJobsEquals = "--jobs=";
     ScanArguments parsed;
     bool optionsEnded = false;
+    std::string value;
+    bool missing = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         // A folder may itself begin with '-': after "--" nothing is an option.
@@ -71,33 +91,22 @@ ScanArguments ScanArguments::Parse(const std::vector<std::string>& args)
             parsed.displayAll = true;
         } else if (arg == "--include-removable") {
             parsed.ignoreRemovable = false;
-        } else if (arg == "--format") {
-            if (i + 1 == args.size())
+        } else if (OptionWithValue(args, i, "--format", value, missing)) {
+            if (missing)
                 return Refused("--format needs a value: text, csv or json");
-            if (!ReadFormat(args[++i], parsed.format))
-                return Refused("unknown format \"" + args[i] + "\" (text, csv or json)");
-        } else if (arg.compare(0, kFormatEquals.size(), kFormatEquals) == 0) {
-            const std::string name = arg.substr(kFormatEquals.size());
-            if (!ReadFormat(name, parsed.format))
-                return Refused("unknown format \"" + name + "\" (text, csv or json)");
-        } else if (arg == "--location") {
-            if (i + 1 == args.size())
+            if (!ReadFormat(value, parsed.format))
+                return Refused("unknown format \"" + value + "\" (text, csv or json)");
+        } else if (OptionWithValue(args, i, "--location", value, missing)) {
+            if (missing)
                 return Refused("--location needs a value: a name such as start-menu, or all");
             std::string bad;
-            if (!AddLocations(args[++i], parsed.locations, bad))
+            if (!AddLocations(value, parsed.locations, bad))
                 return Refused(UnknownLocation(bad));
-        } else if (arg.compare(0, kLocationEquals.size(), kLocationEquals) == 0) {
-            std::string bad;
-            if (!AddLocations(arg.substr(kLocationEquals.size()), parsed.locations, bad))
-                return Refused(UnknownLocation(bad));
-        } else if (arg == "--jobs") {
-            if (i + 1 == args.size())
+        } else if (OptionWithValue(args, i, "--jobs", value, missing)) {
+            if (missing)
                 return Refused("--jobs needs a value: a number from 1 to " + std::to_string(kMaxJobs));
-            if (!ReadJobs(args[++i], parsed.jobs))
-                return Refused(BadJobs(args[i]));
-        } else if (arg.compare(0, kJobsEquals.size(), kJobsEquals) == 0) {
-            if (!ReadJobs(arg.substr(kJobsEquals.size()), parsed.jobs))
-                return Refused(BadJobs(arg.substr(kJobsEquals.size())));
+            if (!ReadJobs(value, parsed.jobs))
+                return Refused(BadJobs(value));
         } else if (arg == "--all-profiles") {
             parsed.allProfiles = true;
         } else if (arg == "--quarantine" || arg == "--restore") {
