@@ -220,26 +220,6 @@ void CMainDlg::OnScan()
     m_engine.OnScan();
 }
 
-void CMainDlg::EnableChildren(BOOL enable)
-{
-    m_engine.EnableChildren(enable != FALSE);
-}
-
-void CMainDlg::ScanFolder(const char* path)
-{
-    m_engine.ScanFolder(path);
-}
-
-BOOL CMainDlg::ShouldList(BOOL exists, const char* target)
-{
-    return m_engine.ShouldList(exists != FALSE, target);
-}
-
-void CMainDlg::AddResultRow(BOOL exists, const char* shortcutPath, const char* target)
-{
-    m_engine.AddResultRow(exists != FALSE, shortcutPath, target);
-}
-
 void CMainDlg::OnDeleteitemList(NMLISTVIEW* pNMListView, LRESULT* pResult)
 {
     std::intptr_t data = pNMListView->lParam;

@@ -14,10 +14,6 @@ public:
 
     // Scan command, walk, filter and rows (the engine does the work).
     void OnScan();
-    void EnableChildren(BOOL enable);
-    void ScanFolder(const char* path);
-    BOOL ShouldList(BOOL exists, const char* target);
-    void AddResultRow(BOOL exists, const char* shortcutPath, const char* target);
     void OnDeleteitemList(NMLISTVIEW* pNMListView, LRESULT* pResult);
 
     // Result-list actions.

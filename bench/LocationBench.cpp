@@ -30,7 +30,7 @@
 #include "TempFolder.h"
 #include "TestFiles.h"
 #include "cli/ScanCommand.h"
-#include "cli/Win32ScanHost.h"
+#include "cli/win32/Win32ScanHost.h"
 #include "scan/ScanEngine.h"
 #include "scan/Win32ScanFileSystem.h"
 #include "tests/kit/LnkBuilder.h"

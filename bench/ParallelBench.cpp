@@ -40,7 +40,7 @@
 #include "RecordingScanView.h"
 #include "TempFolder.h"
 #include "TestFiles.h"
-#include "cli/ComReaders.h"
+#include "cli/win32/ComReaders.h"
 #include "cli/ParallelScan.h"
 #include "scan/ScanEngine.h"
 #include "scan/PathText.h"

@@ -37,7 +37,7 @@
 #include "TestFiles.h"
 #include "cli/RowFormat.h"
 #include "cli/ScanCommand.h"
-#include "cli/Win32ScanHost.h"
+#include "cli/win32/Win32ScanHost.h"
 #include "scan/ScanEngine.h"
 #include "scan/Win32ScanFileSystem.h"
 

@@ -42,4 +42,10 @@ bool CCollectingScanView::SetRowData(int row, std::intptr_t data)
     return true;
 }
 
+void CCollectingScanView::RowPresence(int row, const scan::Presence& presence)
+{
+    if (row >= 0 && row < RowCount())
+        m_rows[row].presence = presence;
+}
+
 }  // namespace cli

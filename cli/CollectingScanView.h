@@ -18,6 +18,7 @@ public:
         std::string shortcut;   // column 0
         std::string target;     // column 1
         bool present = false;   // image 1
+        scan::Presence presence;  // the whole verdict
         std::intptr_t copy = 0;  // the path copy the row owns
     };
 
@@ -50,6 +51,7 @@ public:
     void SetRowText(int row, int column, const char* text) override;
     bool SetRowData(int row, std::intptr_t data) override;
     void RepaintList() override {}
+    void RowPresence(int row, const scan::Presence& presence) override;
 
     void BeginWaitCursor() override {}
     void EndWaitCursor() override {}

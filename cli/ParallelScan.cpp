@@ -41,7 +41,7 @@ public:
 
     // The walk's thread: queues the shortcut, adds the rows already read and
     // waits while the walk is a window ahead of the rows.
-    void Shortcut(const char* shortcutPath, bool pif) override;
+    void Shortcut(const std::string& shortcutPath, bool pif) override;
 
     // After the walk: adds every remaining row.
     void Finish();
@@ -90,7 +90,7 @@ void CReadQueue::Start(ReaderFileSystems& readers, unsigned threads)
     }
 }
 
-void CReadQueue::Shortcut(const char* shortcutPath, bool pif)
+void CReadQueue::Shortcut(const std::string& shortcutPath, bool pif)
 {
     if (m_found)
         m_found();
@@ -150,7 +150,7 @@ void CReadQueue::Reader(ReaderFileSystems& readers)
 void CReadQueue::Read(scan::ScanFileSystem& fileSystem, Slot& slot)
 {
     try {
-        slot.read = m_engine.ReadShortcut(fileSystem, slot.path.c_str(), slot.pif);
+        slot.read = m_engine.ReadShortcut(fileSystem, slot.path, slot.pif);
     } catch (...) {
         slot.failure = std::current_exception();
     }
@@ -174,7 +174,7 @@ void CReadQueue::AddFrontRow(std::unique_lock<std::mutex>& lock)
     lock.unlock();
     if (slot.failure)
         std::rethrow_exception(slot.failure);
-    m_engine.AddResultRow(slot.read.exists, slot.path.c_str(), slot.read.target);
+    m_engine.AddResultRow(slot.path, slot.read);
     lock.lock();
 }
 

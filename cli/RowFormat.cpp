@@ -15,12 +15,28 @@ constexpr std::size_t kColumnsWithoutPlaces = kColumns - 2;
 
 struct Cells {
     const char* text[kColumns];
+    std::string reason;  // with the system's words, for an unverified row
 };
 
 Cells CellsOf(const ScanRow& row)
 {
-    return {{row.StatusName(), row.DriveTypeName(), row.ReasonName(), row.shortcut.c_str(), row.target.c_str(),
-             row.location.c_str(), row.profile.c_str()}};
+    Cells cells{{row.StatusName(), row.DriveTypeName(), row.ReasonName(), row.shortcut.c_str(), row.target.c_str(),
+                 row.location.c_str(), row.profile.c_str()},
+                std::string()};
+    if (row.unverified && !row.detail.empty()) {
+        cells.reason = std::string(row.ReasonName()) + ": " + row.detail;
+        cells.text[2] = cells.reason.c_str();
+    }
+    return cells;
+}
+
+// Characters, not bytes: a UTF-8 name takes one column per character.
+std::size_t Width(const char* text)
+{
+    std::size_t n = 0;
+    for (; *text; ++text)
+        n += (static_cast<unsigned char>(*text) & 0xC0) != 0x80 ? 1 : 0;
+    return n;
 }
 
 void AppendLine(std::string& out, const Cells& cells, const std::size_t (&widths)[kColumns], std::size_t columns)
@@ -32,7 +48,7 @@ void AppendLine(std::string& out, const Cells& cells, const std::size_t (&widths
     for (std::size_t c = 0; c < used; ++c) {
         out += cells.text[c];
         if (c + 1 < used)
-            out.append(widths[c] - std::strlen(cells.text[c]) + 2, ' ');
+            out.append(widths[c] - Width(cells.text[c]) + 2, ' ');
     }
     out += "\r\n";
 }
@@ -59,7 +75,7 @@ std::string FormatText(const std::vector<ScanRow>& rows, std::size_t notScanned,
     const std::size_t columns = places ? kColumns : kColumnsWithoutPlaces;
     std::size_t missing = 0;
     for (const ScanRow& row : rows)
-        missing += row.present ? 0 : 1;
+        missing += row.present || row.unverified ? 0 : 1;
 
     std::string out;
     if (!rows.empty()) {
@@ -69,9 +85,9 @@ std::string FormatText(const std::vector<ScanRow>& rows, std::size_t notScanned,
         for (const ScanRow& row : rows) {
             const Cells cells = CellsOf(row);
             for (std::size_t c = 0; c < kColumns; ++c)
-                widths[c] = std::max(widths[c], std::strlen(cells.text[c]));
+                widths[c] = std::max(widths[c], Width(cells.text[c]));
         }
-        Cells headings;
+        Cells headings{};
         std::copy(std::begin(kHeadings), std::end(kHeadings), headings.text);
         AppendLine(out, headings, widths, columns);
         for (const ScanRow& row : rows)
@@ -85,35 +101,39 @@ std::string FormatText(const std::vector<ScanRow>& rows, std::size_t notScanned,
     return out;
 }
 
-std::string FormatCsv(const std::vector<ScanRow>& rows)
+std::string FormatCsv(const std::vector<ScanRow>& rows, const std::vector<NotScannedPath>& notScanned)
 {
-    std::string out = "shortcut,target,status,drive,reason,location,profile\r\n";
-    for (const ScanRow& row : rows) {
-        AppendCsvField(out, row.shortcut);
+    std::string out = "shortcut,target,status,drive,reason,location,profile,detail\r\n";
+    const auto line = [&out](const std::string& shortcut, const std::string& target, const char* status,
+                             const char* drive, const char* reason, const std::string& location,
+                             const std::string& profile, const std::string& detail) {
+        AppendCsvField(out, shortcut);
         out += ',';
-        AppendCsvField(out, row.target);
+        AppendCsvField(out, target);
+        out += std::string(",") + status + ',' + drive + ',' + reason + ',';
+        AppendCsvField(out, location);
         out += ',';
-        out += row.StatusName();
+        AppendCsvField(out, profile);
         out += ',';
-        out += row.DriveTypeName();
-        out += ',';
-        out += row.ReasonName();
-        out += ',';
-        AppendCsvField(out, row.location);
-        out += ',';
-        AppendCsvField(out, row.profile);
+        AppendCsvField(out, detail);
         out += "\r\n";
-    }
+    };
+    for (const ScanRow& row : rows)
+        line(row.shortcut, row.target, row.StatusName(), row.DriveTypeName(), row.ReasonName(), row.location,
+             row.profile, row.detail);
+    for (const NotScannedPath& skipped : notScanned)
+        line(skipped.path, std::string(), "not-scanned", "", skipped.ReasonName(), std::string(), std::string(),
+             skipped.Words());
     return out;
 }
 
-std::string FormatJson(const std::vector<ScanRow>& rows, const ToUtf8& toUtf8)
+std::string FormatJson(const std::vector<ScanRow>& rows, const std::vector<NotScannedPath>& notScanned)
 {
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const ScanRow& row : rows) {
         nlohmann::ordered_json object;
-        object["shortcut"] = toUtf8(row.shortcut);
-        object["target"] = toUtf8(row.target);
+        object["shortcut"] = row.shortcut;
+        object["target"] = row.target;
         object["status"] = row.StatusName();
         object["drive"] = row.DriveTypeName();
         if (row.present)
@@ -121,11 +141,27 @@ std::string FormatJson(const std::vector<ScanRow>& rows, const ToUtf8& toUtf8)
         else
             object["reason"] = row.ReasonName();
         object["location"] = row.location;
-        object["profile"] = toUtf8(row.profile);
+        object["profile"] = row.profile;
+        if (row.unverified)
+            object["detail"] = row.detail;
+        else
+            object["detail"] = nullptr;
         list.push_back(std::move(object));
     }
-    // A converter that let invalid UTF-8 through must not end the program:
-    // such bytes come out as U+FFFD.
+    for (const NotScannedPath& skipped : notScanned) {
+        nlohmann::ordered_json object;
+        object["shortcut"] = skipped.path;
+        object["target"] = "";
+        object["status"] = "not-scanned";
+        object["drive"] = nullptr;
+        object["reason"] = skipped.ReasonName();
+        object["location"] = nullptr;
+        object["profile"] = nullptr;
+        object["detail"] = skipped.Words();
+        list.push_back(std::move(object));
+    }
+    // Text that is not UTF-8 must not end the program: such bytes come out
+    // as U+FFFD.
     return list.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
 }
 

@@ -1,9 +1,8 @@
-// The scanner's three output formats. Text and CSV keep the system code page
-// (ANSI) text as it is; JSON is UTF-8 and takes a converter for the paths.
+// The scanner's three output formats, all UTF-8 text: the host turns text
+// into the console's characters, or the code page of a pipe.
 #ifndef VELTMOR_CLI_ROWFORMAT_H
 #define VELTMOR_CLI_ROWFORMAT_H
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,17 +17,20 @@ namespace cli {
 // reads as it always did.
 std::string FormatText(const std::vector<ScanRow>& rows, std::size_t notScanned = 0, bool places = false);
 
+// The rows of csv and json: the scan's rows, then a row of status
+// "not-scanned" for each path the walk passed over, so that a script can
+// tell a complete scan from a partial one.
+
 // RFC 4180: a header line, CRLF line ends, a field quoted when it holds a
 // comma, a double quote or a line break, its quotes doubled. The columns
 // added later (location, profile) come last, so readers of the first five
 // keep working.
-std::string FormatCsv(const std::vector<ScanRow>& rows);
+std::string FormatCsv(const std::vector<ScanRow>& rows, const std::vector<NotScannedPath>& notScanned = {});
 
 // One JSON document: an array of objects with the keys shortcut, target,
-// status, drive, reason (null for a present target), location and profile,
-// in that order.
-using ToUtf8 = std::function<std::string(const std::string& ansi)>;
-std::string FormatJson(const std::vector<ScanRow>& rows, const ToUtf8& toUtf8);
+// status, drive, reason (null for a present target), location, profile and
+// detail (null unless unverified), in that order.
+std::string FormatJson(const std::vector<ScanRow>& rows, const std::vector<NotScannedPath>& notScanned = {});
 
 }  // namespace cli
 

@@ -107,6 +107,10 @@ ScanArguments ScanArguments::Parse(const std::vector<std::string>& args)
                 return Refused("--jobs needs a value: a number from 1 to " + std::to_string(kMaxJobs));
             if (!ReadJobs(value, parsed.jobs))
                 return Refused(BadJobs(value));
+        } else if (OptionWithValue(args, i, "--output", value, missing)) {
+            if (missing || value.empty())
+                return Refused("--output needs a file");
+            parsed.output = value;
         } else if (arg == "--all-profiles") {
             parsed.allProfiles = true;
         } else if (arg == "--quarantine" || arg == "--restore") {
@@ -142,7 +146,8 @@ ScanArguments ScanArguments::Parse(const std::vector<std::string>& args)
 const char* ScanArguments::Usage()
 {
     return "usage: veltmor-scan [--all] [--include-removable] [--format text|csv|json]\r\n"
-           "                    [--location NAME[,NAME...]] [--all-profiles] [FOLDER...]\r\n"
+           "                    [--location NAME[,NAME...]] [--all-profiles] [--jobs N]\r\n"
+           "                    [--output FILE] [FOLDER...]\r\n"
            "                    [--quarantine DIR [--dry-run]]\r\n"
            "       veltmor-scan --restore DIR [--dry-run]\r\n"
            "\r\n"
@@ -155,7 +160,10 @@ const char* ScanArguments::Usage()
            "  --include-removable  also list broken shortcuts into CD-ROM drives, network\r\n"
            "                       shares and removable disks (left out by default)\r\n"
            "  --format FORMAT      text (default, aligned columns), csv (RFC 4180, with a\r\n"
-           "                       header line) or json (UTF-8, an array of row objects)\r\n"
+           "                       header line) or json (an array of row objects); csv and\r\n"
+           "                       json are UTF-8\r\n"
+           "  --output FILE        write the rows to FILE (UTF-8), replacing it whole only\r\n"
+           "                       once every row is written\r\n"
            "  --location NAMES     scan these places too, as the shell finds them:\r\n"
            "                       start-menu, common-start-menu (all users), desktop,\r\n"
            "                       common-desktop, quick-launch (with the pinned taskbar\r\n"
@@ -172,19 +180,25 @@ const char* ScanArguments::Usage()
            "  --version            the version number\r\n"
            "  --                   what follows is a FOLDER, even if it begins with '-'\r\n"
            "\r\n"
-           "Each row: shortcut, target, status (present or missing), the drive type of the\r\n"
-           "target's root, why a missing target is missing, the location (or \"folder\")\r\n"
-           "and the profile it was found in. Reasons:\r\n"
+           "Each row: shortcut, target, status (present, missing or unverified), the drive\r\n"
+           "type of the target's root, why a target is missing or unverified, the location\r\n"
+           "(or \"folder\"), the profile it was found in and, for an unverified target, the\r\n"
+           "system's words. Reasons:\r\n"
            "  missing            the target's drive is a fixed drive and the path is absent\r\n"
            "  unreachable-drive  the target's drive is not a fixed drive\r\n"
            "  unreadable         the file is not a shortcut the shell can load\r\n"
            "  no-file-target     a shortcut to a shell item that is no file (not broken)\r\n"
            "  installer-managed  an advertised installer shortcut (not broken)\r\n"
+           "  unverified         the presence test failed for another reason than \"not\r\n"
+           "                     there\" (access denied, a network error...): not broken,\r\n"
+           "                     listed only with --all, never quarantined\r\n"
            "\r\n"
-           "Folders that could not be scanned (paths over 259 characters, folders that\r\n"
-           "cannot be opened) are named on standard error and counted in the text format.\r\n"
+           "Folders and files that could not be scanned (folders that cannot be opened,\r\n"
+           "names that cannot be read exactly) are named on standard error, counted in the\r\n"
+           "text format and listed as rows of status not-scanned in csv and json.\r\n"
            "\r\n"
-           "Exit status: 0 no row is missing, 1 at least one row is missing, 2 a usage\r\n"
+           "Exit status: 0 no row is missing, 1 at least one row is missing (unverified\r\n"
+           "rows do not count), 2 a usage\r\n"
            "error, a FOLDER that does not exist or is too long, or output that could not\r\n"
            "be written. With --quarantine or --restore: 0 every file that should move did,\r\n"
            "1 some stayed where they were (each named on standard error), 2 a usage error\r\n"

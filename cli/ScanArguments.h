@@ -1,6 +1,7 @@
 // The scanner's command line:
 //   veltmor-scan [--all] [--include-removable] [--format text|csv|json]
-//                [--location NAME[,NAME...]] [--all-profiles] [--quarantine DIR [--dry-run]]
+//                [--location NAME[,NAME...]] [--all-profiles] [--output FILE]
+//                [--quarantine DIR [--dry-run]]
 //                [FOLDER...]
 //   veltmor-scan --restore DIR [--dry-run]
 #ifndef VELTMOR_CLI_SCANARGUMENTS_H
@@ -26,6 +27,7 @@ struct ScanArguments {
     std::vector<Location> locations;   // --location, each once; none and no folder: the Start Menu
     bool allProfiles = false;          // --all-profiles: the per-user locations of every profile
     unsigned jobs = 0;                 // --jobs: reader threads; 0: one per processor
+    std::string output;                // --output FILE: the rows go there, whole or not at all
     std::string quarantine;            // --quarantine DIR: after the scan, move the missing there
     std::string restore;               // --restore DIR: move them back; no scan
     bool dryRun = false;               // --dry-run: say what would move, move nothing

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "CollectingScanView.h"
-#include "Quarantine.h"
+#include "cli/quarantine/Quarantine.h"
 #include "RowFormat.h"
 #include "ScanProgress.h"
 #include "scan/PathText.h"
@@ -38,6 +38,11 @@ std::string TextKey(std::string folder)
     return scan::AsciiLower(folder);
 }
 
+bool SameFolder(const std::string& a, const std::string& b)
+{
+    return !a.empty() && TextKey(a) == TextKey(b);
+}
+
 std::string OfProfile(Location location, const std::string& profile)
 {
     return std::string(LocationName(location)) + " of profile " + Quoted(profile);
@@ -58,11 +63,11 @@ int CScanCommand::Run(const std::vector<std::string>& args)
     case ScanArguments::Action::Refuse:
         return Refuse(arguments.problem);
     case ScanArguments::Action::Help:
-        return m_host.WriteOutput(ScanArguments::Usage(), ScanHost::Encoding::Ansi) ? kExitNoneMissing
-                                                                                    : kExitRefused;
+        return m_host.WriteOutput(ScanArguments::Usage(), ScanHost::Encoding::CodePage) ? kExitNoneMissing
+                                                                                        : kExitRefused;
     case ScanArguments::Action::Version:
-        return m_host.WriteOutput(VELTMOR_VERSION "\r\n", ScanHost::Encoding::Ansi) ? kExitNoneMissing
-                                                                                    : kExitRefused;
+        return m_host.WriteOutput(VELTMOR_VERSION "\r\n", ScanHost::Encoding::CodePage) ? kExitNoneMissing
+                                                                                        : kExitRefused;
     case ScanArguments::Action::Scan:
         break;
     }
@@ -87,7 +92,7 @@ int CScanCommand::Run(const std::vector<std::string>& args)
         const std::string problem = CheckFolder(folder);
         if (!problem.empty())
             return Refuse(problem);
-        AddPlace(places, {folder, kGivenFolder, std::string()}, true);
+        AddPlace(places, {folder, kGivenFolder, std::string(), nullptr}, true);
     }
     if (arguments.folders.empty() && arguments.locations.empty() && !arguments.allProfiles) {
         // Today's default: the Start Menu, which must be there.
@@ -97,7 +102,7 @@ int CScanCommand::Run(const std::vector<std::string>& args)
         const std::string problem = CheckFolder(startMenu);
         if (!problem.empty())
             return Refuse(problem);
-        AddPlace(places, {startMenu, LocationName(Location::StartMenu), m_host.CurrentProfile()}, true);
+        AddPlace(places, {startMenu, LocationName(Location::StartMenu), m_host.CurrentProfile(), nullptr}, true);
     }
 
     if (m_host.RunsUnderWow64())
@@ -116,17 +121,31 @@ int CScanCommand::Run(const std::vector<std::string>& args)
     }
 
     const ScanResult result = Scan(places, arguments.ignoreRemovable, arguments.displayAll);
-    const ScanHost::Encoding encoding =
-        arguments.format == OutputFormat::Json ? ScanHost::Encoding::Utf8 : ScanHost::Encoding::Ansi;
-    if (!m_host.WriteOutput(Format(result, arguments), encoding))
-        return Refuse("cannot write the output");
+    const int written = WriteRows(result, arguments);
+    if (written != kExitNoneMissing)
+        return written;
     if (quarantine)
         return quarantine->Quarantine(QuarantineItems(result.rows));
 
+    // Only a target proven missing makes a row broken.
     for (const ScanRow& row : result.rows)
-        if (!row.present)
+        if (!row.present && !row.unverified)
             return kExitSomeMissing;
     return kExitNoneMissing;
+}
+
+int CScanCommand::WriteRows(const ScanResult& result, const ScanArguments& arguments)
+{
+    const std::string text = Format(result, arguments);
+    if (!arguments.output.empty()) {
+        std::string problem;
+        if (!m_host.WriteOutputFile(arguments.output, text, problem))
+            return Refuse("cannot write " + Quoted(arguments.output) + ": " + problem);
+        return kExitNoneMissing;
+    }
+    const ScanHost::Encoding encoding =
+        arguments.format == OutputFormat::Text ? ScanHost::Encoding::CodePage : ScanHost::Encoding::Utf8;
+    return m_host.WriteOutput(text, encoding) ? kExitNoneMissing : Refuse("cannot write the output");
 }
 
 void CScanCommand::PlanLocations(const ScanArguments& arguments, std::vector<ScanPlace>& places)
@@ -139,14 +158,14 @@ void CScanCommand::PlanLocations(const ScanArguments& arguments, std::vector<Sca
 
     // The profiles are read once; one that cannot be read at all is named
     // once, not once per location.
-    std::vector<ProfileRecord> profiles;
+    std::vector<std::shared_ptr<const ProfileRecord>> profiles;
     if (arguments.allProfiles) {
         for (ProfileRecord& profile : m_host.Profiles()) {
             const std::string name = profile.folder.empty() ? profile.sid : Quoted(profile.folder);
             if (profile.problem.empty() && !m_host.IsFolder(profile.folder))
                 profile.problem = "its folder does not exist";
             if (profile.problem.empty())
-                profiles.push_back(std::move(profile));
+                profiles.push_back(std::make_shared<const ProfileRecord>(std::move(profile)));
             else
                 m_host.WriteError(kProgram + ("left out: profile " + name + " (" + profile.problem + ")"));
         }
@@ -162,15 +181,17 @@ void CScanCommand::PlanLocations(const ScanArguments& arguments, std::vector<Sca
         else if (FitsPath(folder) && !m_host.IsFolder(folder))
             LeftOut(LocationName(location), folder);
         else
-            AddPlace(places, {folder, LocationName(location), perUser ? currentProfile : std::string()}, false);
+            AddPlace(places, {folder, LocationName(location), perUser ? currentProfile : std::string(), nullptr}, false);
         if (perUser)
-            for (const ProfileRecord& profile : profiles)
+            for (const auto& profile : profiles)
                 PlanProfile(profile, location, places);
     }
 }
 
-void CScanCommand::PlanProfile(const ProfileRecord& profile, Location location, std::vector<ScanPlace>& places)
+void CScanCommand::PlanProfile(const std::shared_ptr<const ProfileRecord>& record, Location location,
+                               std::vector<ScanPlace>& places)
 {
+    const ProfileRecord& profile = *record;
     std::vector<std::string> candidates;
     std::string problem;
     const MachineVariables machine = [this](const std::string& name, std::string& value) {
@@ -182,7 +203,7 @@ void CScanCommand::PlanProfile(const ProfileRecord& profile, Location location, 
     }
     for (const std::string& candidate : candidates) {
         if (!FitsPath(candidate) || m_host.IsFolder(candidate)) {
-            AddPlace(places, {candidate, LocationName(location), profile.folder}, false);
+            AddPlace(places, {candidate, LocationName(location), profile.folder, record}, false);
             return;
         }
     }
@@ -191,11 +212,10 @@ void CScanCommand::PlanProfile(const ProfileRecord& profile, Location location, 
 
 void CScanCommand::AddPlace(std::vector<ScanPlace>& places, const ScanPlace& place, bool given)
 {
-    char folder[scan::kPathBuffer] = "";
     scan::FolderId id;
     bool known = false;
     if (FitsPath(place.folder)) {
-        std::memcpy(folder, place.folder.c_str(), place.folder.size() + 1);
+        std::string folder = place.folder;
         m_fileSystem.AddBackslash(folder);
         known = m_fileSystem.FolderIdentity(folder, id);
     }
@@ -222,6 +242,7 @@ void CScanCommand::LeftOut(const std::string& what, const std::string& folder)
 
 ScanResult CScanCommand::Scan(const std::vector<ScanPlace>& places, bool ignoreRemovable, bool displayAll)
 {
+    const std::string currentProfile = m_host.CurrentProfile();
     // On a pipe or a file the engine reads the file system directly.
     std::unique_ptr<CScanProgress> progress;
     if (m_host.ProgressWanted())
@@ -240,22 +261,26 @@ ScanResult CScanCommand::Scan(const std::vector<ScanPlace>& places, bool ignoreR
         view.options.ignoreRemovable = ignoreRemovable;
         view.options.displayAll = displayAll;
         view.ClearNotScanned();
+        // The caller's own places are read as the shell reads them; another
+        // profile's targets with that profile's variables.
+        const bool otherProfile = place.otherProfile && !SameFolder(place.profile, currentProfile);
+        m_host.ReadTargetsFor(otherProfile ? place.otherProfile.get() : nullptr);
         if (m_readers)
             ScanInParallel(engine, m_fileSystem, *m_readers, m_jobs, kReadWindow, found);
         else
             engine.OnScan();
         for (const CCollectingScanView::Skipped& skipped : view.NotScannedPaths()) {
-            const bool tooLong = skipped.reason == scan::NotScannedReason::PathTooLong;
-            m_host.WriteError(kProgram + std::string(tooLong ? "not scanned (path too long): "
-                                                             : "not scanned (cannot open folder): ") +
-                              skipped.path);
-            ++result.notScanned;
+            const NotScannedPath passed{skipped.path, skipped.reason};
+            m_host.WriteError(kProgram + std::string("not scanned (") + passed.Words() + "): " + skipped.path);
+            result.notScanned.push_back(passed);
         }
         for (const CCollectingScanView::Row& listed : view.Rows()) {
             ScanRow row;
             row.shortcut = listed.shortcut;
             row.target = listed.target;
-            row.present = listed.present;
+            row.present = listed.presence.verdict == scan::Verdict::Present;
+            row.unverified = listed.presence.verdict == scan::Verdict::Unverified;
+            row.detail = listed.presence.detail;
             row.driveType = DriveTypeOf(listed.target);
             // Only listed rows that gave no target are read again: the
             // others have their reason already.
@@ -266,6 +291,7 @@ ScanResult CScanCommand::Scan(const std::vector<ScanPlace>& places, bool ignoreR
             result.rows.push_back(std::move(row));
         }
     }
+    m_host.ReadTargetsFor(nullptr);
     if (progress)
         progress->Finish();
     return result;
@@ -279,15 +305,14 @@ int CScanCommand::Refuse(const std::string& problem)
 
 bool CScanCommand::FitsPath(const std::string& folder)
 {
-    return folder.size() <= scan::kMaxPathLength && scan::RoomForBackslash(folder.c_str(), m_fileSystem);
+    return m_fileSystem.Fits(scan::EndsWithBackslash(folder.c_str(), m_fileSystem) ? folder : folder + '\\');
 }
 
 std::string CScanCommand::CheckFolder(const std::string& folder)
 {
     // The scan would walk nothing rather than cut the path: say so instead.
     if (!FitsPath(folder))
-        return "folder path too long (" + std::to_string(folder.size()) + " characters; at most " +
-               std::to_string(scan::kMaxPathLength) + " with its final backslash): " + Quoted(folder);
+        return "folder path too long (" + std::to_string(folder.size()) + " bytes): " + Quoted(folder);
     if (!m_host.IsFolder(folder))
         return "no such folder: " + Quoted(folder);
     return std::string();
@@ -295,13 +320,8 @@ std::string CScanCommand::CheckFolder(const std::string& folder)
 
 unsigned CScanCommand::DriveTypeOf(const std::string& target)
 {
-    // As the display filter does it: the target cut to a path's length,
-    // stripped to its root.
-    char root[scan::kPathBuffer];
-    const std::size_t n = std::min(target.size(), scan::kMaxPathLength);
-    std::memcpy(root, target.data(), n);
-    root[n] = '\0';
-    m_fileSystem.StripToRoot(root);
+    // As the display filter does it.
+    const std::string root = m_fileSystem.Root(target);
     const auto known = m_driveTypes.find(root);
     if (known != m_driveTypes.end())
         return known->second;
@@ -312,15 +332,15 @@ std::string CScanCommand::Format(const ScanResult& result, const ScanArguments& 
 {
     switch (arguments.format) {
     case OutputFormat::Csv:
-        return FormatCsv(result.rows);
+        return FormatCsv(result.rows, result.notScanned);
     case OutputFormat::Json:
-        return FormatJson(result.rows, [this](const std::string& ansi) { return m_host.AnsiToUtf8(ansi); });
+        return FormatJson(result.rows, result.notScanned);
     case OutputFormat::Text:
         break;
     }
     // A scan of given folders alone reads as it always did.
     const bool places = !arguments.locations.empty() || arguments.allProfiles;
-    return FormatText(result.rows, result.notScanned, places);
+    return FormatText(result.rows, result.notScanned.size(), places);
 }
 
 }  // namespace cli

@@ -5,10 +5,11 @@
 #define VELTMOR_CLI_SCANCOMMAND_H
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "Mover.h"
+#include "cli/quarantine/Mover.h"
 #include "ParallelScan.h"
 #include "ScanArguments.h"
 #include "ScanHost.h"
@@ -26,13 +27,16 @@ struct ScanPlace {
     std::string folder;
     std::string location;  // a location's name, or "folder"
     std::string profile;   // empty for all users and given folders
+    // Another user's profile, whose variables its targets are expanded with;
+    // null for the caller's own places and the all-users ones.
+    std::shared_ptr<const ProfileRecord> otherProfile;
 };
 
 // What one run found: the rows, in order, and how many paths the walk had
 // to pass over (each already named on standard error).
 struct ScanResult {
     std::vector<ScanRow> rows;
-    std::size_t notScanned = 0;
+    std::vector<NotScannedPath> notScanned;
 };
 
 class CScanCommand {
@@ -57,7 +61,8 @@ private:
     // The folders of the locations, each once, after those already in
     // places; a location that is not there is named on standard error.
     void PlanLocations(const ScanArguments& arguments, std::vector<ScanPlace>& places);
-    void PlanProfile(const ProfileRecord& profile, Location location, std::vector<ScanPlace>& places);
+    void PlanProfile(const std::shared_ptr<const ProfileRecord>& profile, Location location,
+                     std::vector<ScanPlace>& places);
     // Adds the folder unless it was planned already (by identity, so that
     // two paths to one folder count once). given: a folder of the command
     // line, added whatever came before, as always.
@@ -71,6 +76,7 @@ private:
     // Empty when the folder can be scanned; otherwise the problem.
     std::string CheckFolder(const std::string& folder);
     bool FitsPath(const std::string& folder);
+    int WriteRows(const ScanResult& result, const ScanArguments& arguments);
     unsigned DriveTypeOf(const std::string& target);
     std::string Format(const ScanResult& result, const ScanArguments& arguments);
 

@@ -1,8 +1,8 @@
 // What the scanner needs from the system besides the scan itself: where the
 // shell keeps each location, the profiles the registry lists, whether a
 // folder exists, why a shortcut gave no target, code pages, the clock and
-// the two streams. Kept free of <windows.h> so that the command is tested
-// on any system.
+// the two streams. All text is UTF-8. Kept free of <windows.h> so that the
+// command is tested on any system.
 #ifndef VELTMOR_CLI_SCANHOST_H
 #define VELTMOR_CLI_SCANHOST_H
 
@@ -17,7 +17,10 @@ namespace cli {
 
 class ScanHost {
 public:
-    enum class Encoding { Ansi, Utf8 };
+    // How text leaves on a pipe or a file: in the system code page (text
+    // and the help, as a console program's output always was) or as UTF-8.
+    // On a console every character shows either way.
+    enum class Encoding { CodePage, Utf8 };
 
     virtual ~ScanHost() = default;
 
@@ -44,13 +47,20 @@ public:
     // True for a 32-bit program on 64-bit Windows.
     virtual bool RunsUnderWow64() = 0;
 
-    // System code page text as UTF-8.
-    virtual std::string AnsiToUtf8(const std::string& ansi) = 0;
+    // The shortcuts of the scans that follow were found in profile (null:
+    // the caller's own, or all users'). A target stored with environment
+    // variables is then expanded with that profile's values, not the
+    // caller's; one that cannot be is unverified.
+    virtual void ReadTargetsFor(const ProfileRecord* profile) = 0;
 
     // All of text to standard output; false when it could not be written.
     virtual bool WriteOutput(const std::string& text, Encoding encoding) = 0;
 
-    // One line (no line end) of system code page text to standard error.
+    // text into the file path, whole: a reader of path sees the old file or
+    // the new one, never a part. False, with the system's words, when not.
+    virtual bool WriteOutputFile(const std::string& path, const std::string& text, std::string& problem) = 0;
+
+    // One line (no line end) to standard error, in the code page on a pipe.
     virtual void WriteError(const std::string& line) = 0;
 
     // Progress: only where standard error is a console, never on a pipe or

@@ -19,14 +19,13 @@ void CScanProgress::Finish()
     m_showing = false;
 }
 
-scan::ScanFileSystem::Search CScanProgress::FindFirst(const char* pattern, scan::FindEntry& entry)
+scan::ScanFileSystem::Search CScanProgress::FindFirst(const std::string& pattern, scan::FindEntry& entry)
 {
     // The walk searches each folder with a few patterns in a row, and a
     // pattern's last part is plain ASCII ("*.lnk"), so its last backslash
     // is a real one even in a double-byte code page.
-    const std::string search = pattern;
-    const std::size_t slash = search.rfind('\\');
-    const std::string folder = slash == std::string::npos ? std::string() : search.substr(0, slash + 1);
+    const std::size_t slash = pattern.rfind('\\');
+    const std::string folder = slash == std::string::npos ? std::string() : pattern.substr(0, slash + 1);
     if (m_folders == 0 || folder != m_folder) {
         ++m_folders;
         m_folder = folder;
@@ -35,7 +34,7 @@ scan::ScanFileSystem::Search CScanProgress::FindFirst(const char* pattern, scan:
     return m_fileSystem.FindFirst(pattern, entry);
 }
 
-void CScanProgress::ResolveShortcut(const char* shortcutPath, char* target)
+void CScanProgress::ResolveShortcut(const std::string& shortcutPath, scan::ShortcutTarget& target)
 {
     CountShortcut();
     m_fileSystem.ResolveShortcut(shortcutPath, target);

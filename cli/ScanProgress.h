@@ -35,21 +35,28 @@ public:
     unsigned Folders() const { return m_folders; }
     unsigned Shortcuts() const { return m_shortcuts; }
 
-    Search FindFirst(const char* pattern, scan::FindEntry& entry) override;
+    bool Fits(const std::string& path) override { return m_fileSystem.Fits(path); }
+    Search FindFirst(const std::string& pattern, scan::FindEntry& entry) override;
     bool FindNext(Search search, scan::FindEntry& entry) override { return m_fileSystem.FindNext(search, entry); }
     void FindClose(Search search) override { m_fileSystem.FindClose(search); }
     bool SearchFailed() override { return m_fileSystem.SearchFailed(); }
-    bool FolderIdentity(const char* folder, scan::FolderId& id) override
+    bool FolderIdentity(const std::string& folder, scan::FolderId& id) override
     {
         return m_fileSystem.FolderIdentity(folder, id);
     }
     bool IsLeadByte(unsigned char c) const override { return m_fileSystem.IsLeadByte(c); }
-    void AddBackslash(char* path) override { m_fileSystem.AddBackslash(path); }
-    bool LinkTargetExists(const char* target) override { return m_fileSystem.LinkTargetExists(target); }
-    bool PifTargetExists(const char* target) override { return m_fileSystem.PifTargetExists(target); }
-    void StripToRoot(char* path) override { m_fileSystem.StripToRoot(path); }
-    unsigned DriveType(const char* root) override { return m_fileSystem.DriveType(root); }
-    void ResolveShortcut(const char* shortcutPath, char* target) override;
+    void AddBackslash(std::string& path) override { m_fileSystem.AddBackslash(path); }
+    scan::Presence LinkTargetPresence(const scan::ShortcutTarget& target) override
+    {
+        return m_fileSystem.LinkTargetPresence(target);
+    }
+    scan::Presence PifTargetPresence(const scan::ShortcutTarget& target) override
+    {
+        return m_fileSystem.PifTargetPresence(target);
+    }
+    std::string Root(const std::string& path) override { return m_fileSystem.Root(path); }
+    unsigned DriveType(const std::string& root) override { return m_fileSystem.DriveType(root); }
+    void ResolveShortcut(const std::string& shortcutPath, scan::ShortcutTarget& target) override;
     std::string LoadText(unsigned id) override { return m_fileSystem.LoadText(id); }
 
 private:

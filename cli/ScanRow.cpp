@@ -1,6 +1,5 @@
 #include "ScanRow.h"
 
-#include "scan/ScanPlatform.h"
 
 namespace cli {
 
@@ -8,6 +7,8 @@ MissingReason ScanRow::Reason() const
 {
     if (present)
         return MissingReason::None;
+    if (unverified)
+        return MissingReason::Unverified;
     // An empty target is missing whatever its root says; say why instead.
     if (target.empty())
         return emptyTarget;
@@ -37,6 +38,34 @@ const char* ScanRow::ReasonName() const
         return "no-file-target";
     case MissingReason::InstallerManaged:
         return "installer-managed";
+    case MissingReason::Unverified:
+        return "unverified";
+    }
+    return "";
+}
+
+const char* NotScannedPath::ReasonName() const
+{
+    switch (reason) {
+    case scan::NotScannedReason::PathTooLong:
+        return "path-too-long";
+    case scan::NotScannedReason::CannotOpen:
+        return "cannot-open";
+    case scan::NotScannedReason::NameNotExact:
+        return "name-not-exact";
+    }
+    return "";
+}
+
+const char* NotScannedPath::Words() const
+{
+    switch (reason) {
+    case scan::NotScannedReason::PathTooLong:
+        return "path too long";
+    case scan::NotScannedReason::CannotOpen:
+        return "cannot open folder";
+    case scan::NotScannedReason::NameNotExact:
+        return "its name cannot be read exactly";
     }
     return "";
 }

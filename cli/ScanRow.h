@@ -1,10 +1,12 @@
-// One row of the scanner's output: a row of the dialog's results list plus
+// One row of the scanner's output. Text is UTF-8: a row of the dialog's results list plus
 // the drive type of its target's root, where it was found, and what follows
 // from these.
 #ifndef VELTMOR_CLI_SCANROW_H
 #define VELTMOR_CLI_SCANROW_H
 
 #include <string>
+
+#include "scan/ScanPlatform.h"
 
 namespace cli {
 
@@ -16,12 +18,15 @@ enum class MissingReason {
     Unreadable,        // not a shortcut the shell can load
     NoFileTarget,      // a shell item with no file-system path (not broken)
     InstallerManaged,  // an advertised installer shortcut (not broken)
+    Unverified,        // the presence test failed without saying "not there" (not broken)
 };
 
 struct ScanRow {
     std::string shortcut;  // the dialog's column 0
     std::string target;    // column 1, possibly empty
     bool present = false;  // the dialog's image: check mark or cross
+    bool unverified = false;  // listed as present by the dialog; see detail
+    std::string detail;    // the system's words for why it is unverified
     unsigned driveType = 0;  // GetDriveTypeA of the target's root, as the filter asks it
     // Why the target is empty: Unreadable, NoFileTarget or InstallerManaged.
     MissingReason emptyTarget = MissingReason::Unreadable;
@@ -30,10 +35,22 @@ struct ScanRow {
 
     MissingReason Reason() const;
 
-    const char* StatusName() const { return present ? "present" : "missing"; }
+    const char* StatusName() const { return present ? "present" : unverified ? "unverified" : "missing"; }
     const char* DriveTypeName() const;
     // "" for a present target.
     const char* ReasonName() const;
+};
+
+// What the walk passed over: named on standard error, counted in the text
+// format, rows of their own in csv and json.
+struct NotScannedPath {
+    std::string path;
+    scan::NotScannedReason reason;
+
+    // "path-too-long", "cannot-open", "name-not-exact"
+    const char* ReasonName() const;
+    // The words of standard error's line.
+    const char* Words() const;
 };
 
 }  // namespace cli

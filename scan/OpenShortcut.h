@@ -1,5 +1,6 @@
 // An open shortcut: the shell link and its persist interface, held for one
-// read. Windows only.
+// read. The dialog reads through IShellLinkA, the scanner through
+// IShellLinkW. Windows only.
 #ifndef VELTMOR_SCAN_OPENSHORTCUT_H
 #define VELTMOR_SCAN_OPENSHORTCUT_H
 
@@ -9,32 +10,41 @@
 
 namespace scan {
 
-class COpenShortcut;
-HRESULT OpenShortcut(HWND owner, const char* shortcutPath, COpenShortcut& shortcut, IClassFactory* maker);
-
-class COpenShortcut {
+template <class LinkInterface>
+class CShortcutInterfaces {
 public:
-    COpenShortcut() = default;
-    ~COpenShortcut() { Release(); }
+    CShortcutInterfaces() = default;
+    ~CShortcutInterfaces() { Release(); }
 
-    COpenShortcut(const COpenShortcut&) = delete;
-    COpenShortcut& operator=(const COpenShortcut&) = delete;
+    CShortcutInterfaces(const CShortcutInterfaces&) = delete;
+    CShortcutInterfaces& operator=(const CShortcutInterfaces&) = delete;
 
-    // Both null unless OpenShortcut succeeded. We own them.
-    IShellLinkA* Link() const { return m_link; }
+    // Both null unless the open succeeded. We own them.
+    LinkInterface* Link() const { return m_link; }
     IPersistFile* File() const { return m_file; }
 
+    // The slots the open fills, one step at a time; hold nothing when asked.
+    LinkInterface** LinkSlot() { return &m_link; }
+    IPersistFile** FileSlot() { return &m_file; }
+
     // Releases the persist interface first, then the link; safe to repeat.
-    void Release();
+    void Release()
+    {
+        if (m_file)
+            m_file->Release();
+        m_file = nullptr;
+        if (m_link)
+            m_link->Release();
+        m_link = nullptr;
+    }
 
 private:
-    // Fills the two slots one step at a time; releases all it holds first.
-    friend HRESULT OpenShortcut(HWND owner, const char* shortcutPath, COpenShortcut& shortcut,
-                                IClassFactory* maker);
-
-    IShellLinkA* m_link = nullptr;
+    LinkInterface* m_link = nullptr;
     IPersistFile* m_file = nullptr;
 };
+
+using COpenShortcut = CShortcutInterfaces<IShellLinkA>;
+using COpenWideShortcut = CShortcutInterfaces<IShellLinkW>;
 
 }  // namespace scan
 

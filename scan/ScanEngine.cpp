@@ -83,18 +83,18 @@ private:
     std::vector<FolderId>& m_chain;
 };
 
-bool IsDotFolder(const char* name)
+bool IsDotFolder(const std::string& name)
 {
-    return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
+    return name == "." || name == "..";
 }
 
 // The part of a "*.ext" pattern that every name it stands for ends with;
 // empty when the pattern is of another form.
-const char* NameSuffix(const char* pattern)
+std::string NameSuffix(const std::string& pattern)
 {
-    if (pattern[0] != '*' || std::strpbrk(pattern + 1, "*?"))
-        return "";
-    return pattern + 1;
+    if (pattern.empty() || pattern[0] != '*' || pattern.find_first_of("*?", 1) != std::string::npos)
+        return std::string();
+    return pattern.substr(1);
 }
 
 }  // namespace
@@ -116,15 +116,12 @@ void CScanEngine::OnScan()
         m_skippedPresenceTests = 0;
     }
 
-    // A path that does not fit the buffer is not scanned at all: cutting it
-    // would walk (and later offer to delete from) some other folder.
-    char folder[kPathBuffer] = "";
-    const bool fits = m_options.scanFrom.size() <= kMaxPathLength &&
-                      RoomForBackslash(m_options.scanFrom.c_str(), m_fileSystem);
-    if (fits) {
-        std::memcpy(folder, m_options.scanFrom.c_str(), m_options.scanFrom.size() + 1);
+    // A path that does not fit is not scanned at all: cutting it would walk
+    // (and later offer to delete from) some other folder.
+    std::string folder = m_options.scanFrom;
+    const bool fits = FolderFits(folder);
+    if (fits)
         m_fileSystem.AddBackslash(folder);
-    }
 
     guard.BeginWaitCursor();
     if (fits)
@@ -140,14 +137,20 @@ void CScanEngine::EnableChildren(bool enable)
         m_view.EnableWindow(child, enable);
 }
 
-void CScanEngine::ScanFolder(const char* path)
+bool CScanEngine::FolderFits(const std::string& path)
 {
-    if (std::strlen(path) > kMaxPathLength || !RoomForBackslash(path, m_fileSystem)) {
+    if (path.empty() || EndsWithBackslash(path.c_str(), m_fileSystem))
+        return m_fileSystem.Fits(path);
+    return m_fileSystem.Fits(path + '\\');
+}
+
+void CScanEngine::ScanFolder(const std::string& path)
+{
+    if (!FolderFits(path)) {
         m_view.NotScanned(path, NotScannedReason::PathTooLong);
         return;
     }
-    char folder[kPathBuffer];
-    std::memcpy(folder, path, std::strlen(path) + 1);
+    std::string folder = path;
     m_fileSystem.AddBackslash(folder);
 
     // A link back to a folder on the way down would be walked again and
@@ -163,13 +166,13 @@ void CScanEngine::ScanFolder(const char* path)
 
     const std::string linkPattern = m_fileSystem.LoadText(IDS_LINK_PATTERN);
     static const char kPifPattern[] = "*.pif";
-    if (std::strlen(folder) + std::max(linkPattern.size(), sizeof kPifPattern - 1) > kMaxPathLength)
+    if (!m_fileSystem.Fits(folder + linkPattern) || !m_fileSystem.Fits(folder + kPifPattern))
         m_view.NotScanned(folder, NotScannedReason::PathTooLong);  // some pattern cannot be searched
-    ScanPass(folder, linkPattern.c_str(), false);
+    ScanPass(folder, linkPattern, false);
     ScanPass(folder, kPifPattern, true);
 
-    char pattern[kPathBuffer];
-    if (!JoinPath(pattern, folder, "*.*"))
+    const std::string pattern = folder + "*.*";
+    if (!m_fileSystem.Fits(pattern))
         return;
     FindEntry entry;
     const SearchHandle search(m_fileSystem, m_fileSystem.FindFirst(pattern, entry));
@@ -179,66 +182,68 @@ void CScanEngine::ScanFolder(const char* path)
         return;
     }
     do {
-        if ((entry.attributes & kAttributeDirectory) && !IsDotFolder(entry.name)) {
-            char child[kPathBuffer];
-            if (JoinPath(child, folder, entry.name))
-                ScanFolder(child);
-            else
-                m_view.NotScanned(std::string(folder) + entry.name, NotScannedReason::PathTooLong);
-        }
+        if (!(entry.attributes & kAttributeDirectory) || IsDotFolder(entry.name))
+            continue;
+        const std::string child = folder + entry.name;
+        if (!entry.exact)
+            m_view.NotScanned(child, NotScannedReason::NameNotExact);
+        else
+            ScanFolder(child);  // names it if it is too long
     } while (m_fileSystem.FindNext(search.Get(), entry));
 }
 
-void CScanEngine::ScanPass(const char* folder, const char* namePattern, bool pif)
+void CScanEngine::ScanPass(const std::string& folder, const std::string& namePattern, bool pif)
 {
-    char pattern[kPathBuffer];
-    if (!JoinPath(pattern, folder, namePattern))
+    const std::string pattern = folder + namePattern;
+    if (!m_fileSystem.Fits(pattern))
         return;  // named by the caller
     // The search also matches short 8.3 names: "foo.lnkx" is found by
     // "*.lnk" through "FOO~1.LNK". Only a name that really ends so is a
     // shortcut.
-    const char* suffix = NameSuffix(namePattern);
+    const std::string suffix = NameSuffix(namePattern);
     FindEntry entry;
     const SearchHandle search(m_fileSystem, m_fileSystem.FindFirst(pattern, entry));
     if (!search)
         return;
     do {
-        if (!EndsWithText(entry.name, suffix, m_fileSystem))
+        if (!EndsWithText(entry.name.c_str(), suffix.c_str(), m_fileSystem))
             continue;
-        char itemPath[kPathBuffer];
-        if (!JoinPath(itemPath, folder, entry.name)) {
-            m_view.NotScanned(std::string(folder) + entry.name, NotScannedReason::PathTooLong);
+        const std::string itemPath = folder + entry.name;
+        if (!entry.exact) {
+            m_view.NotScanned(itemPath, NotScannedReason::NameNotExact);
+            continue;
+        }
+        if (!m_fileSystem.Fits(itemPath)) {
+            m_view.NotScanned(itemPath, NotScannedReason::PathTooLong);
             continue;
         }
         if (m_sink) {
             m_sink->Shortcut(itemPath, pif);
             continue;
         }
-        const ShortcutRead read = ReadShortcut(m_fileSystem, itemPath, pif);
-        AddResultRow(read.exists, itemPath, read.target);
+        AddResultRow(itemPath, ReadShortcut(m_fileSystem, itemPath, pif));
     } while (m_fileSystem.FindNext(search.Get(), entry));
 }
 
-ShortcutRead CScanEngine::ReadShortcut(ScanFileSystem& fileSystem, const char* shortcutPath, bool pif)
+ShortcutRead CScanEngine::ReadShortcut(ScanFileSystem& fileSystem, const std::string& shortcutPath, bool pif)
 {
     ShortcutRead read;
     fileSystem.ResolveShortcut(shortcutPath, read.target);
-    if (DefaultOptions() && RootDriveType(fileSystem, read.target) != kDriveFixed) {
+    if (DefaultOptions() && RootDriveType(fileSystem, read.target.text) != kDriveFixed) {
         const std::lock_guard<std::mutex> lock(m_driveMutex);
         ++m_skippedPresenceTests;
         return read;  // not listed, present or not
     }
-    read.exists = pif ? fileSystem.PifTargetExists(read.target) : fileSystem.LinkTargetExists(read.target);
+    if (!read.target.unverifiable.empty())
+        read.presence = Presence{Verdict::Unverified, read.target.unverifiable};
+    else
+        read.presence = pif ? fileSystem.PifTargetPresence(read.target) : fileSystem.LinkTargetPresence(read.target);
     return read;
 }
 
-unsigned CScanEngine::RootDriveType(ScanFileSystem& fileSystem, const char* target)
+unsigned CScanEngine::RootDriveType(ScanFileSystem& fileSystem, const std::string& target)
 {
-    char root[kPathBuffer];
-    const std::size_t n = strnlen(target, kMaxPathLength);
-    std::memcpy(root, target, n);
-    root[n] = '\0';
-    fileSystem.StripToRoot(root);
+    const std::string root = fileSystem.Root(target);
 
     const std::lock_guard<std::mutex> lock(m_driveMutex);
     const auto known = m_driveTypes.find(root);
@@ -248,7 +253,7 @@ unsigned CScanEngine::RootDriveType(ScanFileSystem& fileSystem, const char* targ
     return m_driveTypes[root] = fileSystem.DriveType(root);
 }
 
-bool CScanEngine::ShouldList(bool exists, const char* target)
+bool CScanEngine::ShouldList(bool exists, const std::string& target)
 {
     if (m_options.displayAll)
         return true;
@@ -261,23 +266,25 @@ bool CScanEngine::ShouldList(bool exists, const char* target)
     return RootDriveType(m_fileSystem, target) == kDriveFixed;
 }
 
-void CScanEngine::AddResultRow(bool exists, const char* shortcutPath, const char* target)
+void CScanEngine::AddResultRow(const std::string& shortcutPath, const ShortcutRead& read)
 {
-    if (!ShouldList(exists, target))
+    const bool exists = !read.presence.ProvenMissing();
+    if (!ShouldList(exists, read.target.text))
         return;
 
     // Held here until the row takes it, so a list that refuses the row or
     // throws does not leak it.
-    const std::size_t size = std::strlen(shortcutPath) + 1;
+    const std::size_t size = shortcutPath.size() + 1;
     std::unique_ptr<char[]> copy(new char[size]);
-    std::memcpy(copy.get(), shortcutPath, size);
+    std::memcpy(copy.get(), shortcutPath.c_str(), size);
 
-    const int row = m_view.InsertRow(m_view.RowCount(), shortcutPath, exists ? 1 : 0);
+    const int row = m_view.InsertRow(m_view.RowCount(), shortcutPath.c_str(), exists ? 1 : 0);
     if (row < 0)
         return;
-    m_view.SetRowText(row, 1, target);
+    m_view.SetRowText(row, 1, read.target.text.c_str());
     if (m_view.SetRowData(row, reinterpret_cast<std::intptr_t>(copy.get())))
         copy.release();  // the row owns it now; OnDeleteitemList frees it
+    m_view.RowPresence(row, read.presence);
     m_view.RepaintList();
 }
 

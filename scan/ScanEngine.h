@@ -29,21 +29,23 @@ public:
 
     // Walks one folder, then its sub-folders, depth first. A folder that is
     // already on the way down (reached again through a link) is not entered.
-    void ScanFolder(const char* path);
+    void ScanFolder(const std::string& path);
 
     // Reads one shortcut's target through fileSystem and tests its presence.
     // With the default options the target's drive is asked first and only a
     // fixed drive's target is tested: no other can be listed, and testing it
     // can wait for a network or spin up a disc. Safe to call from several
     // threads at once, each with its own file system.
-    ShortcutRead ReadShortcut(ScanFileSystem& fileSystem, const char* shortcutPath, bool pif);
+    ShortcutRead ReadShortcut(ScanFileSystem& fileSystem, const std::string& shortcutPath, bool pif);
 
-    // Decides with the options of the current scan.
-    bool ShouldList(bool exists, const char* target);
+    // Decides with the options of the current scan. exists: the target was
+    // not proven missing.
+    bool ShouldList(bool exists, const std::string& target);
 
     // Appends a row when the filter lists the shortcut. The row owns a heap
-    // copy of shortcutPath in its item data.
-    void AddResultRow(bool exists, const char* shortcutPath, const char* target);
+    // copy of shortcutPath in its item data. A target that could not be
+    // verified is never called broken: it is listed as present.
+    void AddResultRow(const std::string& shortcutPath, const ShortcutRead& read);
 
     // The list deleted a row: frees its path copy (if any) and clears the
     // field. Returns the notification's result, 0.
@@ -62,10 +64,12 @@ public:
     unsigned SkippedPresenceTests() const { return m_skippedPresenceTests; }
 
 private:
-    void ScanPass(const char* folder, const char* pattern, bool pif);
+    void ScanPass(const std::string& folder, const std::string& pattern, bool pif);
+    // True when path, with a final backslash, fits the file system's calls.
+    bool FolderFits(const std::string& path);
     bool DefaultOptions() const { return m_options.ignoreRemovable && !m_options.displayAll; }
     // The drive type of target's root, asked once per root for a scan.
-    unsigned RootDriveType(ScanFileSystem& fileSystem, const char* target);
+    unsigned RootDriveType(ScanFileSystem& fileSystem, const std::string& target);
 
     ScanFileSystem& m_fileSystem;
     ScanView& m_view;

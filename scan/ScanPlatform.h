@@ -14,8 +14,11 @@ constexpr unsigned kAttributeDirectory = 0x10;  // FILE_ATTRIBUTE_DIRECTORY
 constexpr unsigned kDriveFixed = 3;             // DRIVE_FIXED
 
 struct FindEntry {
-    char name[kPathBuffer];
-    unsigned attributes;
+    std::string name;
+    unsigned attributes = 0;
+    // False when the adapter cannot spell a name that reaches this entry and
+    // no other: the walk passes over it rather than read a look-alike.
+    bool exact = true;
 };
 
 // What makes a folder itself, whatever path reaches it: links and junctions
@@ -30,14 +33,41 @@ struct FolderId {
     }
 };
 
+// A shortcut's target as read. text is what the list shows; exact, when not
+// empty, is the adapter's own lossless form of it, for the presence test
+// (the dialog's ANSI text cannot spell every name). unverifiable, when not
+// empty, says why the target cannot be tested at all.
+struct ShortcutTarget {
+    std::string text;
+    std::string exact;
+    std::string unverifiable;
+};
+
+// A target is missing only when the system said it is not there. Any other
+// failure of the test (access denied, a network error, a name the call
+// cannot take) proves nothing: Unverified, with the system's words.
+enum class Verdict { Present, Missing, Unverified };
+
+struct Presence {
+    Verdict verdict = Verdict::Missing;
+    std::string detail;  // why Unverified
+
+    bool ProvenMissing() const { return verdict == Verdict::Missing; }
+};
+
 // The file-system side: folder search, path helpers, presence tests, drive
-// types and the shortcut reader. Paths are in the system code page.
+// types and the shortcut reader. Paths are in the adapter's own encoding
+// (the dialog's: the system code page; the scanner's: UTF-8).
 class ScanFileSystem : public CodePage {
 public:
     using Search = void*;
 
+    // True when every call of this adapter takes path: the dialog's stops
+    // at 259 characters, the scanner's reaches the system's own limit.
+    virtual bool Fits(const std::string& path) = 0;
+
     // Null when nothing matches or the folder cannot be enumerated.
-    virtual Search FindFirst(const char* pattern, FindEntry& entry) = 0;
+    virtual Search FindFirst(const std::string& pattern, FindEntry& entry) = 0;
     virtual bool FindNext(Search search, FindEntry& entry) = 0;
     virtual void FindClose(Search search) = 0;
     // After FindFirst gave null: true when the folder could not be read at
@@ -45,24 +75,23 @@ public:
     virtual bool SearchFailed() = 0;
 
     // False when the folder's identity cannot be read.
-    virtual bool FolderIdentity(const char* folder, FolderId& id) = 0;
+    virtual bool FolderIdentity(const std::string& folder, FolderId& id) = 0;
 
     // Appends a backslash unless the path is empty or already ends with one
-    // (read by character). The caller makes sure it fits (RoomForBackslash).
-    virtual void AddBackslash(char* path) = 0;
+    // (read by character). The caller makes sure the result Fits.
+    virtual void AddBackslash(std::string& path) = 0;
 
     // Presence of a .lnk target and of a .pif target; both treat an existing
     // file or folder as present and the empty path as missing.
-    virtual bool LinkTargetExists(const char* target) = 0;
-    virtual bool PifTargetExists(const char* target) = 0;
+    virtual Presence LinkTargetPresence(const ShortcutTarget& target) = 0;
+    virtual Presence PifTargetPresence(const ShortcutTarget& target) = 0;
 
-    // Cuts path (a kPathBuffer buffer) down to its root: "C:\" or "\\server\share".
-    virtual void StripToRoot(char* path) = 0;
-    virtual unsigned DriveType(const char* root) = 0;
+    // The root of path: "C:\" or "\\server\share".
+    virtual std::string Root(const std::string& path) = 0;
+    virtual unsigned DriveType(const std::string& root) = 0;
 
-    // Reads the target of one shortcut into target (kPathBuffer characters);
-    // leaves it empty on any failure.
-    virtual void ResolveShortcut(const char* shortcutPath, char* target) = 0;
+    // Reads the target of one shortcut; leaves it empty on any failure.
+    virtual void ResolveShortcut(const std::string& shortcutPath, ShortcutTarget& target) = 0;
 
     // A text of the program's string table.
     virtual std::string LoadText(unsigned id) = 0;
@@ -76,8 +105,15 @@ struct ScanOptions {
 };
 
 enum class NotScannedReason {
-    PathTooLong,   // the path does not fit the 260-character buffers
+    PathTooLong,   // the path does not fit the adapter's calls
     CannotOpen,    // the folder could not be read
+    NameNotExact,  // its name cannot be spelled so as to reach it alone
+};
+
+// What reading one shortcut gives.
+struct ShortcutRead {
+    ShortcutTarget target;
+    Presence presence;
 };
 
 // The dialog side: its child windows, the results list, the wait cursor and
@@ -103,6 +139,13 @@ public:
     virtual bool SetRowData(int row, std::intptr_t data) = 0;
     virtual void RepaintList() = 0;
 
+    // The whole verdict of a row just added; the dialog shows only its image.
+    virtual void RowPresence(int row, const Presence& presence)
+    {
+        (void)row;
+        (void)presence;
+    }
+
     virtual void BeginWaitCursor() = 0;
     virtual void EndWaitCursor() = 0;
 
@@ -124,13 +167,7 @@ public:
 class ShortcutSink {
 public:
     virtual ~ShortcutSink() = default;
-    virtual void Shortcut(const char* shortcutPath, bool pif) = 0;
-};
-
-// What reading one shortcut gives.
-struct ShortcutRead {
-    char target[kPathBuffer] = "";
-    bool exists = false;
+    virtual void Shortcut(const std::string& shortcutPath, bool pif) = 0;
 };
 
 }  // namespace scan

@@ -1,6 +1,7 @@
 #include "ShortcutReader.h"
 
 #include <cstring>
+#include <cwchar>
 
 #include "LinkStructure.h"
 
@@ -23,8 +24,8 @@ HRESULT LastErrorResult()
 // else's use of the file.
 class CFileByteSource : public ByteSource {
 public:
-    explicit CFileByteSource(const char* path)
-        : m_file(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+    explicit CFileByteSource(const wchar_t* path)
+        : m_file(CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL))
     {
     }
@@ -65,6 +66,41 @@ private:
     HANDLE m_file;
 };
 
+// The open's steps after the path is in UTF-16, for either link interface.
+template <class LinkInterface>
+HRESULT Open(HWND owner, REFIID iid, const wchar_t* wide, const std::string& name,
+             CShortcutInterfaces<LinkInterface>& shortcut, IClassFactory* maker)
+{
+    void** link = reinterpret_cast<void**>(shortcut.LinkSlot());
+    HRESULT hr = maker ? maker->CreateInstance(NULL, iid, link)
+                       : CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, iid, link);
+    if (FAILED(hr)) {
+        *shortcut.LinkSlot() = nullptr;  // not ours to release
+        return hr;
+    }
+    hr = shortcut.Link()->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(shortcut.FileSlot()));
+    if (FAILED(hr)) {
+        *shortcut.FileSlot() = nullptr;
+        shortcut.Release();
+        return hr;
+    }
+    if (!wide) {
+        hr = LastErrorResult();
+        shortcut.Release();
+        return hr;
+    }
+    // Our own check comes right before the shell's load and fails as a load
+    // does: the shell's reader trusts the sizes written in the file.
+    hr = CheckShortcutFile(wide, name);
+    if (SUCCEEDED(hr))
+        hr = shortcut.File()->Load(wide, STGM_READ);
+    if (SUCCEEDED(hr))
+        hr = shortcut.Link()->Resolve(owner, kResolveFlags);
+    if (FAILED(hr))
+        shortcut.Release();
+    return hr;
+}
+
 }  // namespace
 
 HRESULT OpenShortcut(HWND owner, const char* shortcutPath, COpenShortcut& shortcut, IClassFactory* maker)
@@ -72,41 +108,18 @@ HRESULT OpenShortcut(HWND owner, const char* shortcutPath, COpenShortcut& shortc
     shortcut.Release();
     if (!shortcutPath)
         return E_POINTER;
-
-    void** link = reinterpret_cast<void**>(&shortcut.m_link);
-    HRESULT hr = maker ? maker->CreateInstance(NULL, IID_IShellLinkA, link)
-                       : CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkA, link);
-    if (FAILED(hr)) {
-        shortcut.m_link = nullptr;  // not ours to release
-        return hr;
-    }
-    hr = shortcut.m_link->QueryInterface(IID_IPersistFile,
-                                         reinterpret_cast<void**>(&shortcut.m_file));
-    if (FAILED(hr)) {
-        shortcut.m_file = nullptr;
-        shortcut.Release();
-        return hr;
-    }
-
     // A path that does not fit is refused rather than cut: a cut path names
     // another file.
     WCHAR wide[kPathBuffer];
-    if (MultiByteToWideChar(CP_ACP, 0, shortcutPath, -1, wide, kPathBuffer) == 0) {
-        hr = LastErrorResult();
-        shortcut.Release();
-        return hr;
-    }
+    const bool converted = MultiByteToWideChar(CP_ACP, 0, shortcutPath, -1, wide, kPathBuffer) != 0;
+    return Open(owner, IID_IShellLinkA, converted ? wide : nullptr, shortcutPath, shortcut, maker);
+}
 
-    // Our own check comes right before the shell's load and fails as a load
-    // does: the shell's reader trusts the sizes written in the file.
-    hr = CheckShortcutFile(shortcutPath);
-    if (SUCCEEDED(hr))
-        hr = shortcut.m_file->Load(wide, STGM_READ);
-    if (SUCCEEDED(hr))
-        hr = shortcut.m_link->Resolve(owner, kResolveFlags);
-    if (FAILED(hr))
-        shortcut.Release();
-    return hr;
+HRESULT OpenWideShortcut(HWND owner, const std::wstring& openPath, const std::string& name,
+                         COpenWideShortcut& shortcut, IClassFactory* maker)
+{
+    shortcut.Release();
+    return Open(owner, IID_IShellLinkW, openPath.c_str(), name, shortcut, maker);
 }
 
 void ResolveShortcut(HWND owner, const char* shortcutPath, char* target)
@@ -130,14 +143,37 @@ void ReadTarget(const COpenShortcut& shortcut, WIN32_FIND_DATAA* findData, char*
     std::memcpy(target, buffer, std::strlen(buffer) + 1);
 }
 
+std::wstring ReadWideTarget(IUnknown* link)
+{
+    IShellLinkW* wideLink = nullptr;
+    if (!link || FAILED(link->QueryInterface(IID_IShellLinkW, reinterpret_cast<void**>(&wideLink))))
+        return std::wstring();
+    // The system's own limit for a path; the shell gives no more.
+    std::wstring buffer(32768, L'\0');
+    if (FAILED(wideLink->GetPath(&buffer[0], static_cast<int>(buffer.size()), NULL, 0)))
+        buffer[0] = L'\0';
+    wideLink->Release();
+    buffer.back() = L'\0';
+    buffer.resize(wcslen(buffer.c_str()));
+    return buffer;
+}
+
 HRESULT CheckShortcutFile(const char* shortcutPath)
 {
     if (!shortcutPath)
         return E_POINTER;
-    CFileByteSource file(shortcutPath);
+    WCHAR wide[kPathBuffer];
+    if (MultiByteToWideChar(CP_ACP, 0, shortcutPath, -1, wide, kPathBuffer) == 0)
+        return LastErrorResult();
+    return CheckShortcutFile(wide, shortcutPath);
+}
+
+HRESULT CheckShortcutFile(const std::wstring& openPath, const std::string& name)
+{
+    CFileByteSource file(openPath.c_str());
     if (!file.IsOpen())
         return LastErrorResult();
-    return MayGoToShell(shortcutPath, file) ? S_OK : HRESULT_FROM_WIN32(ERROR_BAD_FORMAT);
+    return MayGoToShell(name.c_str(), file) ? S_OK : HRESULT_FROM_WIN32(ERROR_BAD_FORMAT);
 }
 
 }  // namespace scan

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "OpenShortcut.h"
 #include "PathText.h"
 
@@ -22,10 +24,22 @@ namespace scan {
 HRESULT OpenShortcut(HWND owner, const char* shortcutPath, COpenShortcut& shortcut,
                      IClassFactory* maker = nullptr);
 
+// The same steps through IShellLinkW, for the scanner. openPath: the path
+// as the system is to open it (a "\\?\" form reaches past 260 characters);
+// name: the file's name in any encoding, for the structure check's test of
+// its extension.
+HRESULT OpenWideShortcut(HWND owner, const std::wstring& openPath, const std::string& name,
+                         COpenWideShortcut& shortcut, IClassFactory* maker = nullptr);
+
 // The open shortcut's target path into target, a 260-character buffer; the
 // empty string when it names no file-system path. findData goes to
 // IShellLinkA::GetPath as it is: null asks for the path alone.
 void ReadTarget(const COpenShortcut& shortcut, WIN32_FIND_DATAA* findData, char* target);
+
+// The same target in UTF-16, read from the same link object (IShellLinkW),
+// without find data: it spells every name the ANSI text cannot. Empty when
+// there is none.
+std::wstring ReadWideTarget(IUnknown* link);
 
 // The shortcut's (resolved) target path into target, a 260-character
 // buffer; the empty string when the shortcut cannot be opened or names no
@@ -37,6 +51,7 @@ void ResolveShortcut(HWND owner, const char* shortcutPath, char* target);
 // declares lies inside it (LinkStructure.h). S_OK when the shell may load
 // it; the open error, or ERROR_BAD_FORMAT, when not.
 HRESULT CheckShortcutFile(const char* shortcutPath);
+HRESULT CheckShortcutFile(const std::wstring& openPath, const std::string& name);
 
 }  // namespace scan
 

@@ -3,20 +3,68 @@
 #include <io.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <cstring>
+#include <cwchar>
+#include <vector>
 
 #include "ShortcutReader.h"
+#include "Win32Presence.h"
+#include "Win32Text.h"
 
 namespace scan {
 
 namespace {
 
-void CopyEntry(const WIN32_FIND_DATAA& data, FindEntry& entry)
+// A name the ANSI calls reach this entry by, and no other: the name itself
+// when the code page spells it exactly and no trailing dot or space would be
+// cut from it, else its short name under the same rule.
+bool AnsiName(const WIN32_FIND_DATAW& data, std::string& name)
 {
-    const std::size_t n = strnlen(data.cFileName, kMaxPathLength);
-    std::memcpy(entry.name, data.cFileName, n);
-    entry.name[n] = '\0';
+    const auto reaches = [](const wchar_t* wide, std::string& ansi) {
+        const std::size_t n = wcslen(wide);
+        const bool dots = std::wcscmp(wide, L".") == 0 || std::wcscmp(wide, L"..") == 0;
+        if (n == 0 || (!dots && (wide[n - 1] == L'.' || wide[n - 1] == L' ')))
+            return false;
+        return ExactAnsi(wide, ansi);
+    };
+    return reaches(data.cFileName, name) || reaches(data.cAlternateFileName, name);
+}
+
+void CopyEntry(const WIN32_FIND_DATAW& data, FindEntry& entry)
+{
     entry.attributes = data.dwFileAttributes;
+    entry.exact = AnsiName(data, entry.name);
+    if (!entry.exact)
+        entry.name = Narrow(data.cFileName, CP_ACP);  // for naming it, never for reaching it
+}
+
+// The ANSI test as always where the ANSI text spells the target; the wide
+// one where it does not. A failed test is asked again in UTF-16 to learn
+// why: only "not there" proves the target missing.
+Presence TestTarget(const ShortcutTarget& target, bool (*ansiTest)(const char* path))
+{
+    if (target.text.empty())
+        return Presence{};
+    const std::wstring fromText = Widen(target.text, CP_ACP);
+    if (!target.exact.empty()) {
+        const std::wstring exact = Widen(target.exact, CP_UTF8);
+        if (exact != fromText)
+            return AttributesPresence(exact);
+    }
+    if (ansiTest(target.text.c_str()))
+        return Presence{Verdict::Present, std::string()};
+    return AttributesPresence(fromText);
+}
+
+bool Accessible(const char* path)
+{
+    return _access(path, 0) == 0;
+}
+
+bool FileExists(const char* path)
+{
+    return PathFileExistsA(path) != FALSE;
 }
 
 }  // namespace
@@ -26,10 +74,12 @@ CWin32ScanFileSystem::CWin32ScanFileSystem(HWND owner, HINSTANCE strings)
 {
 }
 
-ScanFileSystem::Search CWin32ScanFileSystem::FindFirst(const char* pattern, FindEntry& entry)
+ScanFileSystem::Search CWin32ScanFileSystem::FindFirst(const std::string& pattern, FindEntry& entry)
 {
-    WIN32_FIND_DATAA data;
-    const HANDLE search = FindFirstFileA(pattern, &data);
+    // The wide search: an ANSI one gives best-fit look-alikes of names
+    // ("Ωx.lnk" as "Ox.lnk", the name of another file).
+    WIN32_FIND_DATAW data;
+    const HANDLE search = FindFirstFileW(Widen(pattern, CP_ACP).c_str(), &data);
     if (search == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         m_searchFailed = error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES;
@@ -42,8 +92,8 @@ ScanFileSystem::Search CWin32ScanFileSystem::FindFirst(const char* pattern, Find
 
 bool CWin32ScanFileSystem::FindNext(Search search, FindEntry& entry)
 {
-    WIN32_FIND_DATAA data;
-    if (!FindNextFileA(static_cast<HANDLE>(search), &data))
+    WIN32_FIND_DATAW data;
+    if (!FindNextFileW(static_cast<HANDLE>(search), &data))
         return false;
     CopyEntry(data, entry);
     return true;
@@ -54,12 +104,12 @@ void CWin32ScanFileSystem::FindClose(Search search)
     ::FindClose(static_cast<HANDLE>(search));
 }
 
-bool CWin32ScanFileSystem::FolderIdentity(const char* folder, FolderId& id)
+bool CWin32ScanFileSystem::FolderIdentity(const std::string& folder, FolderId& id)
 {
     // A folder opens only with backup semantics; no access is asked, so
     // reading its identity needs no right to its contents.
     const HANDLE handle =
-        CreateFileA(folder, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+        CreateFileA(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
     if (handle == INVALID_HANDLE_VALUE)
         return false;
@@ -78,34 +128,53 @@ bool CWin32ScanFileSystem::IsLeadByte(unsigned char c) const
     return IsDBCSLeadByte(c) != FALSE;
 }
 
-void CWin32ScanFileSystem::AddBackslash(char* path)
+void CWin32ScanFileSystem::AddBackslash(std::string& path)
 {
-    PathAddBackslashA(path);
+    std::vector<char> buffer(path.size() + 2, '\0');
+    std::memcpy(buffer.data(), path.c_str(), path.size() + 1);
+    PathAddBackslashA(buffer.data());
+    path = buffer.data();
 }
 
-bool CWin32ScanFileSystem::LinkTargetExists(const char* target)
+Presence CWin32ScanFileSystem::LinkTargetPresence(const ShortcutTarget& target)
 {
-    return _access(target, 0) == 0;
+    return TestTarget(target, Accessible);
 }
 
-bool CWin32ScanFileSystem::PifTargetExists(const char* target)
+Presence CWin32ScanFileSystem::PifTargetPresence(const ShortcutTarget& target)
 {
-    return PathFileExistsA(target) != FALSE;
+    return TestTarget(target, FileExists);
 }
 
-void CWin32ScanFileSystem::StripToRoot(char* path)
+std::string CWin32ScanFileSystem::Root(const std::string& path)
 {
-    PathStripToRootA(path);
+    // As the display filter always did: the path cut to a path's length,
+    // stripped to its root.
+    char root[kPathBuffer];
+    const std::size_t n = std::min(path.size(), kMaxPathLength);
+    std::memcpy(root, path.data(), n);
+    root[n] = '\0';
+    PathStripToRootA(root);
+    return root;
 }
 
-unsigned CWin32ScanFileSystem::DriveType(const char* root)
+unsigned CWin32ScanFileSystem::DriveType(const std::string& root)
 {
-    return GetDriveTypeA(root);
+    return GetDriveTypeA(root.c_str());
 }
 
-void CWin32ScanFileSystem::ResolveShortcut(const char* shortcutPath, char* target)
+void CWin32ScanFileSystem::ResolveShortcut(const std::string& shortcutPath, ShortcutTarget& target)
 {
-    scan::ResolveShortcut(m_owner, shortcutPath, target);
+    target = ShortcutTarget();
+    COpenShortcut shortcut;
+    if (FAILED(OpenShortcut(m_owner, shortcutPath.c_str(), shortcut)))
+        return;
+    char text[kPathBuffer];
+    WIN32_FIND_DATAA findData = {};
+    ReadTarget(shortcut, &findData, text);
+    target.text = text;
+    if (!target.text.empty())
+        ExactUtf8(ReadWideTarget(shortcut.Link()), target.exact);
 }
 
 std::string CWin32ScanFileSystem::LoadText(unsigned id)

@@ -1,5 +1,9 @@
-// The scan's file-system side over the real Win32 calls. Windows only; the
-// caller has initialised COM on this thread.
+// The dialog's file-system side over the real Win32 calls: ANSI paths of at
+// most 259 characters. Where the ANSI calls would name the wrong file, or
+// call a working shortcut broken, it goes through the wide ones: names the
+// code page cannot spell exactly are given by their short names or passed
+// over, and a target the ANSI text cannot spell is tested in UTF-16.
+// Windows only; the caller has initialised COM on this thread.
 #ifndef VELTMOR_SCAN_WIN32SCANFILESYSTEM_H
 #define VELTMOR_SCAN_WIN32SCANFILESYSTEM_H
 
@@ -19,22 +23,25 @@ public:
     void SetOwner(HWND owner) { m_owner = owner; }
     HWND Owner() const { return m_owner; }
 
-    Search FindFirst(const char* pattern, FindEntry& entry) override;
+    // 259 characters: the dialog's buffers hold 260 with the terminator.
+    bool Fits(const std::string& path) override { return path.size() <= kMaxPathLength; }
+
+    Search FindFirst(const std::string& pattern, FindEntry& entry) override;
     bool FindNext(Search search, FindEntry& entry) override;
     void FindClose(Search search) override;
     bool SearchFailed() override { return m_searchFailed; }
-    bool FolderIdentity(const char* folder, FolderId& id) override;
+    bool FolderIdentity(const std::string& folder, FolderId& id) override;
     bool IsLeadByte(unsigned char c) const override;
 
-    void AddBackslash(char* path) override;
+    void AddBackslash(std::string& path) override;
 
-    bool LinkTargetExists(const char* target) override;
-    bool PifTargetExists(const char* target) override;
+    Presence LinkTargetPresence(const ShortcutTarget& target) override;
+    Presence PifTargetPresence(const ShortcutTarget& target) override;
 
-    void StripToRoot(char* path) override;
-    unsigned DriveType(const char* root) override;
+    std::string Root(const std::string& path) override;
+    unsigned DriveType(const std::string& root) override;
 
-    void ResolveShortcut(const char* shortcutPath, char* target) override;
+    void ResolveShortcut(const std::string& shortcutPath, ShortcutTarget& target) override;
 
     std::string LoadText(unsigned id) override;
 

@@ -15,9 +15,9 @@
 #include "ChildProcess.h"
 #include "TempFolder.h"
 #include "TestFiles.h"
-#include "cli/Quarantine.h"
-#include "cli/Win32Mover.h"
-#include "cli/Win32ScanHost.h"
+#include "cli/quarantine/Quarantine.h"
+#include "cli/win32/Win32Mover.h"
+#include "cli/win32/Win32ScanHost.h"
 #include "scan/Win32ScanFileSystem.h"
 
 namespace {

@@ -10,10 +10,10 @@
 
 #include "FakeScanHost.h"
 #include "FakeScanPlatform.h"
-#include "cli/QuarantineLayout.h"
+#include "cli/quarantine/QuarantineLayout.h"
 #include "cli/ScanArguments.h"
 #include "cli/ScanCommand.h"
-#include "cli/QuarantineManifest.h"
+#include "cli/quarantine/QuarantineManifest.h"
 
 namespace {
 

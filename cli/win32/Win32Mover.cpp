@@ -4,10 +4,14 @@
 #include <cstdio>
 #include <memory>
 
-#include "QuarantineLayout.h"
-#include "Win32Text.h"
+#include "WholeFile.h"
+#include "cli/quarantine/QuarantineLayout.h"
+#include "scan/Win32Text.h"
 
 namespace cli {
+
+using scan::Narrow;
+using scan::Widen;
 
 namespace {
 
@@ -203,35 +207,7 @@ Mover::Read CWin32Mover::ReadFile(const std::string& path, std::string& bytes)
 
 bool CWin32Mover::ReplaceFile(const std::string& path, const std::string& bytes)
 {
-    const std::wstring final = Long(path);
-    const std::wstring temporary = Long(path + ".tmp");
-    {
-        const Handle file = OwnHandle(::CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS,
-                                                    FILE_ATTRIBUTE_NORMAL, NULL));
-        if (!file)
-            return Fail();
-        for (std::size_t at = 0; at < bytes.size();) {
-            DWORD written = 0;
-            const DWORD n = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - at, 1 << 20));
-            if (!::WriteFile(file.get(), bytes.data() + at, n, &written, NULL) || written == 0) {
-                Fail();
-                ::DeleteFileW(temporary.c_str());
-                return false;
-            }
-            at += written;
-        }
-        // On the disk before it takes the manifest's name.
-        if (!::FlushFileBuffers(file.get())) {
-            Fail();
-            ::DeleteFileW(temporary.c_str());
-            return false;
-        }
-    }
-    if (::MoveFileExW(temporary.c_str(), final.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
-    Fail();
-    ::DeleteFileW(temporary.c_str());
-    return false;
+    return WriteWholeFile(Long(path), bytes, m_error);
 }
 
 bool CWin32Mover::Fail()
@@ -242,18 +218,7 @@ bool CWin32Mover::Fail()
 
 std::string CWin32Mover::LastError()
 {
-    char* text = nullptr;
-    const DWORD n = ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                         FORMAT_MESSAGE_IGNORE_INSERTS,
-                                     NULL, m_error, 0, reinterpret_cast<char*>(&text), 0, NULL);
-    std::string words = n && text ? std::string(text, n) : std::string();
-    ::LocalFree(text);
-    while (!words.empty() && (words.back() == '\n' || words.back() == '\r' || words.back() == ' ' ||
-                              words.back() == '.'))
-        words.pop_back();
-    char code[32];
-    std::snprintf(code, sizeof code, "error %lu", static_cast<unsigned long>(m_error));
-    return words.empty() ? std::string(code) : words + " (" + code + ")";
+    return scan::ErrorText(m_error);
 }
 
 std::string CWin32Mover::UtcTime()
@@ -271,16 +236,6 @@ std::string CWin32Mover::ComputerName()
     wchar_t name[MAX_COMPUTERNAME_LENGTH + 1];
     DWORD n = MAX_COMPUTERNAME_LENGTH + 1;
     return ::GetComputerNameW(name, &n) ? Narrow(std::wstring(name, n), CP_UTF8) : std::string();
-}
-
-std::string CWin32Mover::AnsiToUtf8(const std::string& ansi)
-{
-    return Narrow(Widen(ansi, CP_ACP), CP_UTF8);
-}
-
-std::string CWin32Mover::Utf8ToAnsi(const std::string& utf8)
-{
-    return Narrow(Widen(utf8, CP_UTF8), CP_ACP);
 }
 
 }  // namespace cli

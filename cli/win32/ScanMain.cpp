@@ -9,11 +9,11 @@
 #include <vector>
 
 #include "ComReaders.h"
-#include "ScanCommand.h"
+#include "cli/ScanCommand.h"
 #include "Win32Mover.h"
 #include "Win32ScanHost.h"
 #include "framework/ProcessHardening.h"
-#include "scan/Win32ScanFileSystem.h"
+#include "scan/Win32Text.h"
 
 namespace {
 
@@ -35,14 +35,29 @@ private:
     HRESULT m_result;
 };
 
+// The arguments as UTF-8, read from the wide command line: the ANSI one
+// has already lost every character the code page cannot spell.
+std::vector<std::string> Arguments()
+{
+    std::vector<std::string> args;
+    int count = 0;
+    LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    if (!wide)
+        return args;
+    for (int i = 1; i < count; ++i)
+        args.push_back(scan::Narrow(wide[i], CP_UTF8));
+    ::LocalFree(wide);
+    return args;
+}
+
 }  // namespace
 
-int main(int argc, char** argv)
+int main()
 {
     AfxHardenProcess();
     cli::CWin32ScanHost host;
     try {
-        const std::vector<std::string> args(argv + 1, argv + argc);
+        const std::vector<std::string> args = Arguments();
         const CComApartment com;
         if (FAILED(com.Result())) {
             char problem[64];
@@ -52,9 +67,9 @@ int main(int argc, char** argv)
             return cli::kExitRefused;
         }
         // No window: the shell link service may show no UI (SLR_NO_UI) anyway.
-        cli::CNotingScanFileSystem fileSystem(NULL, &host.Notes());
+        cli::CWideScanFileSystem fileSystem(&host.Context());
         cli::CWin32Mover mover;
-        cli::CComReaders readers(&host.Notes());
+        cli::CComReaders readers(&host.Context());
         cli::CScanCommand command(fileSystem, host);
         command.SetReaders(readers);
         command.SetMover(mover);

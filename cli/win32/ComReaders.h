@@ -2,8 +2,8 @@
 #ifndef VELTMOR_CLI_COMREADERS_H
 #define VELTMOR_CLI_COMREADERS_H
 
-#include "ParallelScan.h"
-#include "Win32ScanHost.h"
+#include "cli/ParallelScan.h"
+#include "WideScanFileSystem.h"
 
 namespace cli {
 
@@ -12,14 +12,13 @@ namespace cli {
 // would be made on one host thread, and all the reads would queue there.
 class CComReaders : public ReaderFileSystems {
 public:
-    // notes: where the readers note why a shortcut gave no target; none:
-    // nowhere.
-    explicit CComReaders(CEmptyTargetNotes* notes = nullptr) : m_notes(notes) {}
+    // context: what the readers share with the host; none: nothing.
+    explicit CComReaders(CReadContext* context = nullptr) : m_context(context) {}
 
     std::unique_ptr<scan::ScanFileSystem> Make() override;
 
 private:
-    CEmptyTargetNotes* m_notes;  // we don't own it
+    CReadContext* m_context;  // we don't own it
 };
 
 }  // namespace cli

@@ -45,14 +45,11 @@ public:
     // then moved over it.
     virtual bool ReplaceFile(const std::string& path, const std::string& bytes) = 0;
 
-    // The system's words for the last failure, system code page text.
+    // The system's words for the last failure.
     virtual std::string LastError() = 0;
 
     virtual std::string UtcTime() = 0;  // "2024-05-01T09:30:00Z"
     virtual std::string ComputerName() = 0;
-
-    virtual std::string AnsiToUtf8(const std::string& ansi) = 0;
-    virtual std::string Utf8ToAnsi(const std::string& utf8) = 0;
 };
 
 }  // namespace cli

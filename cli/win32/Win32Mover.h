@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-#include "Mover.h"
+#include "cli/quarantine/Mover.h"
 
 namespace cli {
 
@@ -25,8 +25,6 @@ public:
     std::string LastError() override;
     std::string UtcTime() override;
     std::string ComputerName() override;
-    std::string AnsiToUtf8(const std::string& ansi) override;
-    std::string Utf8ToAnsi(const std::string& utf8) override;
 
 private:
     void List(const std::wstring& folder, const std::string& relative, std::vector<std::string>& files,

@@ -2,16 +2,15 @@
 
 #include <objbase.h>
 
-#include "scan/Win32ScanFileSystem.h"
 
 namespace cli {
 
 namespace {
 
 // The real file system, holding COM on its thread for as long as it lives.
-class CComScanFileSystem : public CNotingScanFileSystem {
+class CComScanFileSystem : public CWideScanFileSystem {
 public:
-    explicit CComScanFileSystem(CEmptyTargetNotes* notes) : CNotingScanFileSystem(NULL, notes) {}
+    explicit CComScanFileSystem(CReadContext* context) : CWideScanFileSystem(context) {}
     ~CComScanFileSystem() override
     {
         ReleaseLinkMaker();  // it belongs to this thread's apartment
@@ -28,7 +27,7 @@ std::unique_ptr<scan::ScanFileSystem> CComReaders::Make()
     if (FAILED(::CoInitializeEx(NULL, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)))
         return nullptr;
     try {
-        return std::make_unique<CComScanFileSystem>(m_notes);
+        return std::make_unique<CComScanFileSystem>(m_context);
     } catch (...) {
         ::CoUninitialize();
         throw;

@@ -52,7 +52,7 @@ std::string CQuarantine::Open(const std::string& folder, Purpose purpose, bool d
     m_purpose = purpose;
     const std::string shown = Quoted(folder);
     std::string full;
-    if (folder.empty() || !PlainFullPath(m_mover.FullPath(m_mover.AnsiToUtf8(folder)), full))
+    if (folder.empty() || !PlainFullPath(m_mover.FullPath(folder), full))
         return "not a usable quarantine folder: " + shown;
     // A restore takes back every drive-letter folder below it.
     if (ParentOf(full).empty())
@@ -66,7 +66,7 @@ std::string CQuarantine::Open(const std::string& folder, Purpose purpose, bool d
     m_folder = full;
     m_manifestPath = full + "\\" + kManifestName;
     m_computer = m_mover.ComputerName();
-    const std::string manifestShown = Quoted(m_mover.Utf8ToAnsi(m_manifestPath));
+    const std::string manifestShown = Quoted(m_manifestPath);
     std::string text;
     switch (m_mover.ReadFile(m_manifestPath, text)) {
     case Mover::Read::Absent:
@@ -104,7 +104,7 @@ int CQuarantine::Quarantine(const std::vector<QuarantineItem>& items)
             continue;
         }
         std::string original;
-        if (!PlainFullPath(m_mover.FullPath(m_mover.AnsiToUtf8(shortcut)), original)) {
+        if (!PlainFullPath(m_mover.FullPath(shortcut), original)) {
             Left("cannot make its full path", shortcut);
             ++left;
             continue;
@@ -117,11 +117,20 @@ int CQuarantine::Quarantine(const std::vector<QuarantineItem>& items)
             continue;
         }
         // The target may have come back since the scan (a drive mounted, a
-        // program reinstalled): then the shortcut works again.
+        // program reinstalled): then the shortcut works again. Only a target
+        // the system says again is not there lets it move.
         const bool pif = scan::EndsWithText(shortcut.c_str(), ".pif", m_fileSystem);
-        if (pif ? m_fileSystem.PifTargetExists(item.target.c_str())
-                : m_fileSystem.LinkTargetExists(item.target.c_str())) {
-            m_host.WriteError(kProgram + std::string("not moved, its target is back: ") + Quoted(shortcut));
+        scan::ShortcutTarget target;
+        target.text = item.target;
+        const scan::Presence now =
+            pif ? m_fileSystem.PifTargetPresence(target) : m_fileSystem.LinkTargetPresence(target);
+        if (!now.ProvenMissing()) {
+            m_host.WriteError(kProgram +
+                              std::string(now.verdict == scan::Verdict::Present
+                                              ? "not moved, its target is back: "
+                                              : "not moved, its target can no longer be tested (" + now.detail +
+                                                    "): ") +
+                              Quoted(shortcut));
             continue;
         }
         std::string place;
@@ -149,10 +158,10 @@ int CQuarantine::Quarantine(const std::vector<QuarantineItem>& items)
         switch (m_mover.Move(original, destination)) {
         case Mover::Moved::Yes: {
             ManifestEntry entry = Entry("quarantine", original, place);
-            entry.target = m_mover.AnsiToUtf8(item.target);
+            entry.target = item.target;
             entry.reason = item.reason;
-            entry.location = m_mover.AnsiToUtf8(item.location);
-            entry.profile = m_mover.AnsiToUtf8(item.profile);
+            entry.location = item.location;
+            entry.profile = item.profile;
             m_manifest.Add(std::move(entry));
             ++moved;
             break;
@@ -168,7 +177,7 @@ int CQuarantine::Quarantine(const std::vector<QuarantineItem>& items)
         }
     }
 
-    const std::string folderShown = Quoted(m_mover.Utf8ToAnsi(m_folder));
+    const std::string folderShown = Quoted(m_folder);
     m_host.WriteError(kProgram + Count(moved, m_dryRun ? "would move to " : "moved to ") + folderShown +
                       ", " + Count(left, "left in place"));
     if (moved > 0 && !m_dryRun && !SaveManifest())
@@ -182,7 +191,7 @@ int CQuarantine::Restore()
     m_mover.ListFiles(m_folder, files, skipped);
     std::size_t restored = 0, left = skipped.size();
     for (const std::string& folder : skipped)
-        Left("cannot read this folder", m_mover.Utf8ToAnsi(m_folder + "\\" + folder));
+        Left("cannot read this folder", m_folder + "\\" + folder);
 
     std::string report;
     for (const std::string& place : files) {
@@ -193,7 +202,7 @@ int CQuarantine::Restore()
         const std::string inQuarantine = m_folder + "\\" + place;
         std::string original;
         if (!OriginalPath(place, original)) {
-            Left("not a quarantined path", m_mover.Utf8ToAnsi(inQuarantine));
+            Left("not a quarantined path", inQuarantine);
             ++left;
             continue;
         }
@@ -201,14 +210,14 @@ int CQuarantine::Restore()
         // someone else, and a restore run by an administrator must not carry
         // it to whatever path its folders spell.
         if (!IsShortcutName(place)) {
-            Left("not a shortcut", m_mover.Utf8ToAnsi(inQuarantine));
+            Left("not a shortcut", inQuarantine);
             ++left;
             continue;
         }
-        const std::string originalShown = Quoted(m_mover.Utf8ToAnsi(original));
+        const std::string originalShown = Quoted(original);
         if (m_dryRun) {
             if (m_mover.Exists(original)) {
-                Left("its original place is taken", m_mover.Utf8ToAnsi(inQuarantine));
+                Left("its original place is taken", inQuarantine);
                 ++left;
             } else {
                 report += "would restore: " + originalShown + "\r\n";
@@ -218,7 +227,7 @@ int CQuarantine::Restore()
         }
         if (!MakeParent(original)) {
             Left(("cannot make its original folder: " + m_mover.LastError()).c_str(),
-                 m_mover.Utf8ToAnsi(inQuarantine));
+                 inQuarantine);
             ++left;
             continue;
         }
@@ -229,18 +238,18 @@ int CQuarantine::Restore()
             ++restored;
             break;
         case Mover::Moved::Taken:
-            Left("its original place is taken", m_mover.Utf8ToAnsi(inQuarantine));
+            Left("its original place is taken", inQuarantine);
             ++left;
             break;
         case Mover::Moved::Failed:
-            Left(m_mover.LastError().c_str(), m_mover.Utf8ToAnsi(inQuarantine));
+            Left(m_mover.LastError().c_str(), inQuarantine);
             ++left;
             break;
         }
     }
     report += Count(restored, m_dryRun ? "would be restored, " : "restored, ") +
               Count(left, "left in quarantine") + "\r\n";
-    m_host.WriteOutput(report, ScanHost::Encoding::Ansi);
+    m_host.WriteOutput(report, ScanHost::Encoding::CodePage);
     if (m_dryRun)
         return left == 0 ? kExitAllMoved : kExitSomeLeft;
     m_mover.RemoveEmptyFolders(m_folder);
@@ -262,11 +271,11 @@ bool CQuarantine::MakeParent(const std::string& path)
     return true;
 }
 
-void CQuarantine::Left(const char* what, const std::string& ansiPath)
+void CQuarantine::Left(const char* what, const std::string& path)
 {
     const char* where = m_purpose == Purpose::Restore ? "in quarantine" : "in place";
     m_host.WriteError(kProgram + std::string(m_dryRun ? "would stay " : "left ") + where + " (" + what +
-                      "): " + Quoted(ansiPath));
+                      "): " + Quoted(path));
 }
 
 ManifestEntry CQuarantine::Entry(const char* action, const std::string& original, const std::string& place)
@@ -285,7 +294,7 @@ bool CQuarantine::SaveManifest()
 {
     if (m_mover.ReplaceFile(m_manifestPath, m_manifest.Text()))
         return true;
-    m_host.WriteError(kProgram + std::string("cannot write ") + Quoted(m_mover.Utf8ToAnsi(m_manifestPath)) +
+    m_host.WriteError(kProgram + std::string("cannot write ") + Quoted(m_manifestPath) +
                       ": " + m_mover.LastError() + "; the folder layout still records every file moved");
     return false;
 }

@@ -6,12 +6,16 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <vector>
 
-#include "Win32Text.h"
+#include "WholeFile.h"
 #include "scan/PathText.h"
-#include "scan/ShortcutReader.h"
+#include "scan/Win32Text.h"
 
 namespace cli {
+
+using scan::Narrow;
+using scan::Widen;
 
 namespace {
 
@@ -19,7 +23,7 @@ const char kProfileList[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Pr
 const char kUserShellFolders[] = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
 const char* const kShellFolderValues[] = {"Start Menu", "Desktop", "AppData", "Local AppData"};
 
-// An open registry key; closed when it goes.
+// An open registry key; closed when it goes. Names and texts are UTF-8.
 class CRegistryKey {
 public:
     CRegistryKey() = default;
@@ -37,40 +41,41 @@ public:
     }
     LONG Try(HKEY parent, const std::string& path, REGSAM extra = 0)
     {
-        return ::RegOpenKeyExA(parent, path.c_str(), 0, KEY_READ | extra, &m_key);
+        return ::RegOpenKeyExW(parent, Widen(path, CP_UTF8).c_str(), 0, KEY_READ | extra, &m_key);
     }
     HKEY Get() const { return m_key; }
 
     // A string value as stored: REG_EXPAND_SZ keeps its %VARIABLES%.
-    bool Text(const char* name, std::string& text, DWORD* type = nullptr) const
+    bool Text(const std::wstring& name, std::string& text) const
     {
         DWORD kind = 0, size = 0;
-        if (::RegQueryValueExA(m_key, name, NULL, &kind, NULL, &size) != ERROR_SUCCESS ||
+        if (::RegQueryValueExW(m_key, name.c_str(), NULL, &kind, NULL, &size) != ERROR_SUCCESS ||
             (kind != REG_SZ && kind != REG_EXPAND_SZ))
             return false;
-        std::string data(size + 1, '\0');  // a stored string need not end in a null
-        if (::RegQueryValueExA(m_key, name, NULL, &kind, reinterpret_cast<BYTE*>(&data[0]), &size) != ERROR_SUCCESS)
+        std::wstring data(size / sizeof(wchar_t) + 1, L'\0');  // a stored string need not end in a null
+        if (::RegQueryValueExW(m_key, name.c_str(), NULL, &kind, reinterpret_cast<BYTE*>(&data[0]), &size) !=
+            ERROR_SUCCESS)
             return false;
-        data.resize(std::min<std::size_t>(size, data.size()));
-        text = data.c_str();
-        if (type)
-            *type = kind;
+        data.resize(std::min<std::size_t>(size / sizeof(wchar_t), data.size()));
+        text = Narrow(data.c_str(), CP_UTF8);
         return true;
     }
+    bool Text(const char* name, std::string& text) const { return Text(Widen(name, CP_UTF8), text); }
 
     // Every string value, names in upper case (variables are named in any case).
     void AllTexts(std::map<std::string, std::string>& texts) const
     {
-        char name[16384];
+        std::vector<wchar_t> name(16384);
         for (DWORD i = 0;; ++i) {
-            DWORD length = sizeof name;
-            const LONG result = ::RegEnumValueA(m_key, i, name, &length, NULL, NULL, NULL, NULL);
+            DWORD length = static_cast<DWORD>(name.size());
+            const LONG result = ::RegEnumValueW(m_key, i, name.data(), &length, NULL, NULL, NULL, NULL);
             if (result == ERROR_NO_MORE_ITEMS)
                 return;
             std::string text;
-            if (result != ERROR_SUCCESS || !Text(name, text))
+            const std::wstring wideName(name.data(), length);
+            if (result != ERROR_SUCCESS || !Text(wideName, text))
                 continue;
-            texts[scan::AsciiUpper(name)] = text;
+            texts[scan::AsciiUpper(Narrow(wideName, CP_UTF8))] = text;
         }
     }
 
@@ -78,38 +83,33 @@ private:
     HKEY m_key = NULL;  // we own it
 };
 
-// A readable shortcut without a file target: an advertised one, or one to
-// a shell item.
-MissingReason ReasonOfOpen(const scan::COpenShortcut& shortcut)
-{
-    IShellLinkDataList* data = nullptr;
-    DWORD flags = 0;
-    if (SUCCEEDED(shortcut.Link()->QueryInterface(IID_IShellLinkDataList, reinterpret_cast<void**>(&data)))) {
-        if (FAILED(data->GetFlags(&flags)))
-            flags = 0;
-        data->Release();
-    }
-    return (flags & SLDF_HAS_DARWINID) ? MissingReason::InstallerManaged : MissingReason::NoFileTarget;
-}
-
-std::string Expanded(const std::string& text)
-{
-    const DWORD n = ::ExpandEnvironmentStringsA(text.c_str(), NULL, 0);
-    if (n == 0)
-        return text;
-    std::string out(n, '\0');
-    if (::ExpandEnvironmentStringsA(text.c_str(), &out[0], n) == 0)
-        return text;
-    return out.c_str();
-}
-
 std::string ShellFolder(int csidl)
 {
     // The folder is never made here: a location that is not there is left out.
-    char path[MAX_PATH] = "";
-    if (FAILED(::SHGetFolderPathA(NULL, csidl, NULL, SHGFP_TYPE_CURRENT, path)))
+    wchar_t path[MAX_PATH] = L"";
+    if (FAILED(::SHGetFolderPathW(NULL, csidl, NULL, SHGFP_TYPE_CURRENT, path)))
         return std::string();
-    return path;
+    return Narrow(path, CP_UTF8);
+}
+
+std::string Variable(const std::string& name)
+{
+    const std::wstring wide = Widen(name, CP_UTF8);
+    const DWORD n = ::GetEnvironmentVariableW(wide.c_str(), NULL, 0);
+    if (n == 0)
+        return std::string();
+    std::wstring text(n, L'\0');
+    const DWORD got = ::GetEnvironmentVariableW(wide.c_str(), &text[0], n);
+    if (got == 0 || got >= n)
+        return std::string();
+    text.resize(got);
+    return Narrow(text, CP_UTF8);
+}
+
+bool MachineValue(const std::string& name, std::string& value)
+{
+    value = Variable(name);
+    return !value.empty();
 }
 
 // One profile of ProfileList, with what its loaded registry says.
@@ -123,7 +123,15 @@ ProfileRecord ReadProfile(HKEY list, const std::string& sid)
         profile.problem = "no ProfileImagePath in the registry";
         return profile;
     }
-    profile.folder = Expanded(image);
+    // Machine variables only: a per-user one would take the caller's value
+    // and make this profile the caller's.
+    std::string problem;
+    const ProfileRecord none;
+    if (scan::AsciiUpper(image).find("%USERPROFILE%") != std::string::npos ||
+        !ExpandForProfile(image, none, MachineValue, profile.folder, problem)) {
+        profile.problem = "its ProfileImagePath \"" + image + "\" names a per-user variable";
+        return profile;
+    }
 
     // A loaded registry we may not read could redirect the folders anywhere:
     // the standard places would be a guess.
@@ -225,109 +233,44 @@ std::vector<ProfileRecord> CWin32ScanHost::Profiles()
     CRegistryKey list;
     if (!list.Open(HKEY_LOCAL_MACHINE, kProfileList, RunsUnderWow64() ? KEY_WOW64_64KEY : 0))
         return profiles;
-    char sid[256];
+    wchar_t sid[256];
     for (DWORD i = 0;; ++i) {
-        DWORD length = sizeof sid;
-        const LONG result = ::RegEnumKeyExA(list.Get(), i, sid, &length, NULL, NULL, NULL, NULL);
+        DWORD length = sizeof sid / sizeof sid[0];
+        const LONG result = ::RegEnumKeyExW(list.Get(), i, sid, &length, NULL, NULL, NULL, NULL);
         if (result == ERROR_NO_MORE_ITEMS)
             break;
         if (result == ERROR_SUCCESS)
-            profiles.push_back(ReadProfile(list.Get(), sid));
+            profiles.push_back(ReadProfile(list.Get(), Narrow(std::wstring(sid, length), CP_UTF8)));
     }
     return profiles;
 }
 
 bool CWin32ScanHost::MachineVariable(const std::string& name, std::string& value)
 {
-    const DWORD n = ::GetEnvironmentVariableA(name.c_str(), NULL, 0);
-    if (n == 0)
-        return false;
-    std::string text(n, '\0');
-    const DWORD got = ::GetEnvironmentVariableA(name.c_str(), &text[0], n);
-    if (got == 0 || got >= n)
-        return false;
-    text.resize(got);
-    value = text;
-    return true;
+    return MachineValue(name, value);
 }
 
 bool CWin32ScanHost::IsFolder(const std::string& path)
 {
-    return ::PathIsDirectoryA(path.c_str()) != FALSE;
+    const DWORD attributes = ::GetFileAttributesW(SystemPath(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 MissingReason CWin32ScanHost::WhyNoTarget(const std::string& shortcut)
 {
     MissingReason reason;
-    return m_notes.Take(shortcut, reason) ? reason : ReadWhyNoTarget(shortcut.c_str());
+    return m_context.Take(shortcut, reason) ? reason : ReadWhyNoTarget(shortcut);
 }
 
-MissingReason ReadWhyNoTarget(const char* shortcutPath)
+void CWin32ScanHost::ReadTargetsFor(const ProfileRecord* profile)
 {
-    scan::COpenShortcut shortcut;
-    if (FAILED(scan::OpenShortcut(NULL, shortcutPath, shortcut)))
-        return MissingReason::Unreadable;
-    return ReasonOfOpen(shortcut);
-}
-
-void CEmptyTargetNotes::Note(const char* shortcutPath, MissingReason reason)
-{
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    m_reasons[shortcutPath] = reason;
-}
-
-bool CEmptyTargetNotes::Take(const std::string& shortcutPath, MissingReason& reason)
-{
-    const std::lock_guard<std::mutex> lock(m_mutex);
-    const auto found = m_reasons.find(shortcutPath);
-    if (found == m_reasons.end())
-        return false;
-    reason = found->second;
-    m_reasons.erase(found);
-    return true;
-}
-
-CNotingScanFileSystem::CNotingScanFileSystem(HWND owner, CEmptyTargetNotes* notes)
-    : CWin32ScanFileSystem(owner), m_notes(notes)
-{
-}
-
-CNotingScanFileSystem::~CNotingScanFileSystem()
-{
-    ReleaseLinkMaker();
-}
-
-void CNotingScanFileSystem::ReleaseLinkMaker()
-{
-    if (m_linkMaker)
-        m_linkMaker->Release();
-    m_linkMaker = nullptr;
-}
-
-void CNotingScanFileSystem::ResolveShortcut(const char* shortcutPath, char* target)
-{
-    // The reader's own steps (scan::ResolveShortcut), with the shortcut
-    // still open when its target comes back empty.
-    target[0] = '\0';
-    if (!m_linkMakerAsked) {
-        // Without it every shortcut is made by CoCreateInstance, as before.
-        m_linkMakerAsked = true;
-        if (FAILED(::CoGetClassObject(CLSID_ShellLink, CLSCTX_INPROC_SERVER, NULL, IID_IClassFactory,
-                                      reinterpret_cast<void**>(&m_linkMaker))))
-            m_linkMaker = nullptr;
-    }
-    scan::COpenShortcut shortcut;
-    if (FAILED(scan::OpenShortcut(Owner(), shortcutPath, shortcut, m_linkMaker))) {
-        if (m_notes)
-            m_notes->Note(shortcutPath, MissingReason::Unreadable);
+    if (!profile) {
+        m_context.SetExpander(CReadContext::Expander());
         return;
     }
-    // No find data: the path is all we use, and a shell may fill the find
-    // data by going to the target (Wine does, with two directory reads):
-    // on a network drive, the very wait that asking the drive first avoids.
-    scan::ReadTarget(shortcut, NULL, target);
-    if (target[0] == '\0' && m_notes)
-        m_notes->Note(shortcutPath, ReasonOfOpen(shortcut));
+    m_context.SetExpander([record = *profile](const std::string& stored, std::string& expanded, std::string& problem) {
+        return ExpandForProfile(stored, record, MachineValue, expanded, problem);
+    });
 }
 
 bool CWin32ScanHost::RunsUnderWow64()
@@ -346,14 +289,18 @@ bool CWin32ScanHost::RunsUnderWow64()
 #endif
 }
 
-std::string CWin32ScanHost::AnsiToUtf8(const std::string& ansi)
-{
-    return Narrow(Widen(ansi, CP_ACP), CP_UTF8);
-}
-
 bool CWin32ScanHost::WriteOutput(const std::string& text, Encoding encoding)
 {
     return Write(m_output, text, encoding == Encoding::Utf8 ? CP_UTF8 : CP_ACP);
+}
+
+bool CWin32ScanHost::WriteOutputFile(const std::string& path, const std::string& text, std::string& problem)
+{
+    DWORD error = ERROR_SUCCESS;
+    if (WriteWholeFile(SystemPath(path), text, error))
+        return true;
+    problem = scan::ErrorText(error);
+    return false;
 }
 
 void CWin32ScanHost::WriteError(const std::string& line)
@@ -387,7 +334,7 @@ void CWin32ScanHost::ShowProgress(const std::string& line)
     CONSOLE_SCREEN_BUFFER_INFO info;
     const SHORT width = ::GetConsoleScreenBufferInfo(m_error, &info) ? info.dwSize.X : 80;
     const std::size_t room = width > 8 ? static_cast<std::size_t>(width) - 1 : 7;
-    std::wstring text = Widen(line, CP_ACP);
+    std::wstring text = Widen(line, CP_UTF8);
     if (text.size() > room) {
         // The counts lead and the folder's last part says most: cut between.
         std::size_t head = room / 3, tail = room - head - 3;
@@ -411,8 +358,8 @@ bool CWin32ScanHost::Write(HANDLE stream, const std::string& text, UINT codePage
     if (stream == NULL || stream == INVALID_HANDLE_VALUE)
         return true;
     if (IsConsole(stream))
-        return WriteWideToConsole(stream, Widen(text, codePage));
-    return WriteBytes(stream, text);
+        return WriteWideToConsole(stream, Widen(text, CP_UTF8));
+    return WriteBytes(stream, codePage == CP_UTF8 ? text : Narrow(Widen(text, CP_UTF8), codePage));
 }
 
 }  // namespace cli

@@ -11,8 +11,8 @@
 
 #include "Mover.h"
 #include "QuarantineManifest.h"
-#include "ScanHost.h"
-#include "ScanRow.h"
+#include "cli/ScanHost.h"
+#include "cli/ScanRow.h"
 #include "scan/ScanPlatform.h"
 
 namespace cli {
@@ -20,7 +20,7 @@ namespace cli {
 constexpr int kExitAllMoved = 0;  // every file that should move did, or none had to
 constexpr int kExitSomeLeft = 1;  // some stayed where they were, each named on standard error
 
-// One row of the scan, system code page text.
+// One row of the scan, UTF-8.
 struct QuarantineItem {
     std::string shortcut;
     std::string target;
@@ -42,7 +42,7 @@ public:
     CQuarantine(const CQuarantine&) = delete;
     CQuarantine& operator=(const CQuarantine&) = delete;
 
-    // Checks folder (system code page text) and reads its manifest; unless
+    // Checks folder and reads its manifest; unless
     // dryRun, makes the folder and writes the manifest back, which proves it
     // can be written before anything moves. Empty when the folder can be
     // used, otherwise the problem in one line.
@@ -58,7 +58,7 @@ public:
 
 private:
     bool MakeParent(const std::string& path);
-    void Left(const char* what, const std::string& ansiPath);
+    void Left(const char* what, const std::string& path);
     ManifestEntry Entry(const char* action, const std::string& original, const std::string& place);
     bool SaveManifest();
 

@@ -1,0 +1,340 @@
+#include "WideScanFileSystem.h"
+
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "scan/LinkExtraData.h"
+#include "scan/ShortcutReader.h"
+#include "scan/Win32Presence.h"
+#include "scan/Win32Text.h"
+
+namespace cli {
+
+using scan::Narrow;
+using scan::Widen;
+
+namespace {
+
+// The system's limit for a path, terminator included.
+constexpr std::size_t kLongestPath = 32767;
+
+bool IsDriveAbsolute(const std::wstring& path)
+{
+    return path.size() >= 3 && path[1] == L':' && path[2] == L'\\' &&
+           ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'));
+}
+
+bool IsUnc(const std::wstring& path)
+{
+    return path.size() > 2 && path[0] == L'\\' && path[1] == L'\\' && path[2] != L'?' && path[2] != L'.';
+}
+
+// True when the path would be read differently with "\\?\" before it than
+// without: a '/', a "." or ".." part, an empty part.
+bool NeedsNormalising(const std::wstring& path, std::size_t from)
+{
+    if (path.find(L'/') != std::wstring::npos)
+        return true;
+    std::size_t start = from;
+    while (start <= path.size()) {
+        std::size_t end = path.find(L'\\', start);
+        if (end == std::wstring::npos)
+            end = path.size();
+        const std::wstring part = path.substr(start, end - start);
+        if (part == L"." || part == L".." || (part.empty() && end != path.size()))
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+std::wstring FullPath(const std::wstring& path)
+{
+    const DWORD n = ::GetFullPathNameW(path.c_str(), 0, NULL, NULL);
+    if (n == 0)
+        return path;
+    std::wstring full(n, L'\0');
+    const DWORD written = ::GetFullPathNameW(path.c_str(), n, &full[0], NULL);
+    if (written == 0 || written >= n)
+        return path;
+    full.resize(written);
+    return full;
+}
+
+// The plain form where it reads the same as the "\\?\" one: the shell
+// link's own path then stays as callers have always seen it (a relative
+// target is resolved against it).
+bool PlainIsExact(const std::wstring& path)
+{
+    if (path.size() >= MAX_PATH || !(IsDriveAbsolute(path) || IsUnc(path)) || NeedsNormalising(path, 3))
+        return false;
+    // Plain paths lose a trailing dot or space of every part.
+    for (std::size_t i = 0; i < path.size(); ++i)
+        if ((path[i] == L'.' || path[i] == L' ') && (i + 1 == path.size() || path[i + 1] == L'\\'))
+            return false;
+    return true;
+}
+
+// A readable shortcut without a file target: an advertised one, or one to
+// a shell item.
+MissingReason ReasonOfOpen(IUnknown* link)
+{
+    IShellLinkDataList* data = nullptr;
+    DWORD flags = 0;
+    if (SUCCEEDED(link->QueryInterface(IID_IShellLinkDataList, reinterpret_cast<void**>(&data)))) {
+        if (FAILED(data->GetFlags(&flags)))
+            flags = 0;
+        data->Release();
+    }
+    return (flags & SLDF_HAS_DARWINID) ? MissingReason::InstallerManaged : MissingReason::NoFileTarget;
+}
+
+// The file's bytes for the stored environment-variable target.
+class CHandleByteSource : public scan::ByteSource {
+public:
+    explicit CHandleByteSource(const std::wstring& path)
+        : m_file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL))
+    {
+    }
+    ~CHandleByteSource() override
+    {
+        if (m_file != INVALID_HANDLE_VALUE)
+            ::CloseHandle(m_file);
+    }
+    CHandleByteSource(const CHandleByteSource&) = delete;
+    CHandleByteSource& operator=(const CHandleByteSource&) = delete;
+
+    bool Size(std::uint64_t& size) override
+    {
+        LARGE_INTEGER length;
+        if (m_file == INVALID_HANDLE_VALUE || !::GetFileSizeEx(m_file, &length) || length.QuadPart < 0)
+            return false;
+        size = static_cast<std::uint64_t>(length.QuadPart);
+        return true;
+    }
+    bool Read(std::uint64_t offset, void* buffer, std::size_t length) override
+    {
+        if (m_file == INVALID_HANDLE_VALUE || length > MAXDWORD || offset > static_cast<std::uint64_t>(MAXLONGLONG))
+            return false;
+        LARGE_INTEGER at;
+        at.QuadPart = static_cast<LONGLONG>(offset);
+        DWORD got = 0;
+        return ::SetFilePointerEx(m_file, at, NULL, FILE_BEGIN) &&
+               ::ReadFile(m_file, buffer, static_cast<DWORD>(length), &got, NULL) && got == length;
+    }
+
+private:
+    HANDLE m_file;
+};
+
+std::string StoredTarget(const std::wstring& openPath)
+{
+    CHandleByteSource file(openPath);
+    std::u16string stored;
+    if (!scan::StoredEnvironmentTarget(file, stored))
+        return std::string();
+    return Narrow(std::wstring(stored.begin(), stored.end()), CP_UTF8);
+}
+
+}  // namespace
+
+std::wstring SystemPath(const std::string& path)
+{
+    std::wstring wide = Widen(path, CP_UTF8);
+    if (wide.empty() || wide.compare(0, 4, L"\\\\?\\") == 0)
+        return wide;
+    const bool absolute = IsDriveAbsolute(wide) || IsUnc(wide);
+    if (!absolute || NeedsNormalising(wide, IsUnc(wide) ? 2 : 3))
+        wide = FullPath(wide);
+    if (IsDriveAbsolute(wide))
+        return L"\\\\?\\" + wide;
+    if (IsUnc(wide))
+        return L"\\\\?\\UNC\\" + wide.substr(2);
+    return wide;
+}
+
+void CReadContext::Note(const std::string& shortcutPath, MissingReason reason)
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    m_reasons[shortcutPath] = reason;
+}
+
+bool CReadContext::Take(const std::string& shortcutPath, MissingReason& reason)
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    const auto found = m_reasons.find(shortcutPath);
+    if (found == m_reasons.end())
+        return false;
+    reason = found->second;
+    m_reasons.erase(found);
+    return true;
+}
+
+CWideScanFileSystem::CWideScanFileSystem(CReadContext* context) : m_context(context) {}
+
+CWideScanFileSystem::~CWideScanFileSystem()
+{
+    ReleaseLinkMaker();
+}
+
+void CWideScanFileSystem::ReleaseLinkMaker()
+{
+    if (m_linkMaker)
+        m_linkMaker->Release();
+    m_linkMaker = nullptr;
+}
+
+bool CWideScanFileSystem::Fits(const std::string& path)
+{
+    // A UTF-8 text never has fewer bytes than UTF-16 units: most paths need
+    // no conversion to tell.
+    if (path.size() + 16 < kLongestPath && path.size() >= 2 && (path[1] == ':' || path[0] == '\\'))
+        return true;
+    return SystemPath(path).size() < kLongestPath;
+}
+
+scan::ScanFileSystem::Search CWideScanFileSystem::FindFirst(const std::string& pattern, scan::FindEntry& entry)
+{
+    WIN32_FIND_DATAW data;
+    const HANDLE search = ::FindFirstFileExW(SystemPath(pattern).c_str(), FindExInfoBasic, &data,
+                                             FindExSearchNameMatch, NULL, FIND_FIRST_EX_LARGE_FETCH);
+    if (search == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        m_searchFailed = error != ERROR_FILE_NOT_FOUND && error != ERROR_NO_MORE_FILES;
+        return nullptr;
+    }
+    m_searchFailed = false;
+    entry.attributes = data.dwFileAttributes;
+    entry.exact = scan::ExactUtf8(data.cFileName, entry.name);
+    if (!entry.exact)
+        entry.name = Narrow(data.cFileName, CP_UTF8);  // for naming it only
+    return search;
+}
+
+bool CWideScanFileSystem::FindNext(Search search, scan::FindEntry& entry)
+{
+    WIN32_FIND_DATAW data;
+    if (!::FindNextFileW(static_cast<HANDLE>(search), &data))
+        return false;
+    entry.attributes = data.dwFileAttributes;
+    entry.exact = scan::ExactUtf8(data.cFileName, entry.name);
+    if (!entry.exact)
+        entry.name = Narrow(data.cFileName, CP_UTF8);
+    return true;
+}
+
+void CWideScanFileSystem::FindClose(Search search)
+{
+    ::FindClose(static_cast<HANDLE>(search));
+}
+
+bool CWideScanFileSystem::FolderIdentity(const std::string& folder, scan::FolderId& id)
+{
+    const HANDLE handle = ::CreateFileW(SystemPath(folder).c_str(), 0,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL, OPEN_EXISTING,
+                                        FILE_FLAG_BACKUP_SEMANTICS, NULL);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    const BOOL ok = ::GetFileInformationByHandle(handle, &info);
+    ::CloseHandle(handle);
+    if (!ok)
+        return false;
+    id.volume = info.dwVolumeSerialNumber;
+    id.index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return true;
+}
+
+void CWideScanFileSystem::AddBackslash(std::string& path)
+{
+    if (!path.empty() && path.back() != '\\')
+        path += '\\';
+}
+
+scan::Presence CWideScanFileSystem::LinkTargetPresence(const scan::ShortcutTarget& target)
+{
+    return scan::AttributesPresence(SystemPath(target.text));
+}
+
+scan::Presence CWideScanFileSystem::PifTargetPresence(const scan::ShortcutTarget& target)
+{
+    return scan::AttributesPresence(SystemPath(target.text));
+}
+
+std::string CWideScanFileSystem::Root(const std::string& path)
+{
+    std::wstring root = Widen(path, CP_UTF8);
+    if (root.size() >= MAX_PATH)
+        root.resize(MAX_PATH - 1);  // the root lies in the first part
+    root.push_back(L'\0');
+    ::PathStripToRootW(&root[0]);
+    return Narrow(root.c_str(), CP_UTF8);
+}
+
+unsigned CWideScanFileSystem::DriveType(const std::string& root)
+{
+    return ::GetDriveTypeW(Widen(root, CP_UTF8).c_str());
+}
+
+void CWideScanFileSystem::ResolveShortcut(const std::string& shortcutPath, scan::ShortcutTarget& target)
+{
+    target = scan::ShortcutTarget();
+    if (!m_linkMakerAsked) {
+        // Without it every shortcut is made by CoCreateInstance.
+        m_linkMakerAsked = true;
+        if (FAILED(::CoGetClassObject(CLSID_ShellLink, CLSCTX_INPROC_SERVER, NULL, IID_IClassFactory,
+                                      reinterpret_cast<void**>(&m_linkMaker))))
+            m_linkMaker = nullptr;
+    }
+    const std::wstring exact = SystemPath(shortcutPath);
+    const std::wstring plain = Widen(shortcutPath, CP_UTF8);
+    const std::wstring& openPath = PlainIsExact(plain) ? plain : exact;
+    scan::COpenWideShortcut shortcut;
+    if (FAILED(scan::OpenWideShortcut(NULL, openPath, shortcutPath, shortcut, m_linkMaker))) {
+        if (m_context)
+            m_context->Note(shortcutPath, MissingReason::Unreadable);
+        return;
+    }
+    const std::wstring wide = scan::ReadWideTarget(shortcut.Link());
+    // Another user's target stored as "%LOCALAPPDATA%\...": the shell would
+    // expand it with this process's values, looking in the wrong profile.
+    const CReadContext::Expander* expander = m_context ? &m_context->GetExpander() : nullptr;
+    const std::string stored = expander && *expander ? StoredTarget(exact) : std::string();
+    if (!stored.empty()) {
+        std::string problem;
+        if (!(*expander)(stored, target.text, problem)) {
+            target.text = stored;
+            target.unverifiable = problem;
+        }
+        return;
+    }
+    if (!scan::ExactUtf8(wide, target.text)) {
+        target.text = Narrow(wide, CP_UTF8);
+        target.unverifiable = "the target's name is not valid Unicode";
+    }
+    if (target.text.empty() && m_context)
+        m_context->Note(shortcutPath, ReasonOfOpen(shortcut.Link()));
+}
+
+std::string CWideScanFileSystem::LoadText(unsigned id)
+{
+    const wchar_t* text = nullptr;
+    // With no buffer, LoadStringW gives the resource's own text and length.
+    const int n = ::LoadStringW(::GetModuleHandleW(NULL), id, reinterpret_cast<wchar_t*>(&text), 0);
+    return n > 0 && text ? Narrow(std::wstring(text, static_cast<std::size_t>(n)), CP_UTF8) : std::string();
+}
+
+MissingReason ReadWhyNoTarget(const std::string& shortcutPath)
+{
+    scan::COpenWideShortcut shortcut;
+    if (FAILED(scan::OpenWideShortcut(NULL, SystemPath(shortcutPath), shortcutPath, shortcut)))
+        return MissingReason::Unreadable;
+    return ReasonOfOpen(shortcut.Link());
+}
+
+}  // namespace cli
