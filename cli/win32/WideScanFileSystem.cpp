@@ -11,6 +11,7 @@
 #include "scan/ShortcutReader.h"
 #include "scan/Win32Presence.h"
 #include "scan/Win32Text.h"
+#include "SystemPath.h"
 
 namespace cli {
 
@@ -22,55 +23,12 @@ namespace {
 // The system's limit for a path, terminator included.
 constexpr std::size_t kLongestPath = 32767;
 
-bool IsDriveAbsolute(const std::wstring& path)
-{
-    return path.size() >= 3 && path[1] == L':' && path[2] == L'\\' &&
-           ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'));
-}
-
-bool IsUnc(const std::wstring& path)
-{
-    return path.size() > 2 && path[0] == L'\\' && path[1] == L'\\' && path[2] != L'?' && path[2] != L'.';
-}
-
-// True when the path would be read differently with "\\?\" before it than
-// without: a '/', a "." or ".." part, an empty part.
-bool NeedsNormalising(const std::wstring& path, std::size_t from)
-{
-    if (path.find(L'/') != std::wstring::npos)
-        return true;
-    std::size_t start = from;
-    while (start <= path.size()) {
-        std::size_t end = path.find(L'\\', start);
-        if (end == std::wstring::npos)
-            end = path.size();
-        const std::wstring part = path.substr(start, end - start);
-        if (part == L"." || part == L".." || (part.empty() && end != path.size()))
-            return true;
-        start = end + 1;
-    }
-    return false;
-}
-
-std::wstring FullPath(const std::wstring& path)
-{
-    const DWORD n = ::GetFullPathNameW(path.c_str(), 0, NULL, NULL);
-    if (n == 0)
-        return path;
-    std::wstring full(n, L'\0');
-    const DWORD written = ::GetFullPathNameW(path.c_str(), n, &full[0], NULL);
-    if (written == 0 || written >= n)
-        return path;
-    full.resize(written);
-    return full;
-}
-
 // The plain form where it reads the same as the "\\?\" one: the shell
 // link's own path then stays as callers have always seen it (a relative
 // target is resolved against it).
 bool PlainIsExact(const std::wstring& path)
 {
-    if (path.size() >= MAX_PATH || !(IsDriveAbsolute(path) || IsUnc(path)) || NeedsNormalising(path, 3))
+    if (path.size() >= MAX_PATH || !IsExactFullPath(path))
         return false;
     // Plain paths lose a trailing dot or space of every part.
     for (std::size_t i = 0; i < path.size(); ++i)
@@ -142,21 +100,6 @@ std::string StoredTarget(const std::wstring& openPath)
 }
 
 }  // namespace
-
-std::wstring SystemPath(const std::string& path)
-{
-    std::wstring wide = Widen(path, CP_UTF8);
-    if (wide.empty() || wide.compare(0, 4, L"\\\\?\\") == 0)
-        return wide;
-    const bool absolute = IsDriveAbsolute(wide) || IsUnc(wide);
-    if (!absolute || NeedsNormalising(wide, IsUnc(wide) ? 2 : 3))
-        wide = FullPath(wide);
-    if (IsDriveAbsolute(wide))
-        return L"\\\\?\\" + wide;
-    if (IsUnc(wide))
-        return L"\\\\?\\UNC\\" + wide.substr(2);
-    return wide;
-}
 
 void CReadContext::Note(const std::string& shortcutPath, MissingReason reason)
 {

@@ -15,6 +15,7 @@
 #include <mutex>
 #include <string>
 
+#include "SystemPath.h"
 #include "cli/ScanRow.h"
 #include "scan/ScanPlatform.h"
 
@@ -78,11 +79,6 @@ private:
     bool m_linkMakerAsked = false;
     bool m_searchFailed = false;
 };
-
-// The form of a UTF-8 path the wide calls take: "\\?\" before a full path
-// (made full first when it holds "." or ".." parts, '/' or is relative),
-// so that it is taken exactly as spelled and may pass 260 characters.
-std::wstring SystemPath(const std::string& path);
 
 // Why a shortcut gave no target, read again through the shell link
 // service: Unreadable when it does not open, InstallerManaged when it

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "SystemPath.h"
 #include "WholeFile.h"
 #include "cli/quarantine/QuarantineLayout.h"
 #include "scan/Win32Text.h"
@@ -51,18 +52,10 @@ bool IsDots(const wchar_t* name)
 
 std::string CWin32Mover::FullPath(const std::string& path)
 {
+    // An exact full path stays as it is: the system's full path of it would
+    // drop a trailing dot or space and name another file.
     const std::wstring wide = Widen(path, CP_UTF8);
-    if (wide.empty())
-        return std::string();
-    const DWORD n = ::GetFullPathNameW(wide.c_str(), 0, NULL, NULL);
-    if (n == 0)
-        return std::string();
-    std::wstring full(n, L'\0');
-    const DWORD written = ::GetFullPathNameW(wide.c_str(), n, &full[0], NULL);
-    if (written == 0 || written >= n)
-        return std::string();
-    full.resize(written);
-    return Narrow(full, CP_UTF8);
+    return wide.empty() ? std::string() : Narrow(cli::FullPath(wide), CP_UTF8);
 }
 
 bool CWin32Mover::Exists(const std::string& path)
