@@ -105,7 +105,23 @@ struct TextTable {
     std::string countLine;
 };
 
-inline bool ReadTextTable(const std::string& text, TextTable& table, std::string& error)
+// line with each UTF-8 character's bytes as one element, so that a column
+// is a character; or each byte as one (a single-byte code page).
+inline std::vector<std::string> Columns(const std::string& line, bool utf8)
+{
+    std::vector<std::string> columns;
+    for (const char c : line) {
+        if (utf8 && !columns.empty() && (static_cast<unsigned char>(c) & 0xC0) == 0x80)
+            columns.back() += c;
+        else
+            columns.push_back(std::string(1, c));
+    }
+    return columns;
+}
+
+// utf8: the text is UTF-8 and aligned by character, as the formatter makes
+// it; otherwise it is read byte by byte, as a single-byte code page.
+inline bool ReadTextTable(const std::string& text, TextTable& table, std::string& error, bool utf8 = false)
 {
     table = TextTable();
     std::vector<std::string> lines;
@@ -132,8 +148,14 @@ inline bool ReadTextTable(const std::string& text, TextTable& table, std::string
         table.headings.push_back(word);
     }
     for (std::size_t l = 1; l < lines.size(); ++l) {
-        const std::string& line = lines[l];
-        if (!line.empty() && line.back() == ' ') {
+        const std::vector<std::string> line = Columns(lines[l], utf8);
+        const auto cut = [&line](std::size_t from, std::size_t end) {
+            std::string cell;
+            for (std::size_t i = from; i < end && i < line.size(); ++i)
+                cell += line[i];
+            return cell;
+        };
+        if (!line.empty() && line.back() == " ") {
             error = "line " + std::to_string(l + 1) + " ends in a space";
             return false;
         }
@@ -141,7 +163,7 @@ inline bool ReadTextTable(const std::string& text, TextTable& table, std::string
         for (std::size_t c = 0; c < starts.size(); ++c) {
             // A cell begins exactly at its column: after two spaces at least.
             if (c > 0 && starts[c] < line.size() &&
-                (line[starts[c] - 1] != ' ' || line[starts[c] - 2] != ' ')) {
+                (line[starts[c] - 1] != " " || line[starts[c] - 2] != " ")) {
                 error = "line " + std::to_string(l + 1) + " is not aligned at column " + table.headings[c];
                 return false;
             }
@@ -150,7 +172,7 @@ inline bool ReadTextTable(const std::string& text, TextTable& table, std::string
                 continue;
             }
             const bool last = c + 1 == starts.size();
-            std::string cell = line.substr(starts[c], last ? std::string::npos : starts[c + 1] - starts[c]);
+            std::string cell = cut(starts[c], last ? line.size() : starts[c + 1]);
             if (!last)
                 cell.erase(cell.find_last_not_of(' ') + 1);
             cells.push_back(cell);

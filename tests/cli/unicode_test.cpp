@@ -256,3 +256,24 @@ TEST_F(UnicodeTree, TheDialogNeverShowsOneFileUnderAnothersName)
 }
 
 }  // namespace
+
+namespace {
+
+// Run by access_denied.sh as a user who may not enter the folder that
+// denied.lnk points into: the dialog does not list it, whatever its verdict's
+// words; gone.lnk beside it is listed.
+TEST(AccessDenied, TheDialogDoesNotCallAHiddenTargetBroken)
+{
+    const std::string links = wintest::Environment("VELTMOR_DENIED_LINKS");
+    if (links.empty())
+        GTEST_SKIP() << "run by access_denied.sh";
+    scan::CWin32ScanFileSystem fileSystem(NULL);
+    wintest::CRecordingScanView view;
+    view.options.scanFrom = links;
+    scan::CScanEngine engine(fileSystem, view);
+    engine.OnScan();
+    ASSERT_EQ(view.Rows().size(), 1u);
+    EXPECT_EQ(view.Rows()[0].item, links + "\\gone.lnk");
+}
+
+}  // namespace
