@@ -120,7 +120,7 @@ bool CLocationBench::RunOnce(Kind& kind, bool displayAll, bool keep)
         }
     } else if (kind.what == Kind::Command) {
         CCountingScanHost host;
-        cli::CNotingScanFileSystem fileSystem(NULL, &host.Notes());
+        cli::CWideScanFileSystem fileSystem(&host.Context());
         cli::CScanCommand(fileSystem, host).Run(args);
         out.swap(host.output);
         m_rereads = host.rereads;

@@ -55,15 +55,15 @@ using bench::Now;
 using Rows = std::vector<std::string>;
 
 // The real file system, keeping every target the reader gives.
-class CTargetKeeper : public cli::CNotingScanFileSystem {
+class CTargetKeeper : public cli::CWideScanFileSystem {
 public:
-    CTargetKeeper() : CNotingScanFileSystem(NULL, nullptr) {}
+    CTargetKeeper() : CWideScanFileSystem(nullptr) {}
     std::vector<std::string> targets;
 
-    void ResolveShortcut(const char* shortcutPath, char* target) override
+    void ResolveShortcut(const std::string& shortcutPath, scan::ShortcutTarget& target) override
     {
-        CNotingScanFileSystem::ResolveShortcut(shortcutPath, target);
-        targets.push_back(target);
+        CWideScanFileSystem::ResolveShortcut(shortcutPath, target);
+        targets.push_back(target.text);
     }
 };
 
@@ -77,7 +77,7 @@ struct ScanRun {
 // The scan with the default options, as veltmor-scan makes it.
 ScanRun Scan(const std::string& root, unsigned jobs, scan::ScanFileSystem* fileSystem = nullptr)
 {
-    cli::CNotingScanFileSystem own(NULL, nullptr);
+    cli::CWideScanFileSystem own(nullptr);
     scan::ScanFileSystem& fs = fileSystem ? *fileSystem : own;
     wintest::CRecordingScanView view;
     view.options.scanFrom = root;
@@ -105,11 +105,11 @@ int Floor(const std::vector<std::string>& files, unsigned jobs)
         threads.emplace_back([&, t] {
             const HRESULT com = CoInitializeEx(NULL, COINIT_APARTMENTTHREADED);
             {
-                cli::CNotingScanFileSystem reader(NULL, nullptr);  // the scanner's own reads
+                cli::CWideScanFileSystem reader(nullptr);  // the scanner's own reads
                 for (std::size_t i = t; i < files.size(); i += jobs) {
-                    char target[MAX_PATH];
-                    reader.ResolveShortcut(files[i].c_str(), target);
-                    missing[t] += _access(target, 0) == 0 ? 0 : 1;
+                    scan::ShortcutTarget target;
+                    reader.ResolveShortcut(files[i], target);
+                    missing[t] += reader.LinkTargetPresence(target).ProvenMissing() ? 1 : 0;
                 }
             }
             if (SUCCEEDED(com))
@@ -218,10 +218,7 @@ bool MeasureNetwork(const CBenchTree& tree, int rounds)
     const ScanRun counted = Scan(tree.TreeRoot(), 1, &keeper);
     std::vector<std::string> avoided;
     for (const std::string& target : keeper.targets) {
-        char root[scan::kPathBuffer];
-        std::snprintf(root, sizeof root, "%s", target.c_str());
-        keeper.StripToRoot(root);
-        if (keeper.DriveType(root) != DRIVE_FIXED)
+        if (keeper.DriveType(keeper.Root(target)) != DRIVE_FIXED)
             avoided.push_back(target);
     }
 

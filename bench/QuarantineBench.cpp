@@ -163,7 +163,7 @@ int main(int argc, char** argv)
         double start = Now();
         int back = 0;
         for (const cli::QuarantineItem& item : items)
-            back += fileSystem.LinkTargetExists(item.target.c_str()) ? 1 : 0;
+            back += fileSystem.LinkTargetPresence(scan::ShortcutTarget{item.target, "", ""}).ProvenMissing() ? 0 : 1;
         const double tested = Now();
         cli::CManifest entries;
         cli::CWin32Mover mover;
@@ -180,7 +180,7 @@ int main(int argc, char** argv)
             entry.version = "1.1.1";
             entries.Add(entry);
         }
-        const bool written = mover.ReplaceFile(mover.AnsiToUtf8(base / "manifest.json"), entries.Text());
+        const bool written = mover.ReplaceFile(base / "manifest.json", entries.Text());
         const double saved = Now();
         // As many folders as a restore empties: the layout's, one level each.
         const std::string empty = base / "empty";

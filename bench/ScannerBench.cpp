@@ -215,8 +215,6 @@ int Run(const std::string& scanner, int count, int rounds)
         rows[i].present = i % 4 != 3;
         rows[i].driveType = 3;
     }
-    CKeepingScanHost host;
-    const auto toUtf8 = [&](const std::string& ansi) { return host.AnsiToUtf8(ansi); };
     std::printf("output of %d rows, median:", count);
     for (const char* format : kFormats) {
         std::vector<double> times;
@@ -224,7 +222,7 @@ int Run(const std::string& scanner, int count, int rounds)
             const double t = Now();
             const std::string out = format[0] == 't'   ? cli::FormatText(rows)
                                     : format[0] == 'c' ? cli::FormatCsv(rows)
-                                                       : cli::FormatJson(rows, toUtf8);
+                                                       : cli::FormatJson(rows);
             if (r > 0)
                 times.push_back(Now() - t);
         }

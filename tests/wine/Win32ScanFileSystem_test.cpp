@@ -27,8 +27,8 @@ protected:
     {
         std::vector<std::string> found;
         FindEntry entry;
-        std::memset(&entry, '#', sizeof entry);
-        CWin32ScanFileSystem::Search search = fs.FindFirst(pattern.c_str(), entry);
+        entry.name = "####";
+        CWin32ScanFileSystem::Search search = fs.FindFirst(pattern, entry);
         if (!search)
             return found;
         do {
@@ -40,13 +40,10 @@ protected:
         return found;
     }
 
-    std::string Edited(const char* text, void (CWin32ScanFileSystem::*edit)(char*))
+    std::string WithBackslash(std::string text)
     {
-        char buffer[scan::kPathBuffer];
-        std::memset(buffer, '#', sizeof buffer);
-        std::strcpy(buffer, text);
-        (fs.*edit)(buffer);
-        return buffer;
+        fs.AddBackslash(text);
+        return text;
     }
 
     CTempFolder dir;
@@ -71,8 +68,8 @@ TEST_F(Win32ScanFileSystemTest, FindsByPatternWhateverTheCaseAndKind)
 TEST_F(Win32ScanFileSystemTest, NothingToFindGivesNoSearch)
 {
     FindEntry entry;
-    EXPECT_EQ(nullptr, fs.FindFirst((dir / "*.lnk").c_str(), entry));
-    EXPECT_EQ(nullptr, fs.FindFirst((dir / "no such folder\\*.*").c_str(), entry));
+    EXPECT_EQ(nullptr, fs.FindFirst(dir / "*.lnk", entry));
+    EXPECT_EQ(nullptr, fs.FindFirst(dir / "no such folder\\*.*", entry));
     EXPECT_EQ(nullptr, fs.FindFirst("", entry));
 }
 
@@ -85,9 +82,9 @@ TEST_F(Win32ScanFileSystemTest, LongNamesComeWhole)
 
 TEST_F(Win32ScanFileSystemTest, AddsABackslashOnlyWhereOneIsMissing)
 {
-    EXPECT_EQ("C:\\Apps\\", Edited("C:\\Apps", &CWin32ScanFileSystem::AddBackslash));
-    EXPECT_EQ("C:\\Apps\\", Edited("C:\\Apps\\", &CWin32ScanFileSystem::AddBackslash));
-    EXPECT_EQ("", Edited("", &CWin32ScanFileSystem::AddBackslash));
+    EXPECT_EQ("C:\\Apps\\", WithBackslash("C:\\Apps"));
+    EXPECT_EQ("C:\\Apps\\", WithBackslash("C:\\Apps\\"));
+    EXPECT_EQ("", WithBackslash(""));
 }
 
 TEST_F(Win32ScanFileSystemTest, PresenceTestsAgreeOnFilesFoldersAndNothing)
@@ -105,17 +102,19 @@ TEST_F(Win32ScanFileSystemTest, PresenceTestsAgreeOnFilesFoldersAndNothing)
         {"", false},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(c.present, fs.LinkTargetExists(c.path.c_str())) << "'" << c.path << "'";
-        EXPECT_EQ(c.present, fs.PifTargetExists(c.path.c_str())) << "'" << c.path << "'";
+        const scan::ShortcutTarget target{c.path, "", ""};
+        const scan::Verdict verdict = c.present ? scan::Verdict::Present : scan::Verdict::Missing;
+        EXPECT_EQ(verdict, fs.LinkTargetPresence(target).verdict) << "'" << c.path << "'";
+        EXPECT_EQ(verdict, fs.PifTargetPresence(target).verdict) << "'" << c.path << "'";
     }
 }
 
 TEST_F(Win32ScanFileSystemTest, StripsToTheRootOfDrivesAndShares)
 {
-    EXPECT_EQ("C:\\", Edited("C:\\Apps\\x.exe", &CWin32ScanFileSystem::StripToRoot));
-    EXPECT_EQ("R:\\", Edited("R:\\game\\run.exe", &CWin32ScanFileSystem::StripToRoot));
-    EXPECT_EQ("\\\\server\\share", Edited("\\\\server\\share\\x.exe", &CWin32ScanFileSystem::StripToRoot));
-    EXPECT_EQ("", Edited("", &CWin32ScanFileSystem::StripToRoot));
+    EXPECT_EQ("C:\\", fs.Root("C:\\Apps\\x.exe"));
+    EXPECT_EQ("R:\\", fs.Root("R:\\game\\run.exe"));
+    EXPECT_EQ("\\\\server\\share", fs.Root("\\\\server\\share\\x.exe"));
+    EXPECT_EQ("", fs.Root(""));
 }
 
 // The prefix that scripts/wine-run.sh makes has R: as a CD-ROM drive and S:
@@ -144,14 +143,16 @@ TEST_F(Win32ScanFileSystemTest, LoadsTextsFromTheGivenModule)
 TEST_F(Win32ScanFileSystemTest, ResolvesThroughTheShortcutReader)
 {
     ASSERT_HRESULT_SUCCEEDED(wintest::WriteShortcut(dir / "a.lnk", dir / "a.exe"));
-    char target[scan::kPathBuffer];
-    std::memset(target, '#', sizeof target);
-    fs.ResolveShortcut((dir / "a.lnk").c_str(), target);
-    EXPECT_EQ(dir / "a.exe", std::string(target));
+    scan::ShortcutTarget target{"####", "####", "####"};
+    fs.ResolveShortcut(dir / "a.lnk", target);
+    EXPECT_EQ(dir / "a.exe", target.text);
+    EXPECT_EQ(dir / "a.exe", target.exact) << "the wide read of an ASCII target";
+    EXPECT_EQ("", target.unverifiable);
 
-    std::memset(target, '#', sizeof target);
-    fs.ResolveShortcut((dir / "none.lnk").c_str(), target);
-    EXPECT_STREQ("", target);
+    target = scan::ShortcutTarget{"####", "####", "####"};
+    fs.ResolveShortcut(dir / "none.lnk", target);
+    EXPECT_EQ("", target.text);
+    EXPECT_EQ("", target.exact);
 }
 
 }  // namespace
