@@ -680,10 +680,11 @@ TEST_F(ResultActions, ARowWithoutItsCopyIsSkipped)
     }
 }
 
-// A folder named like a shortcut is read like one and listed, and a name the
-// code page cannot spell is listed with '?' in it, which the shell would take
-// as a wildcard ("??.lnk" matches "ab.lnk" too). Neither is handed to the
-// shell: each beeps and keeps its row undimmed, and the walk goes on.
+// A folder named like a shortcut is read like one and listed; it is never
+// handed to the shell: it beeps and keeps its row undimmed, and the walk goes
+// on. A name the code page cannot spell is listed by its short name, which
+// reaches that file and no other, never with '?' in it (which the shell
+// would take as a wildcard: "??.lnk" matches "ab.lnk" too).
 TEST_F(ResultActions, AFolderOrANameWithAWildcardIsNeverHandedToTheShell)
 {
     m_tree.Make("Menu\\Tools.lnk");
@@ -698,9 +699,12 @@ TEST_F(ResultActions, AFolderOrANameWithAWildcardIsNeverHandedToTheShell)
     const std::vector<Row> before = Scan(m_menu);
     int tools = -1, unspellable = -1, first = -1;
     for (int i = 0; i < static_cast<int>(before.size()); ++i) {
+        EXPECT_EQ(before[i].item.find('?'), std::string::npos) << before[i].item;
+        wchar_t wide[MAX_PATH] = {}, longName[MAX_PATH] = {};
+        ::MultiByteToWideChar(CP_ACP, 0, before[i].item.c_str(), -1, wide, MAX_PATH);
         if (before[i].item == m_menu + "\\Tools.lnk")
             tools = i;
-        else if (before[i].item.find('?') != std::string::npos)
+        else if (::GetLongPathNameW(wide, longName, MAX_PATH) && japanese == longName)
             unspellable = i;
         else if (before[i].item == m_menu + "\\Shortcut 0.lnk")
             first = i;
@@ -708,7 +712,7 @@ TEST_F(ResultActions, AFolderOrANameWithAWildcardIsNeverHandedToTheShell)
     ASSERT_TRUE(tools >= 0 && unspellable >= 0 && first >= 0) << "rows: " << before.size();
     const std::string firstUnix = CRecycleBin::UnixPath(before[first].item);
 
-    gui::SelectRows(m_list, {first, tools, unspellable});
+    gui::SelectRows(m_list, {first, tools});
     gui::PressKey(m_list, VK_DELETE);
     const Question asked = Answer(IDYES);
     WaitForWalkEnd(1);
@@ -716,7 +720,7 @@ TEST_F(ResultActions, AFolderOrANameWithAWildcardIsNeverHandedToTheShell)
     const std::vector<ShellCall> calls = Calls();
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].names, std::vector<std::string>{before[first].item});
-    EXPECT_EQ(g_beeps.load(), 2);
+    EXPECT_EQ(g_beeps.load(), 1);
     const std::vector<Row> after = gui::ReadRows(m_list);
     ASSERT_EQ(after.size(), before.size() - 1);
     for (const Row& row : after)
