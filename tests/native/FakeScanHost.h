@@ -1,6 +1,6 @@
 // The scanner's system side in memory: folders, the shell's locations, the
 // registry's profiles, the reasons a re-read would give, a console or not,
-// a clock that moves when asked, and captured streams.
+// a clock that moves when asked, and captured streams and output files.
 #ifndef VELTMOR_TESTS_NATIVE_FAKESCANHOST_H
 #define VELTMOR_TESTS_NATIVE_FAKESCANHOST_H
 
@@ -34,6 +34,8 @@ public:
     std::vector<std::string> errors;
     std::vector<std::string> reread;    // WhyNoTarget's shortcuts, in order
     std::vector<std::string> progress;  // each ShowProgress, in order
+    std::map<std::string, std::string> files;  // WriteOutputFile's, by path
+    std::vector<std::string> readTargetsFor;  // each ReadTargetsFor's profile folder, "" for none
 
     std::string LocationFolder(cli::Location location) override
     {
@@ -60,13 +62,25 @@ public:
         return found == reasons.end() ? cli::MissingReason::Unreadable : found->second;
     }
     bool RunsUnderWow64() override { return wow64; }
-    std::string AnsiToUtf8(const std::string& ansi) override { return "<" + ansi + ">"; }
+    void ReadTargetsFor(const cli::ProfileRecord* profile) override
+    {
+        readTargetsFor.push_back(profile ? profile->folder : std::string());
+    }
     bool WriteOutput(const std::string& text, Encoding encoding) override
     {
         outputEncodings.push_back(encoding);
         if (outputFails)
             return false;
         output += text;
+        return true;
+    }
+    bool WriteOutputFile(const std::string& path, const std::string& text, std::string& problem) override
+    {
+        if (outputFails) {
+            problem = "Access is denied (error 5)";
+            return false;
+        }
+        files[path] = text;
         return true;
     }
     void WriteError(const std::string& line) override { errors.push_back(line); }
@@ -81,6 +95,8 @@ public:
         errors.clear();
         reread.clear();
         progress.clear();
+        files.clear();
+        readTargetsFor.clear();
     }
 };
 

@@ -2,8 +2,9 @@
 // searched by patterns the way FindFirstFileA searches, shortcut targets, the
 // shell path helpers, drive types, and a results list that reports every row
 // it deletes to CScanEngine::OnDeleteitemList, as the real list does with
-// LVN_DELETEITEM. Misuse that would be a buffer overflow on Windows fails the
-// running test at once instead of passing quietly.
+// LVN_DELETEITEM. The file system takes paths of at most 259 characters, as
+// the dialog's does: a path handed to it that does not fit (a buffer
+// overflow on Windows) fails the running test at once.
 #ifndef VELTMOR_TESTS_NATIVE_FAKESCANPLATFORM_H
 #define VELTMOR_TESTS_NATIVE_FAKESCANPLATFORM_H
 
@@ -149,6 +150,13 @@ public:
             m_seenByPifTest.insert(Lower(target));
     }
 
+    // A target both presence tests fail to test without learning that it
+    // is not there (access denied, say): Unverified, with detail.
+    void AddUnverifiable(const std::string& target, const std::string& detail)
+    {
+        m_unverifiable[Lower(target)] = detail;
+    }
+
     void SetDriveType(const std::string& root, unsigned type) { m_driveTypes[Lower(root)] = type; }
 
     // FindFirst fails for every pattern in this folder.
@@ -172,17 +180,20 @@ public:
 
     // Runs inside every ResolveShortcut, after the call is logged: lets a
     // test look at the world while the walk is in progress.
-    std::function<void(const char* shortcutPath)> onResolve;
+    std::function<void(const std::string& shortcutPath)> onResolve;
 
     std::size_t OpenSearches() const { return m_searches.size(); }
 
     // ScanFileSystem
 
-    Search FindFirst(const char* pattern, scan::FindEntry& entry) override
+    // The dialog's limit: its buffers hold 260 characters with the terminator.
+    bool Fits(const std::string& path) override { return path.size() <= scan::kMaxPathLength; }
+
+    Search FindFirst(const std::string& pattern, scan::FindEntry& entry) override
     {
         m_log.Add("FindFirst", pattern);
         CheckFits("FindFirst pattern", pattern);
-        const std::string text = pattern;
+        const std::string& text = pattern;
         const std::size_t slash = text.find_last_of('\\');
         const std::string folder = slash == std::string::npos ? "" : text.substr(0, slash + 1);
         const std::string namePattern = text.substr(folder.size());
@@ -241,9 +252,10 @@ public:
 
     bool SearchFailed() override { return m_searchFailed; }
 
-    bool FolderIdentity(const char* folder, scan::FolderId& id) override
+    bool FolderIdentity(const std::string& folder, scan::FolderId& id) override
     {
         m_log.Add("FolderIdentity", folder);
+        CheckFits("FolderIdentity folder", folder);
         const std::string canonical = Canonical(folder);
         if (m_folders.count(Key(canonical)) == 0)
             return false;
@@ -257,41 +269,39 @@ public:
         return doubleByteCodePage && ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC));
     }
 
-    // PathAddBackslashA into a buffer of kPathBuffer characters; it reads
-    // the path by character.
-    void AddBackslash(char* path) override
+    // PathAddBackslashA; it reads the path by character. The result must
+    // fit: the caller checks before.
+    void AddBackslash(std::string& path) override
     {
-        const std::size_t n = std::strlen(path);
         m_log.Add("AddBackslash", path);
-        if (n == 0 || scan::EndsWithBackslash(path, *this))
+        if (path.empty() || scan::EndsWithBackslash(path.c_str(), *this))
             return;
-        if (n + 1 > scan::kMaxPathLength) {
+        if (!Fits(path + '\\')) {
             ADD_FAILURE() << "AddBackslash would overflow a " << scan::kPathBuffer
-                          << "-character buffer: " << n << " characters";
+                          << "-character buffer: " << path.size() << " characters";
             return;
         }
-        path[n] = '\\';
-        path[n + 1] = '\0';
+        path += '\\';
     }
 
-    bool LinkTargetExists(const char* target) override
+    scan::Presence LinkTargetPresence(const scan::ShortcutTarget& target) override
     {
-        m_log.Add("LinkTargetExists", target);
-        return Exists(target, m_seenByLinkTest);
+        m_log.Add("LinkTargetPresence", target.text);
+        return PresenceOf(target.text, m_seenByLinkTest);
     }
 
-    bool PifTargetExists(const char* target) override
+    scan::Presence PifTargetPresence(const scan::ShortcutTarget& target) override
     {
-        m_log.Add("PifTargetExists", target);
-        return Exists(target, m_seenByPifTest);
+        m_log.Add("PifTargetPresence", target.text);
+        return PresenceOf(target.text, m_seenByPifTest);
     }
 
-    // PathStripToRootA: "C:\" from "C:\Apps\x.exe", "\\server\share" from a
-    // path on a share, "" from a relative or empty path.
-    void StripToRoot(char* path) override
+    // As the dialog's: the path cut to 259 characters, then PathStripToRootA:
+    // "C:\" from "C:\Apps\x.exe", "\\server\share" from a path on a share, ""
+    // from a relative or empty path.
+    std::string Root(const std::string& path) override
     {
-        CheckFits("StripToRoot path", path);
-        const std::string text = path;
+        const std::string text = path.substr(0, scan::kMaxPathLength);
         std::string root;
         if (text.compare(0, 2, "\\\\") == 0) {
             const std::size_t server = text.find('\\', 2);
@@ -302,29 +312,29 @@ public:
         } else if (!text.empty() && text[0] == '\\') {
             root = "\\";
         }
-        std::memcpy(path, root.c_str(), root.size() + 1);
+        return root;
     }
 
     // GetDriveTypeA; a root the machine does not have is DRIVE_NO_ROOT_DIR.
-    unsigned DriveType(const char* root) override
+    unsigned DriveType(const std::string& root) override
     {
         m_log.Add("DriveType", root);
         const auto found = m_driveTypes.find(Lower(root));
         return found == m_driveTypes.end() ? kDriveNoRootDir : found->second;
     }
 
-    void ResolveShortcut(const char* shortcutPath, char* target) override
+    void ResolveShortcut(const std::string& shortcutPath, scan::ShortcutTarget& target) override
     {
         m_log.Add("ResolveShortcut", shortcutPath);
         CheckFits("shortcut path", shortcutPath);
-        target[0] = '\0';
+        target = scan::ShortcutTarget();
         if (onResolve)
             onResolve(shortcutPath);
         if (Lower(shortcutPath) == m_throwOnResolve)
-            throw FakeFailure(std::string("cannot read ") + shortcutPath);
+            throw FakeFailure("cannot read " + shortcutPath);
         const auto found = m_targets.find(Lower(shortcutPath));
         if (found != m_targets.end())
-            std::memcpy(target, found->second.c_str(), found->second.size() + 1);
+            target.text = found->second;
     }
 
     std::string LoadText(unsigned id) override
@@ -413,10 +423,17 @@ private:
         folder.entries.push_back({name, attributes});
     }
 
-    bool Exists(const char* target, const std::set<std::string>& seen) const
+    scan::Presence PresenceOf(const std::string& target, const std::set<std::string>& seen) const
     {
-        CheckFits("presence test of", target);
-        const std::string path = target;
+        const auto unverifiable = m_unverifiable.find(Lower(target));
+        if (unverifiable != m_unverifiable.end())
+            return {scan::Verdict::Unverified, unverifiable->second};
+        return {Exists(target, seen) ? scan::Verdict::Present : scan::Verdict::Missing, std::string()};
+    }
+
+    bool Exists(const std::string& path, const std::set<std::string>& seen) const
+    {
+        CheckFits("presence test of", path);
         if (path.empty())
             return false;
         if (seen.count(Lower(path)) != 0)
@@ -433,17 +450,17 @@ private:
         return false;
     }
 
-    // The found name is written over junk, so a missing terminator shows.
+    // Every field is set: an entry is reused from one call to the next.
     static void Fill(scan::FindEntry& entry, const Entry& from)
     {
-        std::memset(entry.name, 'J', sizeof entry.name);
-        std::memcpy(entry.name, from.name.c_str(), from.name.size() + 1);
+        entry.name = from.name;
         entry.attributes = from.attributes;
+        entry.exact = true;
     }
 
-    static void CheckFits(const char* what, const char* text)
+    static void CheckFits(const char* what, const std::string& text)
     {
-        EXPECT_LE(std::strlen(text), scan::kMaxPathLength)
+        EXPECT_LE(text.size(), scan::kMaxPathLength)
             << what << " does not fit a " << scan::kPathBuffer << "-character buffer: " << text;
     }
 
@@ -454,6 +471,7 @@ private:
     std::map<std::string, std::string> m_targets;
     std::set<std::string> m_seenByLinkTest;
     std::set<std::string> m_seenByPifTest;
+    std::map<std::string, std::string> m_unverifiable;  // target: the test's words
     std::map<std::string, unsigned> m_driveTypes;
     std::map<Search, std::unique_ptr<OpenSearch>> m_searches;
     std::string m_linkPattern = "*.lnk";
@@ -466,6 +484,7 @@ struct FakeRow {
     std::string value;  // column 1
     int image = -1;
     std::intptr_t data = 0;
+    scan::Presence presence;  // as RowPresence gave it
 };
 
 // The main dialog as the scan sees it: child windows in window order, a
@@ -488,7 +507,7 @@ public:
     // What the controls hold when ReadControls is called.
     scan::ScanOptions controls;
 
-    // What the walk passed over, as "reason:path".
+    // What the walk passed over, as "long:path", "open:path" or "inexact:path".
     std::vector<std::string> notScanned;
 
     bool throwOnReadControls = false;
@@ -607,6 +626,13 @@ public:
 
     void RepaintList() override { m_log.Add("RepaintList", ""); }
 
+    void RowPresence(int row, const scan::Presence& presence) override
+    {
+        m_log.Add("RowPresence", std::to_string(row));
+        if (IsRow(row))
+            m_rows[row].presence = presence;
+    }
+
     void BeginWaitCursor() override
     {
         m_log.Add("BeginWaitCursor", "");
@@ -630,7 +656,19 @@ public:
 
     void NotScanned(const std::string& path, scan::NotScannedReason reason) override
     {
-        notScanned.push_back((reason == scan::NotScannedReason::PathTooLong ? "long:" : "open:") + path);
+        const char* tag = "";
+        switch (reason) {
+        case scan::NotScannedReason::PathTooLong:
+            tag = "long:";
+            break;
+        case scan::NotScannedReason::CannotOpen:
+            tag = "open:";
+            break;
+        case scan::NotScannedReason::NameNotExact:
+            tag = "inexact:";
+            break;
+        }
+        notScanned.push_back(tag + path);
     }
 
 private:

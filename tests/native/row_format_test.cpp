@@ -35,32 +35,15 @@ ScanRow Row(const std::string& shortcut, const std::string& target, bool present
     return row;
 }
 
-// Code page 1252 to UTF-8 for the bytes these tests use (ASCII and
-// Latin-1 letters); the real conversion is the system's.
-std::string Latin1ToUtf8(const std::string& text)
-{
-    std::string utf8;
-    for (char c : text) {
-        const unsigned char u = static_cast<unsigned char>(c);
-        if (u < 0x80) {
-            utf8 += c;
-        } else {
-            utf8 += static_cast<char>(0xC0 | (u >> 6));
-            utf8 += static_cast<char>(0x80 | (u & 0x3F));
-        }
-    }
-    return utf8;
-}
-
-// Rows whose names carry what each format must protect.
+// Rows whose names carry what each format must protect; text is UTF-8.
 std::vector<ScanRow> AwkwardRows()
 {
     return {
-        Row("C:\\Menu\\O'Brien, Caf\xe9\\Men\xfb.lnk", "C:\\Apps\\men\xfb.exe", true, kFixed),
+        Row("C:\\Menu\\O'Brien, Caf\xc3\xa9\\Men\xc3\xbb.lnk", "C:\\Apps\\men\xc3\xbb.exe", true, kFixed),
         Row("C:\\Menu\\Say \"Hi\".lnk", "C:\\Apps\\say \"hi\", \"bye\".exe", false, kFixed),
         Row("C:\\Menu\\line\nbreak.lnk", "C:\\Apps\\cr\rlf\r\n.exe", false, kFixed),
         Row("C:\\Menu\\damaged.lnk", "", false, kNoRoot, MissingReason::Unreadable, "desktop",
-            "C:\\Users\\O'Brien, Caf\xe9"),
+            "C:\\Users\\O'Brien, Caf\xc3\xa9"),
         Row("C:\\Menu\\cd.lnk", "R:\\Game\\run.exe", false, kCdrom, MissingReason::Unreadable, "start-menu",
             "C:\\Users\\\"q\""),
         Row("C:\\Menu\\trailing comma,", "\"", false, kRemote),
@@ -105,31 +88,32 @@ TEST(CsvFormat, ReadsBackFieldForFieldWhateverTheNamesHold)
     std::string error;
     ASSERT_TRUE(clitest::ReadCsv(csv, records, error)) << error << "\n" << csv;
     ASSERT_EQ(rows.size() + 1, records.size());
-    EXPECT_EQ((clitest::Record{"shortcut", "target", "status", "drive", "reason", "location", "profile"}),
+    EXPECT_EQ((clitest::Record{"shortcut", "target", "status", "drive", "reason", "location", "profile", "detail"}),
               records[0]);
     for (std::size_t i = 0; i < rows.size(); ++i) {
         SCOPED_TRACE(rows[i].shortcut);
         EXPECT_EQ((clitest::Record{rows[i].shortcut, rows[i].target, rows[i].StatusName(), rows[i].DriveTypeName(),
-                                   rows[i].ReasonName(), rows[i].location, rows[i].profile}),
+                                   rows[i].ReasonName(), rows[i].location, rows[i].profile, ""}),
                   records[i + 1]);
     }
-    // System code page bytes pass through unchanged.
-    EXPECT_NE(std::string::npos, csv.find("O'Brien, Caf\xe9\\Men\xfb.lnk"));
+    // UTF-8 passes through unchanged.
+    EXPECT_NE(std::string::npos, csv.find("O'Brien, Caf\xc3\xa9\\Men\xc3\xbb.lnk"));
 }
 
 TEST(CsvFormat, PlainFieldsAreNotQuotedAndNoRowsIsTheHeaderAlone)
 {
     const std::string csv = cli::FormatCsv({Row("C:\\M\\a.lnk", "C:\\a.exe", true, kFixed)});
-    EXPECT_EQ("shortcut,target,status,drive,reason,location,profile\r\n"
-              "C:\\M\\a.lnk,C:\\a.exe,present,fixed,,folder,\r\n",
+    EXPECT_EQ("shortcut,target,status,drive,reason,location,profile,detail\r\n"
+              "C:\\M\\a.lnk,C:\\a.exe,present,fixed,,folder,,\r\n",
               csv);
-    EXPECT_EQ("shortcut,target,status,drive,reason,location,profile\r\n", cli::FormatCsv({}));
+    EXPECT_EQ("shortcut,target,status,drive,reason,location,profile,detail\r\n", cli::FormatCsv({}));
 }
 
 TEST(TextFormat, ColumnsLineUpUnderTheHeadingsWithOrWithoutThePlaces)
 {
     const std::vector<ScanRow> rows = {
-        Row("C:\\Menu\\O'Brien, Caf\xe9\\Men\xfb.lnk", "C:\\Apps\\men\xfb.exe", true, kFixed, MissingReason::Unreadable,
+        Row("C:\\Menu\\O'Brien, Caf\xc3\xa9\\Men\xc3\xbb.lnk", "C:\\Apps\\men\xc3\xbb.exe", true, kFixed,
+            MissingReason::Unreadable,
             "start-menu", "C:\\Users\\Ann Lee"),
         Row("C:\\Menu\\a.lnk", "C:\\gone.exe", false, kFixed, MissingReason::Unreadable, "common-desktop"),
         Row("C:\\Menu\\Sub\\damaged.lnk", "", false, kNoRoot, MissingReason::InstallerManaged, "quick-launch",
@@ -142,7 +126,8 @@ TEST(TextFormat, ColumnsLineUpUnderTheHeadingsWithOrWithoutThePlaces)
 
         clitest::TextTable table;
         std::string error;
-        ASSERT_TRUE(clitest::ReadTextTable(text, table, error)) << error << "\n" << text;
+        // Aligned by character: "\xc3\xa9" takes one column.
+        ASSERT_TRUE(clitest::ReadTextTable(text, table, error, true)) << error << "\n" << text;
         std::vector<std::string> headings = {"Status", "Drive", "Reason", "Shortcut", "Target"};
         if (places)
             headings.insert(headings.end(), {"Location", "Profile"});
@@ -177,7 +162,7 @@ TEST(TextFormat, NoRowsOrOneRow)
 TEST(JsonFormat, OneDocumentOfRowObjectsInUtf8)
 {
     const std::vector<ScanRow> rows = AwkwardRows();
-    const std::string json = cli::FormatJson(rows, Latin1ToUtf8);
+    const std::string json = cli::FormatJson(rows);
 
     nlohmann::ordered_json document;
     ASSERT_NO_THROW(document = nlohmann::ordered_json::parse(json)) << json;
@@ -189,10 +174,11 @@ TEST(JsonFormat, OneDocumentOfRowObjectsInUtf8)
         std::vector<std::string> keys;
         for (auto it = object.begin(); it != object.end(); ++it)
             keys.push_back(it.key());
-        EXPECT_EQ((std::vector<std::string>{"shortcut", "target", "status", "drive", "reason", "location", "profile"}),
+        EXPECT_EQ((std::vector<std::string>{"shortcut", "target", "status", "drive", "reason", "location", "profile",
+                                            "detail"}),
                   keys);
-        EXPECT_EQ(Latin1ToUtf8(rows[i].shortcut), object["shortcut"]);
-        EXPECT_EQ(Latin1ToUtf8(rows[i].target), object["target"]);
+        EXPECT_EQ(rows[i].shortcut, object["shortcut"]);
+        EXPECT_EQ(rows[i].target, object["target"]);
         EXPECT_EQ(rows[i].StatusName(), object["status"]);
         EXPECT_EQ(rows[i].DriveTypeName(), object["drive"]);
         if (rows[i].present)
@@ -200,23 +186,76 @@ TEST(JsonFormat, OneDocumentOfRowObjectsInUtf8)
         else
             EXPECT_EQ(rows[i].ReasonName(), object["reason"]);
         EXPECT_EQ(rows[i].location, object["location"]);
-        EXPECT_EQ(Latin1ToUtf8(rows[i].profile), object["profile"]);
+        EXPECT_EQ(rows[i].profile, object["profile"]);
+        EXPECT_TRUE(object["detail"].is_null()) << object["detail"];
     }
-    // "Caf\xe9" arrives as the two UTF-8 bytes of U+00E9, not as a lone 0xE9.
-    EXPECT_EQ("C:\\Menu\\O'Brien, Caf\xc3\xa9\\Men\xc3\xbb.lnk", document[0]["shortcut"].get<std::string>());
-    EXPECT_EQ(std::string::npos, json.find("Caf\xe9")) << "unconverted system code page text";
+    // "Caf\xc3\xa9" goes out as its two UTF-8 bytes, not as an escape.
+    EXPECT_NE(std::string::npos, json.find("O'Brien, Caf\xc3\xa9\\\\Men\xc3\xbb.lnk")) << json;
 }
 
-TEST(JsonFormat, EmptyListAndAConverterThatFails)
+TEST(JsonFormat, EmptyListAndTextThatIsNotUtf8)
 {
-    EXPECT_TRUE(nlohmann::json::parse(cli::FormatJson({}, Latin1ToUtf8)).empty());
+    EXPECT_TRUE(nlohmann::json::parse(cli::FormatJson({})).empty());
 
     // Bytes that are not UTF-8 must not end the program.
-    const auto passThrough = [](const std::string& text) { return text; };
     std::string json;
-    ASSERT_NO_THROW(json = cli::FormatJson({Row("C:\\Caf\xe9.lnk", "", false, kNoRoot)}, passThrough));
+    ASSERT_NO_THROW(json = cli::FormatJson({Row("C:\\Caf\xe9.lnk", "", false, kNoRoot)}));
     const nlohmann::json document = nlohmann::json::parse(json);
     EXPECT_EQ("C:\\Caf\xef\xbf\xbd.lnk", document[0]["shortcut"].get<std::string>()) << "U+FFFD in place";
+}
+
+// An unverified row carries the system's words in its last field; each path
+// the walk passed over is a row of status "not-scanned" after the scan's.
+TEST(RowFormat, UnverifiedRowsAndNotScannedPathsInCsvAndJson)
+{
+    ScanRow denied = Row("C:\\M\\denied.lnk", "C:\\Locked\\run.exe", false, kFixed);
+    denied.unverified = true;
+    denied.detail = "Access is denied (error 5)";
+    EXPECT_EQ(MissingReason::Unverified, denied.Reason());
+    const std::vector<ScanRow> rows = {Row("C:\\M\\a.lnk", "C:\\a.exe", true, kFixed), denied};
+    const std::vector<cli::NotScannedPath> skipped = {
+        {"C:\\M\\Locked\\", scan::NotScannedReason::CannotOpen},
+        {"C:\\M\\x\xe2\x80\xa6.lnk", scan::NotScannedReason::NameNotExact},
+        {"C:\\M\\" + std::string(300, 'd') + "\\", scan::NotScannedReason::PathTooLong},
+    };
+    // Every column in order; "~": null in json, empty in csv.
+    const std::vector<clitest::Record> expected = {
+        {"C:\\M\\a.lnk", "C:\\a.exe", "present", "fixed", "~", "folder", "", "~"},
+        {"C:\\M\\denied.lnk", "C:\\Locked\\run.exe", "unverified", "fixed", "unverified", "folder", "",
+         "Access is denied (error 5)"},
+        {skipped[0].path, "", "not-scanned", "~", "cannot-open", "~", "~", "cannot open folder"},
+        {skipped[1].path, "", "not-scanned", "~", "name-not-exact", "~", "~", "its name cannot be read exactly"},
+        {skipped[2].path, "", "not-scanned", "~", "path-too-long", "~", "~", "path too long"},
+    };
+    const std::vector<std::string> keys = {"shortcut", "target", "status", "drive",
+                                           "reason",   "location", "profile", "detail"};
+
+    std::vector<clitest::Record> records;
+    std::string error;
+    ASSERT_TRUE(clitest::ReadCsv(cli::FormatCsv(rows, skipped), records, error)) << error;
+    ASSERT_EQ(expected.size() + 1, records.size());
+    EXPECT_EQ(keys, records[0]);
+    const nlohmann::ordered_json document = nlohmann::ordered_json::parse(cli::FormatJson(rows, skipped));
+    ASSERT_EQ(expected.size(), document.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        SCOPED_TRACE(expected[i][0]);
+        std::vector<std::string> objectKeys;
+        for (auto it = document[i].begin(); it != document[i].end(); ++it)
+            objectKeys.push_back(it.key());
+        EXPECT_EQ(keys, objectKeys);
+        for (std::size_t c = 0; c < keys.size(); ++c) {
+            const bool null = expected[i][c] == "~";
+            EXPECT_EQ(null ? "" : expected[i][c], records[i + 1].at(c)) << "csv " << keys[c];
+            if (null)
+                EXPECT_TRUE(document[i][keys[c]].is_null()) << "json " << keys[c];
+            else
+                EXPECT_EQ(expected[i][c], document[i][keys[c]]) << "json " << keys[c];
+        }
+    }
+    // In text, the reason holds the words and the row is not counted missing.
+    const std::string text = cli::FormatText(rows, skipped.size());
+    EXPECT_NE(std::string::npos, text.find("unverified: Access is denied (error 5)")) << text;
+    EXPECT_NE(std::string::npos, text.find("2 shortcuts listed, 0 missing, 3 not scanned")) << text;
 }
 
 }  // namespace

@@ -69,13 +69,15 @@ protected:
         EXPECT_TRUE(clitest::ReadCsv(host.output, records, error)) << error << "\n" << host.output;
         if (records.empty())
             return records;
-        EXPECT_EQ((clitest::Record{"shortcut", "target", "status", "drive", "reason", "location", "profile"}),
+        EXPECT_EQ((clitest::Record{"shortcut", "target", "status", "drive", "reason", "location", "profile",
+                                   "detail"}),
                   records[0]);
         records.erase(records.begin());
         return records;
     }
 
     // "shortcut | target | image" of each row the dialog's engine lists.
+    // The engine shows an unverified target as present.
     Strings EngineRows(const Strings& folders, bool ignoreRemovable, bool displayAll)
     {
         fake::CallLog engineLog;
@@ -97,7 +99,8 @@ protected:
     {
         Strings rows;
         for (const clitest::Record& r : records)
-            rows.push_back(r.at(0) + " | " + r.at(1) + " | " + (r.at(2) == "present" ? "1" : "0"));
+            rows.push_back(r.at(0) + " | " + r.at(1) + " | " +
+                           (r.at(2) == "present" || r.at(2) == "unverified" ? "1" : "0"));
         return rows;
     }
 
@@ -136,7 +139,7 @@ TEST_F(ScanCommandTest, RowsAreTheEnginesUnderEachOptionWithStatusToMatch)
         EXPECT_EQ(expected, Shown(rows)) << "same rows, same order";
         EXPECT_EQ(cli::kExitSomeMissing, status) << "the missing C: target is listed every time";
         EXPECT_TRUE(host.errors.empty());
-        EXPECT_EQ(std::vector<ScanHost::Encoding>{ScanHost::Encoding::Ansi}, host.outputEncodings);
+        EXPECT_EQ(std::vector<ScanHost::Encoding>{ScanHost::Encoding::Utf8}, host.outputEncodings) << "csv is UTF-8";
     }
 }
 
@@ -162,7 +165,7 @@ TEST_F(ScanCommandTest, DriveAndReasonOfEachKindOfRow)
         const clitest::Record* row = Find(rows, c.shortcut);
         ASSERT_NE(nullptr, row) << c.shortcut;
         EXPECT_EQ(c.rest, clitest::Record(row->begin() + 2, row->begin() + 5)) << c.shortcut;
-        EXPECT_EQ((clitest::Record{"folder", ""}), clitest::Record(row->begin() + 5, row->end())) << c.shortcut;
+        EXPECT_EQ((clitest::Record{"folder", "", ""}), clitest::Record(row->begin() + 5, row->end())) << c.shortcut;
     }
     // Only the row that gave no target was read again.
     EXPECT_EQ((Strings{"C:\\Menu\\damaged.lnk"}), host.reread);
@@ -263,7 +266,7 @@ TEST_F(ScanCommandTest, FolderPathsBeyondTheBufferAreRefusedWholeNeverCut)
         ASSERT_EQ(1u, host.errors.size());
         EXPECT_NE(std::string::npos, host.errors[0].find("too long")) << host.errors[0];
         EXPECT_NE(std::string::npos, host.errors[0].find("\"" + c.path + "\"")) << "the whole path is named";
-        EXPECT_NE(std::string::npos, host.errors[0].find(std::to_string(c.path.size()) + " characters"));
+        EXPECT_NE(std::string::npos, host.errors[0].find(std::to_string(c.path.size()) + " bytes"));
         EXPECT_TRUE(host.output.empty());
         EXPECT_TRUE(log.Only({"FindFirst"}).empty());
     }
@@ -287,16 +290,19 @@ TEST_F(ScanCommandTest, UsageErrorsHelpAndVersion)
     EXPECT_TRUE(host.errors.empty());
 }
 
-TEST_F(ScanCommandTest, JsonIsWrittenAsUtf8FromConvertedPaths)
+TEST_F(ScanCommandTest, JsonIsWrittenAsUtf8WithThePathsAsTheyAre)
 {
+    // The paths are UTF-8 already: none is converted again.
+    fileSystem.AddShortcut("C:\\Menu\\Caf\xc3\xa9.lnk", "C:\\Apps\\gone.exe");
     ASSERT_EQ(cli::kExitSomeMissing, Run({"--format=json", "--include-removable", "C:\\Menu"}));
     EXPECT_EQ(std::vector<ScanHost::Encoding>{ScanHost::Encoding::Utf8}, host.outputEncodings);
     const nlohmann::json document = nlohmann::json::parse(host.output);
-    ASSERT_EQ(EngineRows({"C:\\Menu"}, false, false).size(), document.size());
-    for (const nlohmann::json& row : document) {
-        const std::string shortcut = row["shortcut"];
-        EXPECT_EQ('<', shortcut.front()) << "every path goes through the host's conversion: " << shortcut;
-        EXPECT_EQ("missing", row["status"]);
+    const Strings expected = EngineRows({"C:\\Menu"}, false, false);
+    ASSERT_EQ(expected.size(), document.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const std::string shortcut = document[i]["shortcut"];
+        EXPECT_EQ(0u, expected[i].find(shortcut + " | ")) << expected[i];
+        EXPECT_EQ("missing", document[i]["status"]);
     }
 }
 

@@ -38,6 +38,15 @@ const char* AsText(std::intptr_t data)
     return reinterpret_cast<const char*>(data);
 }
 
+// What the reader would give for one shortcut.
+scan::ShortcutRead Read(const std::string& target, scan::Verdict verdict)
+{
+    scan::ShortcutRead read;
+    read.target.text = target;
+    read.presence.verdict = verdict;
+    return read;
+}
+
 // Freed blocks stay poisoned in AddressSanitizer's quarantine, so a row's
 // copy can be seen to be gone right after the list deleted the row.
 bool IsFreed(std::intptr_t data)
@@ -346,8 +355,8 @@ TEST_F(ScanTargets, LinksAskTheLinkTestAndPifsThePifTest)
 
     fs.AddExisting("C:\\T\\t.exe", fake::FakeFileSystem::SeenBy::LinkTestOnly);
     EXPECT_EQ(Scan("C:\\M", false, false), (Strings{"C:\\M\\b.pif"}));
-    EXPECT_EQ(log.Only({"LinkTargetExists", "PifTargetExists"}),
-              (Strings{"LinkTargetExists(C:\\T\\t.exe)", "PifTargetExists(C:\\T\\t.exe)"}));
+    EXPECT_EQ(log.Only({"LinkTargetPresence", "PifTargetPresence"}),
+              (Strings{"LinkTargetPresence(C:\\T\\t.exe)", "PifTargetPresence(C:\\T\\t.exe)"}));
 
     fake::CallLog otherLog;
     fake::FakeFileSystem otherFs(otherLog);
@@ -359,6 +368,36 @@ TEST_F(ScanTargets, LinksAskTheLinkTestAndPifsThePifTest)
     otherView.controls = {"C:\\M", false, false};
     other.OnScan();
     EXPECT_EQ(otherView.Items(), (Strings{"C:\\M\\a.lnk"}));
+}
+
+// A test that fails without the system saying "not there" proves nothing:
+// such a target is never listed as broken, and the view gets the verdict.
+TEST_F(ScanTargets, AnUnverifiedTargetIsNeverListedAsBroken)
+{
+    fs.SetDriveType("C:\\", scan::kDriveFixed);
+    fs.AddShortcut("C:\\M\\denied.lnk", "C:\\Locked\\run.exe");
+    fs.AddShortcut("C:\\M\\denied.pif", "C:\\Locked\\run.exe");
+    fs.AddUnverifiable("C:\\Locked\\run.exe", "Access is denied (error 5)");
+    const struct {
+        const char* options;
+        bool ignoreRemovable, displayAll, listed;
+    } cases[] = {{"defaults", true, false, false},
+                 {"--include-removable", false, false, false},
+                 {"Display All", true, true, true},
+                 {"Display All, --include-removable", false, true, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options);
+        log.Clear();
+        const Strings listed = Scan("C:\\M", c.ignoreRemovable, c.displayAll);
+        EXPECT_EQ(log.Only({"LinkTargetPresence", "PifTargetPresence"}).size(), 2u) << "both were tested";
+        EXPECT_EQ(listed.size(), c.listed ? 2u : 0u);
+        for (const fake::FakeRow& row : view.Rows()) {
+            SCOPED_TRACE(row.item);
+            EXPECT_EQ(row.image, 1) << "listed as present";
+            EXPECT_EQ(row.presence.verdict, scan::Verdict::Unverified);
+            EXPECT_EQ(row.presence.detail, "Access is denied (error 5)");
+        }
+    }
 }
 
 // ------------------------------------------------------------ display filter
@@ -455,8 +494,8 @@ TEST_F(DisplayFilter, OverlongTargetIsCutBeforeItsRootIsTaken)
 {
     engine.SetOptions({"", true, false});
     const std::string target = "C:\\" + std::string(400, 'x');
-    EXPECT_TRUE(engine.ShouldList(false, target.c_str()));
-    EXPECT_FALSE(engine.ShouldList(true, target.c_str()));
+    EXPECT_TRUE(engine.ShouldList(false, target));
+    EXPECT_FALSE(engine.ShouldList(true, target));
     EXPECT_EQ(log.Only({"DriveType"}), (Strings{"DriveType(C:\\)"}));
 }
 
@@ -467,9 +506,10 @@ TEST_F(DisplayFilter, DefaultsTestOnlyTargetsOnFixedDrivesAndAskEachRootOnce)
             SCOPED_TRACE(std::to_string(ignoreRemovable) + std::to_string(displayAll));
             log.Clear();
             Listed(ignoreRemovable, displayAll);
-            const Strings tests = log.Only({"LinkTargetExists", "PifTargetExists"});
+            const Strings tests = log.Only({"LinkTargetPresence", "PifTargetPresence"});
             if (ignoreRemovable && !displayAll) {
-                EXPECT_EQ(tests, (Strings{"LinkTargetExists(C:\\Apps\\ok.exe)", "LinkTargetExists(C:\\Apps\\gone.exe)"}));
+                EXPECT_EQ(tests, (Strings{"LinkTargetPresence(C:\\Apps\\ok.exe)",
+                                         "LinkTargetPresence(C:\\Apps\\gone.exe)"}));
                 EXPECT_EQ(engine.SkippedPresenceTests(), kEverything.size() - 2);
                 const Strings asked = log.Only({"DriveType"});
                 EXPECT_EQ(std::set<std::string>(asked.begin(), asked.end()).size(), asked.size()) << "once per root";
@@ -519,7 +559,7 @@ TEST_F(ScanCommand, DialogIsDisabledUnderTheWaitCursorWhileTheWalkRuns)
     fs.AddShortcut("C:\\M\\a.lnk", "C:\\x");
     fs.AddShortcut("C:\\M\\S\\b.lnk", "C:\\x");
     int reads = 0;
-    fs.onResolve = [&](const char*) {
+    fs.onResolve = [&](const std::string&) {
         ++reads;
         EXPECT_EQ(view.EnabledChildren(), 0);
         EXPECT_EQ(view.WaitCursorDepth(), 1);
@@ -537,7 +577,7 @@ TEST_F(ScanCommand, OptionsReadAtTheStartHoldForTheWholeWalk)
     engine.SetOptions({"C:\\Elsewhere", true, false});
     // The user cannot reach the check boxes during a walk; a control that
     // changes anyway must not change the filter halfway.
-    fs.onResolve = [&](const char*) { view.controls.displayAll = false; };
+    fs.onResolve = [&](const std::string&) { view.controls.displayAll = false; };
 
     EXPECT_EQ(Scan("C:\\M", true, true), (Strings{"C:\\M\\a.lnk", "C:\\M\\b.lnk", "C:\\M\\S\\c.pif"}));
     EXPECT_EQ(log.Only({"ReadControls"}).size(), 1u);
@@ -612,15 +652,15 @@ TEST_F(ResultRows, EachRowOwnsADistinctCopyOfItsPath)
 TEST_F(ResultRows, RowIsAppendedInStepsWithACopyNotTheCallersBuffer)
 {
     engine.SetOptions({"", false, true});
-    char path[scan::kPathBuffer] = "C:\\M\\first.lnk";
-    engine.AddResultRow(true, path, "C:\\t1");
-    std::strcpy(path, "C:\\M\\second.lnk");
-    engine.AddResultRow(false, path, "");
-    std::strcpy(path, "overwritten");
+    std::string path = "C:\\M\\first.lnk";
+    engine.AddResultRow(path, Read("C:\\t1", scan::Verdict::Present));
+    path = "C:\\M\\second.lnk";
+    engine.AddResultRow(path, Read("", scan::Verdict::Missing));
+    path = "overwritten";
 
     ASSERT_EQ(view.Items(), (Strings{"C:\\M\\first.lnk", "C:\\M\\second.lnk"}));
     for (const fake::FakeRow& row : view.Rows()) {
-        EXPECT_NE(AsText(row.data), path);
+        EXPECT_NE(AsText(row.data), path.c_str());
         EXPECT_TRUE(IsOwnCopyOf(row.data, row.item));
     }
     EXPECT_EQ(view.Rows()[0].value, "C:\\t1");
@@ -634,7 +674,7 @@ TEST_F(ResultRows, RowIsAppendedInStepsWithACopyNotTheCallersBuffer)
 TEST_F(ResultRows, ShortcutNotListedMakesNoRowAndNoCopy)
 {
     engine.SetOptions({"", false, false});
-    engine.AddResultRow(true, "C:\\M\\fine.lnk", "C:\\x");
+    engine.AddResultRow("C:\\M\\fine.lnk", Read("C:\\x", scan::Verdict::Present));
     EXPECT_TRUE(view.Rows().empty());
     EXPECT_TRUE(view.OfferedData().empty());
     EXPECT_TRUE(log.Only({"InsertRow", "RepaintList"}).empty());
@@ -721,13 +761,13 @@ TEST_F(ResultRows, RefusedRowOrItemDataLeavesNoCopyBehind)
     engine.SetOptions({"", false, true});
 
     view.refuseInsert = true;
-    engine.AddResultRow(false, "C:\\M\\a.lnk", "");
+    engine.AddResultRow("C:\\M\\a.lnk", Read("", scan::Verdict::Missing));
     EXPECT_TRUE(view.Rows().empty());
     EXPECT_TRUE(log.Only({"SetRowText", "SetRowData", "RepaintList"}).empty()) << "nothing for a row not made";
 
     view.refuseInsert = false;
     view.refuseData = true;
-    engine.AddResultRow(false, "C:\\M\\b.lnk", "");
+    engine.AddResultRow("C:\\M\\b.lnk", Read("", scan::Verdict::Missing));
     ASSERT_EQ(view.Rows().size(), 1u);
     EXPECT_EQ(view.Rows()[0].data, 0) << "a row without item data carries no copy";
     ASSERT_EQ(view.OfferedData().size(), 1u);
@@ -870,12 +910,8 @@ TEST(FakeFileSystem, SearchesLikeThePlatform)
                                     {"D:", "D:"},
                                     {"relative\\x.exe", ""},
                                     {"", ""}};
-    for (const auto& c : cases) {
-        char path[scan::kPathBuffer];
-        std::strcpy(path, c[0]);
-        fs.StripToRoot(path);
-        EXPECT_STREQ(path, c[1]) << "from " << c[0];
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(fs.Root(c[0]), c[1]) << "from " << c[0];
 }
 
 }  // namespace
