@@ -30,6 +30,8 @@ constexpr unsigned char kLinkClassId[16] = {0x01, 0x14, 0x02, 0x00, 0x00, 0x00, 
 constexpr std::uint32_t kHasIdList = 0x01;
 constexpr std::uint32_t kHasLinkInfo = 0x02;
 constexpr std::uint32_t kIsUnicode = 0x80;
+constexpr std::uint32_t kHasProduct = 0x800;
+constexpr std::uint32_t kHasInstallerId = 0x1000;
 // Name, relative path, working folder, arguments, icon location: in this
 // order in the file, each a count and that many characters.
 constexpr std::uint32_t kStringFlags[] = {0x04, 0x08, 0x10, 0x20, 0x40};
@@ -37,10 +39,13 @@ constexpr std::uint32_t kStringFlags[] = {0x04, 0x08, 0x10, 0x20, 0x40};
 // Link-info flags.
 constexpr std::uint32_t kVolumeAndLocalPath = 0x01;
 constexpr std::uint32_t kNetworkLink = 0x02;
-constexpr std::uint32_t kLinkInfoMinimum = 0x1C;
+constexpr std::uint32_t kLinkInfoMinimum = 0x1C;  // the fixed fields, which every reader takes
 constexpr std::uint32_t kLinkInfoWithUnicode = 0x24;
 constexpr std::uint32_t kNetworkLinkMinimum = 0x14;
 constexpr std::uint32_t kValidDevice = 0x01;
+
+// The size of a block of two fixed text fields (variables, installer, icon).
+constexpr std::uint32_t kTextBlockSize = 0x314;
 
 std::uint16_t Le16(const unsigned char* p)
 {
@@ -122,27 +127,28 @@ private:
     unsigned char m_window[kWindow];
 };
 
-// The ID list: its size, then items of at least two bytes each that fill it
-// exactly up to the two-byte terminator. at moves past it.
+// The ID list: its size, then items of at least two bytes each, each one
+// leaving room inside the list for the two-byte terminator. The reader takes
+// the whole list, then walks its items up to the first empty one: bytes after
+// that terminator are never looked at, and a list of size 0 is an empty one.
+// at moves past the list.
 bool CheckIdList(Reader& in, std::uint64_t& at)
 {
     std::uint32_t listSize = 0;
-    if (!in.U16(at, listSize) || listSize < 2 || listSize > in.Size() - at - 2)
+    if (!in.U16(at, listSize) || listSize == 1 || listSize > in.Size() - at - 2)
         return false;
     const std::uint64_t end = at + 2 + listSize;
     std::uint64_t item = at + 2;
-    for (;;) {
+    while (item != end) {  // two bytes at least are left for each item's size
         std::uint32_t itemSize = 0;
         if (!in.U16(item, itemSize))
             return false;
         if (itemSize == 0)
             break;
-        if (itemSize < 2 || itemSize > end - item - 2)  // each item leaves room for the terminator
+        if (itemSize < 2 || itemSize > end - item - 2)
             return false;
         item += itemSize;
     }
-    if (item + 2 != end)
-        return false;
     at = end;
     return true;
 }
@@ -226,7 +232,7 @@ bool CheckLinkInfo(Reader& in, std::uint64_t& at)
     const std::uint32_t localPath = Le32(p + 0x10);
     const std::uint32_t network = Le32(p + 0x14);
     const std::uint32_t suffix = Le32(p + 0x18);
-    if (headerSize < kLinkInfoMinimum || headerSize > size)
+    if (headerSize > size)  // the wide offsets would be read past it
         return false;
     const bool wide = headerSize >= kLinkInfoWithUnicode;
     const std::uint32_t wideLocalPath = wide ? Le32(p + 0x1C) : 0;
@@ -257,7 +263,7 @@ std::uint32_t MinimumBlockSize(std::uint32_t signature)
     case 0xA0000001:  // environment variables
     case 0xA0000006:  // installer (darwin) identifier
     case 0xA0000007:  // icon environment
-        return 0x314;
+        return kTextBlockSize;
     case 0xA0000002: return 0xCC;  // console
     case 0xA0000003: return 0x60;  // tracker
     case 0xA0000004: return 0x0C;  // console code page
@@ -270,31 +276,58 @@ std::uint32_t MinimumBlockSize(std::uint32_t signature)
     }
 }
 
-// Extra data blocks up to the terminal block (a size below 4). The shell's
-// readers take the end of the file as the end of the list too, so a file
-// that stops exactly between blocks passes; one cut inside a block fails.
-bool CheckExtraData(Reader& in, std::uint64_t at)
+// The two fixed fields of a block of text, 260 narrow then 260 wide
+// characters, each of which must be terminated inside itself: readers copy
+// them without a bound.
+bool NarrowFieldTerminated(Reader& in, std::uint64_t block)
 {
-    while (at != in.Size()) {
+    return in.Terminated(block + 8, block + 8 + 260, 1);
+}
+
+bool WideFieldTerminated(Reader& in, std::uint64_t block)
+{
+    return in.Terminated(block + 8 + 260, block + kTextBlockSize, 2);
+}
+
+// The extra data blocks, walked as the shell's list reader walks them: a size
+// of 0 ends the list, and so do the file's end and a size it cuts short. A
+// size below 8 is stepped over alone. A size above 64 KB ends the list unread
+// (the reader backs up and stops, allocating nothing), and a block that runs
+// past the end is read short and dropped: either is the last thing read, so
+// neither is refused. A block read whole must hold its published layout.
+// advertised: how many blocks the header announces for an advertised
+// shortcut (product, installer). Wine's reader takes that many from the start
+// of the list, whatever their signature past its 0xA000 high word, as long as
+// each has the size of a block of text, and copies the wide field.
+bool CheckExtraData(Reader& in, std::uint64_t at, unsigned advertised)
+{
+    constexpr std::uint32_t kLargestRead = 0xFFFF;
+    for (;;) {
         std::uint32_t blockSize = 0;
+        if (in.Size() - at < 4)
+            return true;
         if (!in.U32(at, blockSize))
             return false;
-        if (blockSize < 4)
+        if (blockSize == 0 || blockSize > kLargestRead || blockSize > in.Size() - at)
             return true;
-        if (blockSize > in.Size() - at)
-            return false;
-        std::uint32_t signature = 0;
-        if (blockSize >= 8 && (!in.U32(at + 4, signature) || blockSize < MinimumBlockSize(signature)))
-            return false;
-        if (MinimumBlockSize(signature) == 0x314) {
-            // Two fixed fields, 260 narrow and 260 wide characters, each
-            // terminated inside itself: readers copy them without a bound.
-            if (!in.Terminated(at + 8, at + 8 + 260, 1) || !in.Terminated(at + 8 + 260, at + 8 + 260 + 520, 2))
-                return false;
+        if (blockSize < 8) {
+            at += 4;
+            advertised = 0;
+            continue;
         }
+        std::uint32_t signature = 0;
+        if (!in.U32(at + 4, signature))
+            return false;
+        const std::uint32_t minimum = MinimumBlockSize(signature);
+        if (blockSize < minimum)
+            return false;
+        const bool text = minimum == kTextBlockSize;
+        const bool readAsAdvertised = advertised && blockSize == kTextBlockSize && (signature >> 16) == 0xA000;
+        advertised = readAsAdvertised ? advertised - 1 : 0;
+        if ((text && !NarrowFieldTerminated(in, at)) || ((text || readAsAdvertised) && !WideFieldTerminated(in, at)))
+            return false;
         at += blockSize;
     }
-    return true;
 }
 
 bool CheckFrom(Reader& in)
@@ -318,7 +351,8 @@ bool CheckFrom(Reader& in)
             return false;
         at += 2 + std::uint64_t{count} * width;
     }
-    return CheckExtraData(in, at);
+    const unsigned advertised = ((flags & kHasProduct) ? 1 : 0) + ((flags & kHasInstallerId) ? 1 : 0);
+    return CheckExtraData(in, at, advertised);
 }
 
 // ".lnk" in any case at the end of the name. Comparing bytes is sound in the

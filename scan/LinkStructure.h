@@ -2,10 +2,13 @@
 // reader sees it. That reader trusts the sizes written in the file: an ID
 // list item claiming more than its list holds makes it read past its
 // buffer, a link-info size near 4 GB makes it allocate that much. The check
-// proves that everything the file declares lies inside the file. Portable:
-// it reads through a byte source in pieces of at most 4 KB (one read for a
-// typical shortcut), never past the file's end, and holds no more than one
-// piece whatever the file declares; it allocates nothing.
+// refuses what would crash the reader, make it allocate without bound or read
+// past what it holds, and nothing else: the rest is the shell's to judge, and
+// it reads many a damaged file whole (trailing bytes, a missing terminal
+// block, a last extra data block running past the end). Portable: it reads
+// through a byte source in pieces of at most 4 KB (one read for a typical
+// shortcut), never past the file's end, and holds no more than one piece
+// whatever the file declares; it allocates nothing.
 #ifndef VELTMOR_SCAN_LINKSTRUCTURE_H
 #define VELTMOR_SCAN_LINKSTRUCTURE_H
 
@@ -37,9 +40,11 @@ private:
     std::size_t m_size;
 };
 
-// True when the file is a shell link whose header, ID list, link info,
-// string data and extra data blocks (only those its flags announce) all lie
-// inside it, each string of the link info terminated inside the link info.
+// True when the file is a shell link whose header, ID list, link info and
+// string data (only those its flags announce) all lie inside it, each string
+// of the link info terminated inside the link info, and whose extra data
+// blocks, as far as the shell's list reader takes them whole, hold their
+// layout and terminate their text fields.
 bool CheckLinkStructure(ByteSource& source);
 
 // Whether the file at path may be handed to the shell link service. A file

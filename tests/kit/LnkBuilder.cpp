@@ -173,6 +173,35 @@ std::string TrackerBlock()
     return out;
 }
 
+// A property store block: one serialized property storage (the size, the
+// version "1SPS", the format id) holding one text value, then the storage
+// list's terminator.
+std::string PropertyStoreBlock(const std::string& text)
+{
+    std::string value;
+    Add32(value, 0x0A);   // property id
+    value += '\0';        // reserved
+    Add16(value, 0x1F);   // VT_LPWSTR
+    Add16(value, 0);
+    Add32(value, Size32(text.size() + 1));
+    value += WideTerminated(text);
+    value.resize((value.size() + 4 + 3) / 4 * 4 - 4, '\0');
+    std::string storage;
+    Add32(storage, 0x53505331);  // "1SPS"
+    storage += std::string("\x30\xF1\x25\xB7\xEF\x47\x1A\x10\xA5\xF1\x02\x60\x8C\x9E\xEB\xAC", 16);
+    Add32(storage, Size32(value.size() + 4));
+    storage += value;
+    Add32(storage, 0);  // no more values
+    std::string body;
+    Add32(body, Size32(storage.size() + 4));
+    body += storage;
+    Add32(body, 0);  // no more storages
+    std::string out;
+    Add32(out, Size32(body.size() + 8));
+    Add32(out, 0xA0000009);
+    return out + body;
+}
+
 }  // namespace
 
 std::string Build(const LinkParts& parts, Layout* layout)
@@ -217,7 +246,12 @@ std::string Build(const LinkParts& parts, Layout* layout)
         block(TwoStringBlock(0xA0000006, parts.darwinId));
     if (parts.tracker)
         block(TrackerBlock());
-    block(std::string(4, '\0'));  // terminal block
+    if (!parts.propertyValue.empty())
+        block(PropertyStoreBlock(parts.propertyValue));
+    if (parts.lastBlockShortBy)
+        out.resize(out.size() - parts.lastBlockShortBy);
+    else
+        block(std::string(4, '\0'));  // terminal block
     if (layout)
         *layout = where;
     return out;
@@ -318,6 +352,20 @@ const std::vector<Variant>& Variants()
         longer.name = std::string(300, 'd');
         longer.arguments = "/x " + std::string(400, 'a');
         v.push_back({"long", longer, tool});
+
+        // As found on a real machine: variables, tracker and property store
+        // blocks, the file ending inside the last of them. The shell reads it.
+        LinkParts shortBlock;
+        shortBlock.idList = PathItems(tool);
+        shortBlock.localBasePath = tool;
+        shortBlock.volumeLabel = "SYSTEM";
+        shortBlock.unicode = true;
+        shortBlock.workingDir = "C:\\Apps\\Tool";
+        shortBlock.environmentTarget = "%SystemDrive%\\Apps\\Tool\\tool.exe";
+        shortBlock.tracker = true;
+        shortBlock.propertyValue = "tool.exe";
+        shortBlock.lastBlockShortBy = 20;
+        v.push_back({"shortblock", shortBlock, shortBlock.environmentTarget});
         return v;
     }();
     return variants;

@@ -33,6 +33,11 @@ struct LinkParts {
     std::string environmentTarget;  // environment variables block
     std::string darwinId;           // installer (darwin) block of an advertised shortcut
     bool tracker = false;           // the link tracker's block, as Windows writes
+    std::string propertyValue;      // property store block holding this one text property
+
+    // Some real files stop this many bytes before their last extra data
+    // block ends, with no terminal block; 0 writes the whole file.
+    std::size_t lastBlockShortBy = 0;
 };
 
 // Where each section of a built file starts; 0 for one that is absent.
@@ -40,7 +45,7 @@ struct Layout {
     std::size_t idList = 0;
     std::size_t linkInfo = 0;
     std::size_t strings = 0;  // the first count
-    std::vector<std::size_t> blocks;  // each extra data block, then the terminal block
+    std::vector<std::size_t> blocks;  // each extra data block, then the terminal block if written
 };
 
 std::string Build(const LinkParts& parts, Layout* layout = nullptr);
