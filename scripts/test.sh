@@ -44,6 +44,8 @@ echo "== win32 build (shipped program)"
 configure_and_build win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake || { echo "win32 build FAILED"; failed=1; }
 
 echo "== win64 build and tests under Wine"
+# Each test program on an X server of its own (scripts/wine-run.sh).
+export VELTMOR_OWN_DISPLAY=1
 if configure_and_build win64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake; then
     run_ctest win64 xvfb-run -a -s "-screen 0 1280x1024x24"
 else

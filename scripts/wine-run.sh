@@ -63,11 +63,28 @@ if [ ! -f "$template/system.reg" ]; then
 fi
 
 prefix=$(mktemp -d "${TMPDIR:-/tmp}/veltmor-wine.XXXXXX")
+xvfb_pid=
 cleanup() {
     WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
     rm -rf "$prefix"
 }
 trap cleanup EXIT
+
+# With VELTMOR_OWN_DISPLAY (the test suite sets it), each program gets an
+# X server of its own in place of the shared one: Wine programs of tests run side by side on one server now and
+# then fail with an X error (BadMatch from X_CreateGC). The server says
+# which display it took on a descriptor, so parallel starts never race.
+if [ -n "${VELTMOR_OWN_DISPLAY:-}" ] && [ -n "${DISPLAY:-}" ] && command -v Xvfb >/dev/null 2>&1; then
+    fifo="$prefix.display"
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    xvfb_pid=$!
+    read -r number <"$fifo"
+    rm -f "$fifo"
+    export DISPLAY=":$number"
+    unset XAUTHORITY
+fi
 cp -a "$template/." "$prefix/"
 export WINEPREFIX="$prefix"
 use_home "$prefix/home"
