@@ -330,12 +330,14 @@ bool CheckExtraData(Reader& in, std::uint64_t at, unsigned advertised)
     }
 }
 
-bool CheckFrom(Reader& in)
+// The header, ID list, link info and strings; flags and where the extra
+// data starts.
+bool CheckSections(Reader& in, std::uint32_t& flags, std::uint64_t& extraData)
 {
     const unsigned char* header = in.At(0, kHeaderSize);
     if (!header || Le32(header) != kHeaderSize || std::memcmp(header + 4, kLinkClassId, sizeof kLinkClassId) != 0)
         return false;
-    const std::uint32_t flags = Le32(header + 0x14);
+    flags = Le32(header + 0x14);
 
     std::uint64_t at = kHeaderSize;
     if ((flags & kHasIdList) && !CheckIdList(in, at))
@@ -351,6 +353,16 @@ bool CheckFrom(Reader& in)
             return false;
         at += 2 + std::uint64_t{count} * width;
     }
+    extraData = at;
+    return true;
+}
+
+bool CheckFrom(Reader& in)
+{
+    std::uint32_t flags = 0;
+    std::uint64_t at = 0;
+    if (!CheckSections(in, flags, at))
+        return false;
     const unsigned advertised = ((flags & kHasProduct) ? 1 : 0) + ((flags & kHasInstallerId) ? 1 : 0);
     return CheckExtraData(in, at, advertised);
 }
@@ -371,6 +383,37 @@ bool EndsWithLnk(const char* path)
 }
 
 }  // namespace
+
+bool StoredEnvironmentTarget(ByteSource& source, std::u16string& target)
+{
+    constexpr std::uint32_t kHasExpString = 0x200;
+    constexpr std::uint32_t kEnvironmentBlock = 0xA0000001;
+    target.clear();
+    Reader in(source);
+    std::uint32_t flags = 0;
+    std::uint64_t at = 0;
+    if (!in.Open() || !CheckFrom(in) || !CheckSections(in, flags, at) || !(flags & kHasExpString))
+        return false;
+    // The blocks as the check walked them.
+    for (std::uint32_t blockSize = 0; in.Size() - at >= 8 && in.U32(at, blockSize); at += blockSize) {
+        if (blockSize == 0 || blockSize > 0xFFFF || blockSize > in.Size() - at)
+            return false;
+        if (blockSize < 8) {
+            blockSize = 4;
+            continue;
+        }
+        std::uint32_t signature = 0;
+        if (!in.U32(at + 4, signature))
+            return false;
+        if (signature != kEnvironmentBlock || blockSize < kTextBlockSize)
+            continue;
+        const unsigned char* wide = in.At(at + 8 + 260, 520);
+        for (std::size_t i = 0; wide && i + 1 < 520 && (wide[i] || wide[i + 1]); i += 2)
+            target += static_cast<char16_t>(wide[i] | wide[i + 1] << 8);
+        return !target.empty();
+    }
+    return false;
+}
 
 bool CheckLinkStructure(ByteSource& source)
 {

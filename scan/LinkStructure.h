@@ -14,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace scan {
 
@@ -53,6 +54,12 @@ bool CheckLinkStructure(ByteSource& source);
 // (a program-information file, ".pif", which the shell reads its own way) goes
 // to the shell as before.
 bool MayGoToShell(const char* path, ByteSource& source);
+
+// The target stored in the environment-variable block
+// ("%LOCALAPPDATA%\\..."), as UTF-16 code units: a scan of another user's
+// profile must expand it with that user's values, and Wine's shell does not
+// give it at all. False when the file fails the check or has no such block.
+bool StoredEnvironmentTarget(ByteSource& source, std::u16string& target);
 
 }  // namespace scan
 

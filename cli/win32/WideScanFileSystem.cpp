@@ -7,7 +7,8 @@
 #include <cstring>
 #include <vector>
 
-#include "scan/LinkExtraData.h"
+#include "scan/FileByteSource.h"
+#include "scan/LinkStructure.h"
 #include "scan/ShortcutReader.h"
 #include "scan/Win32Presence.h"
 #include "scan/Win32Text.h"
@@ -51,48 +52,9 @@ MissingReason ReasonOfOpen(IUnknown* link)
     return (flags & SLDF_HAS_DARWINID) ? MissingReason::InstallerManaged : MissingReason::NoFileTarget;
 }
 
-// The file's bytes for the stored environment-variable target.
-class CHandleByteSource : public scan::ByteSource {
-public:
-    explicit CHandleByteSource(const std::wstring& path)
-        : m_file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               NULL, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL))
-    {
-    }
-    ~CHandleByteSource() override
-    {
-        if (m_file != INVALID_HANDLE_VALUE)
-            ::CloseHandle(m_file);
-    }
-    CHandleByteSource(const CHandleByteSource&) = delete;
-    CHandleByteSource& operator=(const CHandleByteSource&) = delete;
-
-    bool Size(std::uint64_t& size) override
-    {
-        LARGE_INTEGER length;
-        if (m_file == INVALID_HANDLE_VALUE || !::GetFileSizeEx(m_file, &length) || length.QuadPart < 0)
-            return false;
-        size = static_cast<std::uint64_t>(length.QuadPart);
-        return true;
-    }
-    bool Read(std::uint64_t offset, void* buffer, std::size_t length) override
-    {
-        if (m_file == INVALID_HANDLE_VALUE || length > MAXDWORD || offset > static_cast<std::uint64_t>(MAXLONGLONG))
-            return false;
-        LARGE_INTEGER at;
-        at.QuadPart = static_cast<LONGLONG>(offset);
-        DWORD got = 0;
-        return ::SetFilePointerEx(m_file, at, NULL, FILE_BEGIN) &&
-               ::ReadFile(m_file, buffer, static_cast<DWORD>(length), &got, NULL) && got == length;
-    }
-
-private:
-    HANDLE m_file;
-};
-
 std::string StoredTarget(const std::wstring& openPath)
 {
-    CHandleByteSource file(openPath);
+    scan::CFileByteSource file(openPath.c_str());
     std::u16string stored;
     if (!scan::StoredEnvironmentTarget(file, stored))
         return std::string();

@@ -187,3 +187,22 @@ TEST(LinkStructure, OnlyAFileThatStartsLikeALinkIsCheckedAsOneUnlessItIsNamedLnk
 }
 
 }  // namespace
+
+// The environment block's stored target, for expanding another profile's
+// variables: read from every kind that has one, nothing from the others or
+// from a copy the check refuses.
+TEST(LinkStructure, TheStoredEnvironmentTargetComesFromItsBlockOnly)
+{
+    for (const Variant& variant : lnkkit::Variants()) {
+        SCOPED_TRACE(variant.name);
+        const std::string bytes = lnkkit::Build(variant.parts);
+        scan::MemoryByteSource source(bytes.data(), bytes.size());
+        std::u16string stored;
+        const bool found = scan::StoredEnvironmentTarget(source, stored);
+        EXPECT_EQ(found, !variant.parts.environmentTarget.empty());
+        EXPECT_EQ(std::string(stored.begin(), stored.end()), variant.parts.environmentTarget);
+
+        scan::MemoryByteSource cut(bytes.data(), 0x4C);
+        EXPECT_FALSE(scan::StoredEnvironmentTarget(cut, stored));
+    }
+}
