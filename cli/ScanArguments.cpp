@@ -117,7 +117,15 @@ ScanArguments ScanArguments::Parse(const std::vector<std::string>& args)
             // A value that looks like an option is a forgotten folder.
             if (i + 1 == args.size() || args[i + 1].empty() || args[i + 1][0] == '-')
                 return Refused(arg + " needs a folder");
-            (arg == "--quarantine" ? parsed.quarantine : parsed.restore) = args[++i];
+            std::string& folder = arg == "--quarantine" ? parsed.quarantine : parsed.restore;
+            if (!folder.empty())
+                return Refused(arg + " is given twice");
+            folder = args[++i];
+        } else if (OptionWithValue(args, i, "--max-moves", value, missing)) {
+            if (missing || value.empty() || value.size() > 9 || value.find_first_not_of("0123456789") != std::string::npos ||
+                std::stoul(value) == 0)
+                return Refused("--max-moves takes a number from 1 to 999999999");
+            parsed.maxMoves = std::stoul(value);
         } else if (arg == "--dry-run") {
             parsed.dryRun = true;
         } else if (arg == "--help" || arg == "-h") {
@@ -140,6 +148,8 @@ ScanArguments ScanArguments::Parse(const std::vector<std::string>& args)
         return Refused("--restore takes no other option than --dry-run, and no FOLDER");
     if (parsed.dryRun && parsed.quarantine.empty() && parsed.restore.empty())
         return Refused("--dry-run goes with --quarantine or --restore");
+    if (parsed.maxMoves && parsed.quarantine.empty())
+        return Refused("--max-moves goes with --quarantine");
     return parsed;
 }
 
@@ -148,7 +158,7 @@ const char* ScanArguments::Usage()
     return "usage: veltmor-scan [--all] [--include-removable] [--format text|csv|json]\r\n"
            "                    [--location NAME[,NAME...]] [--all-profiles] [--jobs N]\r\n"
            "                    [--output FILE] [FOLDER...]\r\n"
-           "                    [--quarantine DIR [--dry-run]]\r\n"
+           "                    [--quarantine DIR [--max-moves N] [--dry-run]]\r\n"
            "       veltmor-scan --restore DIR [--dry-run]\r\n"
            "\r\n"
            "Lists broken shortcuts (.lnk and .pif files whose target is missing) below each\r\n"
@@ -174,6 +184,8 @@ const char* ScanArguments::Usage()
            "  --quarantine DIR     after the scan, move each shortcut whose reason is\r\n"
            "                       missing into DIR, below its whole original path, and\r\n"
            "                       record it in DIR\\manifest.json; nothing is written over\r\n"
+           "  --max-moves N        with --quarantine: when more than N shortcuts would move,\r\n"
+           "                       move none and exit with 2\r\n"
            "  --restore DIR        move every shortcut in DIR back to its original path\r\n"
            "  --dry-run            with either: say what would move, move nothing\r\n"
            "  --help               this text\r\n"

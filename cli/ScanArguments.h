@@ -30,6 +30,8 @@ struct ScanArguments {
     std::string output;                // --output FILE: the rows go there, whole or not at all
     std::string quarantine;            // --quarantine DIR: after the scan, move the missing there
     std::string restore;               // --restore DIR: move them back; no scan
+    // --max-moves N: more than N shortcuts to move and nothing moves; 0: no bound.
+    unsigned long maxMoves = 0;
     bool dryRun = false;               // --dry-run: say what would move, move nothing
     std::string problem;               // Refuse: what is wrong, in one line
 

@@ -6,6 +6,7 @@
 
 #include "CollectingScanView.h"
 #include "cli/quarantine/Quarantine.h"
+#include "cli/quarantine/QuarantineLayout.h"
 #include "RowFormat.h"
 #include "ScanProgress.h"
 #include "scan/PathText.h"
@@ -92,7 +93,7 @@ int CScanCommand::Run(const std::vector<std::string>& args)
         const std::string problem = CheckFolder(folder);
         if (!problem.empty())
             return Refuse(problem);
-        AddPlace(places, {folder, kGivenFolder, std::string(), nullptr}, true);
+        AddPlace(places, {folder, kGivenFolder, std::string(), nullptr, std::string()}, true);
     }
     if (arguments.folders.empty() && arguments.locations.empty() && !arguments.allProfiles) {
         // Today's default: the Start Menu, which must be there.
@@ -102,7 +103,8 @@ int CScanCommand::Run(const std::vector<std::string>& args)
         const std::string problem = CheckFolder(startMenu);
         if (!problem.empty())
             return Refuse(problem);
-        AddPlace(places, {startMenu, LocationName(Location::StartMenu), m_host.CurrentProfile(), nullptr}, true);
+        AddPlace(places, {startMenu, LocationName(Location::StartMenu), m_host.CurrentProfile(), nullptr, std::string()},
+                 true);
     }
 
     if (m_host.RunsUnderWow64())
@@ -113,6 +115,18 @@ int CScanCommand::Run(const std::vector<std::string>& args)
     // cannot be used stops the run before anything moves.
     std::unique_ptr<CQuarantine> quarantine;
     if (!arguments.quarantine.empty()) {
+        // A quarantine folder inside a scanned folder, or holding one, would
+        // be scanned and written at once: refused before it is written.
+        std::string dir;
+        if (PlainFullPath(m_mover->FullPath(arguments.quarantine), dir)) {
+            for (const ScanPlace& place : places) {
+                std::string scanned;
+                if (PlainFullPath(m_mover->FullPath(place.folder), scanned) &&
+                    (IsWithin(dir, scanned) || IsWithin(scanned, dir)))
+                    return Refuse("the quarantine folder and the scanned folder " + Quoted(place.folder) +
+                                  " lie in each other");
+            }
+        }
         quarantine.reset(new CQuarantine(*m_mover, m_fileSystem, m_host));
         const std::string problem =
             quarantine->Open(arguments.quarantine, CQuarantine::Purpose::Quarantine, arguments.dryRun);
@@ -124,8 +138,16 @@ int CScanCommand::Run(const std::vector<std::string>& args)
     const int written = WriteRows(result, arguments);
     if (written != kExitNoneMissing)
         return written;
-    if (quarantine)
+    if (quarantine) {
+        // A safety valve: one bad rule must not empty every Start Menu.
+        std::size_t moving = 0;
+        for (const ScanRow& row : result.rows)
+            moving += row.Reason() == MissingReason::Missing && row.unsafe.empty() ? 1 : 0;
+        if (arguments.maxMoves && moving > arguments.maxMoves)
+            return Refuse(std::to_string(moving) + " shortcuts would move, more than --max-moves " +
+                          std::to_string(arguments.maxMoves) + ": none moved");
         return quarantine->Quarantine(QuarantineItems(result.rows));
+    }
 
     // Only a target proven missing makes a row broken.
     for (const ScanRow& row : result.rows)
@@ -164,6 +186,8 @@ void CScanCommand::PlanLocations(const ScanArguments& arguments, std::vector<Sca
             const std::string name = profile.folder.empty() ? profile.sid : Quoted(profile.folder);
             if (profile.problem.empty() && !m_host.IsFolder(profile.folder))
                 profile.problem = "its folder does not exist";
+            if (!profile.folder.empty())
+                m_profileFolders.push_back(profile.folder);
             if (profile.problem.empty())
                 profiles.push_back(std::make_shared<const ProfileRecord>(std::move(profile)));
             else
@@ -181,7 +205,9 @@ void CScanCommand::PlanLocations(const ScanArguments& arguments, std::vector<Sca
         else if (FitsPath(folder) && !m_host.IsFolder(folder))
             LeftOut(LocationName(location), folder);
         else
-            AddPlace(places, {folder, LocationName(location), perUser ? currentProfile : std::string(), nullptr}, false);
+            AddPlace(places,
+                     {folder, LocationName(location), perUser ? currentProfile : std::string(), nullptr, std::string()},
+                     false);
         if (perUser)
             for (const auto& profile : profiles)
                 PlanProfile(profile, location, places);
@@ -201,13 +227,45 @@ void CScanCommand::PlanProfile(const std::shared_ptr<const ProfileRecord>& recor
         m_host.WriteError(kProgram + ("left out: " + OfProfile(location, profile.folder) + " (" + problem + ")"));
         return;
     }
+    // A user may write anything into their own registry: a folder it names
+    // is scanned only when absolute, and cleaned only where no other user's
+    // or the system's files lie.
+    std::string unsafe;
+    if (RedirectedByUser(profile, location)) {
+        unsafe = UnsafeUserFolder(candidates.front(), ForbiddenFor(profile));
+        if (unsafe == "not an absolute path") {
+            m_host.WriteError(kProgram + ("left out: " + OfProfile(location, profile.folder) + " (" +
+                                          Quoted(candidates.front()) + " is not an absolute path)"));
+            return;
+        }
+        if (!unsafe.empty())
+            m_host.WriteError(kProgram + ("listed, never moved: " + OfProfile(location, profile.folder) + " (" +
+                                          Quoted(candidates.front()) + ": " + unsafe + ")"));
+    }
     for (const std::string& candidate : candidates) {
         if (!FitsPath(candidate) || m_host.IsFolder(candidate)) {
-            AddPlace(places, {candidate, LocationName(location), profile.folder, record}, false);
+            AddPlace(places, {candidate, LocationName(location), profile.folder, record, unsafe}, false);
             return;
         }
     }
     LeftOut(OfProfile(location, profile.folder), candidates.front());
+}
+
+std::vector<std::string> CScanCommand::ForbiddenFor(const ProfileRecord& profile)
+{
+    std::vector<std::string> forbidden;
+    for (const char* name : {"SystemRoot", "windir", "ProgramFiles", "ProgramFiles(x86)", "ProgramW6432",
+                             "ProgramData", "ALLUSERSPROFILE", "PUBLIC"}) {
+        std::string value;
+        if (m_host.MachineVariable(name, value) && !value.empty())
+            forbidden.push_back(value);
+    }
+    // A profile kept inside another's folder (rare, but a test tree is one)
+    // does not forbid its own places.
+    for (const std::string& folder : m_profileFolders)
+        if (!IsWithin(profile.folder, folder))
+            forbidden.push_back(folder);
+    return forbidden;
 }
 
 void CScanCommand::AddPlace(std::vector<ScanPlace>& places, const ScanPlace& place, bool given)
@@ -288,6 +346,9 @@ ScanResult CScanCommand::Scan(const std::vector<ScanPlace>& places, bool ignoreR
                 row.emptyTarget = m_host.WhyNoTarget(row.shortcut);
             row.location = place.location;
             row.profile = place.profile;
+            row.root = place.folder;
+            row.unsafe = place.unsafe;
+            row.otherProfile = otherProfile ? place.otherProfile : nullptr;
             result.rows.push_back(std::move(row));
         }
     }

@@ -30,6 +30,9 @@ struct ScanPlace {
     // Another user's profile, whose variables its targets are expanded with;
     // null for the caller's own places and the all-users ones.
     std::shared_ptr<const ProfileRecord> otherProfile;
+    // Why its shortcuts are listed but never moved (a folder another user's
+    // registry names where no clean-up may reach); empty: they may move.
+    std::string unsafe;
 };
 
 // What one run found: the rows, in order, and how many paths the walk had
@@ -63,6 +66,9 @@ private:
     void PlanLocations(const ScanArguments& arguments, std::vector<ScanPlace>& places);
     void PlanProfile(const std::shared_ptr<const ProfileRecord>& profile, Location location,
                      std::vector<ScanPlace>& places);
+    // The folders no user's redirection may reach into: the Windows and
+    // program-files folders, all users' data, and every profile but this one.
+    std::vector<std::string> ForbiddenFor(const ProfileRecord& profile);
     // Adds the folder unless it was planned already (by identity, so that
     // two paths to one folder count once). given: a folder of the command
     // line, added whatever came before, as always.
@@ -93,6 +99,7 @@ private:
     std::vector<scan::FolderId> m_plannedIds;
     std::vector<std::string> m_plannedTexts;
     std::vector<std::string> m_leftOut;
+    std::vector<std::string> m_profileFolders;  // of every profile read
 
     ReaderFileSystems* m_readers = nullptr;  // we don't own it
     unsigned m_jobs = 1;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "cli/quarantine/QuarantineLayout.h"
 #include "scan/PathText.h"
 
 namespace cli {
@@ -26,6 +27,12 @@ constexpr int kMaxDepth = 8;
 std::string Below(const std::string& folder, const char* rest)
 {
     return folder + "\\" + rest;
+}
+
+// The User Shell Folders value a per-user location is kept in.
+const char* ShellFolderValue(Location location)
+{
+    return location == Location::StartMenu ? "Start Menu" : location == Location::Desktop ? "Desktop" : "AppData";
 }
 
 class CProfileExpander {
@@ -167,11 +174,9 @@ bool ProfileLocationCandidates(const ProfileRecord& profile, Location location, 
         return false;
     }
     const bool quickLaunch = location == Location::QuickLaunch;
-    const char* const value = location == Location::StartMenu ? "Start Menu"
-                              : location == Location::Desktop ? "Desktop"
-                                                              : "AppData";
+    const char* const value = ShellFolderValue(location);
     const auto stored = profile.shellFolders.find(value);
-    if (profile.hiveLoaded && stored != profile.shellFolders.end() && !stored->second.empty()) {
+    if (RedirectedByUser(profile, location)) {
         std::string folder;
         if (!ExpandForProfile(stored->second, profile, machine, folder, problem)) {
             problem = "its " + std::string(value) + " folder \"" + stored->second + "\": " + problem;
@@ -194,6 +199,27 @@ bool ProfileLocationCandidates(const ProfileRecord& profile, Location location, 
         break;
     }
     return true;
+}
+
+bool RedirectedByUser(const ProfileRecord& profile, Location location)
+{
+    const auto stored = profile.shellFolders.find(ShellFolderValue(location));
+    return IsPerUser(location) && profile.hiveLoaded && stored != profile.shellFolders.end() && !stored->second.empty();
+}
+
+std::string UnsafeUserFolder(const std::string& folder, const std::vector<std::string>& forbidden)
+{
+    std::string plain;
+    const bool drive = folder.size() >= 3 && folder[1] == ':' && folder[2] == '\\';
+    const bool share = folder.size() > 2 && folder[0] == '\\' && folder[1] == '\\';
+    if (!(drive || share) || !PlainFullPath(folder, plain))
+        return "not an absolute path";
+    if (ParentOf(plain).empty())
+        return "a drive's or a share's root";
+    for (const std::string& other : forbidden)
+        if (!other.empty() && (IsWithin(plain, other) || IsWithin(other, plain)))
+            return "it holds, or lies in, " + other;
+    return std::string();
 }
 
 }  // namespace cli

@@ -60,6 +60,18 @@ bool ExpandForProfile(const std::string& text, const ProfileRecord& profile, con
 bool ProfileLocationCandidates(const ProfileRecord& profile, Location location, const MachineVariables& machine,
                                std::vector<std::string>& candidates, std::string& problem);
 
+// True when the profile's own loaded registry names the location's folder
+// (a redirection the user may have written).
+bool RedirectedByUser(const ProfileRecord& profile, Location location);
+
+// Why a folder that a user's own registry names for one of that user's
+// locations may not be cleaned by a run of another account (an
+// administrator's, the system's): a user may name any folder there. Empty
+// when it may. It must be absolute, without "." or ".." parts, and neither a
+// drive's or a share's root nor inside a folder of forbidden (the Windows
+// and program-files folders, the other profiles' folders).
+std::string UnsafeUserFolder(const std::string& folder, const std::vector<std::string>& forbidden);
+
 }  // namespace cli
 
 #endif

@@ -4,8 +4,10 @@
 #ifndef VELTMOR_CLI_SCANROW_H
 #define VELTMOR_CLI_SCANROW_H
 
+#include <memory>
 #include <string>
 
+#include "ScanLocations.h"
 #include "scan/ScanPlatform.h"
 
 namespace cli {
@@ -32,6 +34,12 @@ struct ScanRow {
     MissingReason emptyTarget = MissingReason::Unreadable;
     std::string location;  // a location's name, or "folder" for one given
     std::string profile;   // the profile folder; empty for all users and given folders
+    // For the quarantine: the scanned folder it was found below, why it may
+    // never move (empty: it may), and the other profile whose variables its
+    // target was read with (null: none).
+    std::string root;
+    std::string unsafe;
+    std::shared_ptr<const ProfileRecord> otherProfile;
 
     MissingReason Reason() const;
 

@@ -40,6 +40,28 @@ public:
 
     virtual Read ReadFile(const std::string& path, std::string& bytes) = 0;
 
+    // The first file or folder below root, down to path itself, that is a
+    // link to elsewhere (a symbolic link, a junction, a mount point) or whose
+    // kind cannot be read; "" when there is none. Parts that do not exist
+    // yet end the walk: whatever makes them makes plain folders.
+    virtual std::string LinkBelow(const std::string& root, const std::string& path) = 0;
+
+    // Holds path, a file of the quarantine folder, for this process alone
+    // until it ends: a second run on the same folder is refused. False, with
+    // LastError, when another holds it or it cannot be made.
+    virtual bool Lock(const std::string& path) = 0;
+
+    // Appends text to the journal at path, made new when absent and never
+    // through a link. Not flushed line by line: a killed process loses
+    // nothing the system was handed; a power cut may lose the last lines.
+    virtual bool Append(const std::string& path, const std::string& text) = 0;
+
+    // Removes a file (the journal once the manifest holds it); true when
+    // it is gone.
+    virtual bool Remove(const std::string& path) = 0;
+    // Removes an empty folder.
+    virtual void RemoveFolder(const std::string& folder) = 0;
+
     // Writes bytes to path so that a crash at any moment leaves either the
     // old file or the new one whole: a temporary file beside it, flushed,
     // then moved over it.

@@ -11,6 +11,8 @@ namespace {
 
 const char kProgram[] = "veltmor-scan: ";
 const char kManifestName[] = "manifest.json";
+const char kJournalName[] = "journal.jsonl";
+const char kLockName[] = "quarantine.lock";
 
 std::string Quoted(const std::string& path)
 {
@@ -25,6 +27,16 @@ bool IsShortcutName(const std::string& path)
     return end == ".lnk" || end == ".pif";
 }
 
+// "C:\\" or "\\\\server\\share" of a plain full path.
+std::string RootOf(const std::string& path)
+{
+    if (path.size() >= 3 && path[1] == ':')
+        return path.substr(0, 3);
+    const std::size_t server = path.find('\\', 2);
+    const std::size_t share = server == std::string::npos ? server : path.find('\\', server + 1);
+    return share == std::string::npos ? path : path.substr(0, share);
+}
+
 std::string Count(std::size_t n, const char* what)
 {
     return std::to_string(n) + " " + what;
@@ -37,7 +49,8 @@ std::vector<QuarantineItem> QuarantineItems(const std::vector<ScanRow>& rows)
     std::vector<QuarantineItem> items;
     items.reserve(rows.size());
     for (const ScanRow& row : rows)
-        items.push_back({row.shortcut, row.target, row.ReasonName(), row.location, row.profile});
+        items.push_back({row.shortcut, row.target, row.ReasonName(), row.location, row.profile, row.root, row.unsafe,
+                         row.otherProfile});
     return items;
 }
 
@@ -62,10 +75,46 @@ std::string CQuarantine::Open(const std::string& folder, Purpose purpose, bool d
         return "not a folder: " + shown;
     if (!exists && purpose == Purpose::Restore)
         return "no such folder: " + shown;
+    if (exists && !m_mover.LinkBelow(ParentOf(full), full).empty())
+        return "the quarantine folder is a link to elsewhere: " + shown;
 
     m_folder = full;
     m_manifestPath = full + "\\" + kManifestName;
+    m_journalPath = full + "\\" + kJournalName;
     m_computer = m_mover.ComputerName();
+    if (dryRun)
+        return ReadRecords();
+
+    // Folders made for a folder that then cannot be used are taken away.
+    std::vector<std::string> made;
+    for (std::string at = full; !at.empty() && !m_mover.Exists(at); at = ParentOf(at))
+        made.push_back(at);
+    const auto undo = [&](const std::string& problem) {
+        for (const std::string& folder : made)
+            m_mover.RemoveFolder(folder);
+        return problem;
+    };
+    if (!exists && !m_mover.MakeFolders(full))
+        return undo("cannot create the quarantine folder " + shown + ": " + m_mover.LastError());
+    // One run at a time: a second would interleave its moves and records.
+    if (!m_mover.Lock(full + "\\" + kLockName))
+        return undo("another veltmor-scan is using the quarantine folder " + shown +
+                    ", or it cannot be locked: " + m_mover.LastError());
+    const std::string problem = ReadRecords();
+    if (!problem.empty())
+        return problem;
+    // Written back before anything moves: proves the folder can be written,
+    // and folds in what a killed run left in the journal.
+    if (!m_mover.ReplaceFile(m_manifestPath, m_manifest.Text()))
+        return undo("cannot write in the quarantine folder " + shown + ": " + m_mover.LastError());
+    if (!m_mover.Remove(m_journalPath))
+        return "cannot remove " + Quoted(m_journalPath) + ": " + m_mover.LastError();
+    m_madeFolders.insert(full);
+    return std::string();
+}
+
+std::string CQuarantine::ReadRecords()
+{
     const std::string manifestShown = Quoted(m_manifestPath);
     std::string text;
     switch (m_mover.ReadFile(m_manifestPath, text)) {
@@ -78,13 +127,29 @@ std::string CQuarantine::Open(const std::string& folder, Purpose purpose, bool d
             return manifestShown + " is not a quarantine manifest; move it away first";
         break;
     }
-    if (dryRun)
+    switch (m_mover.ReadFile(m_journalPath, text)) {
+    case Mover::Read::Absent:
         return std::string();
-    if (!exists && !m_mover.MakeFolders(full))
-        return "cannot create the quarantine folder " + shown + ": " + m_mover.LastError();
-    if (!m_mover.ReplaceFile(m_manifestPath, m_manifest.Text()))
-        return "cannot write in the quarantine folder " + shown + ": " + m_mover.LastError();
-    m_madeFolders.insert(full);
+    case Mover::Read::Failed:
+        return "cannot read " + Quoted(m_journalPath) + ": " + m_mover.LastError();
+    case Mover::Read::Done:
+        break;
+    }
+    std::vector<ManifestEntry> moving;
+    if (!m_manifest.Replay(text, moving))
+        return Quoted(m_journalPath) + " is not a quarantine journal; move it away first";
+    // A move begun by a killed run: the layout says whether it was made.
+    for (ManifestEntry& entry : moving) {
+        const bool back = entry.action == "restoring";
+        const std::string inQuarantine = m_folder + "\\" + entry.place;
+        if (!IsWithin(inQuarantine, m_folder))
+            continue;
+        const bool inPlace = m_mover.Exists(inQuarantine), atOriginal = m_mover.Exists(entry.original);
+        entry.action = back ? "restore" : "quarantine";
+        if ((back ? atOriginal && !inPlace : inPlace && !atOriginal) &&
+            !m_manifest.Records(entry.action, entry.original, entry.place))
+            m_manifest.Add(entry);
+    }
     return std::string();
 }
 
@@ -96,6 +161,11 @@ int CQuarantine::Quarantine(const std::vector<QuarantineItem>& items)
         if (item.reason != "missing")
             continue;
         const std::string& shortcut = item.shortcut;
+        if (!item.unsafe.empty()) {
+            Left(("its folder may not be cleaned: " + item.unsafe).c_str(), shortcut);
+            ++left;
+            continue;
+        }
         // Such a name is what the folder search gives for one the code page
         // cannot spell: it names no real file, or the wrong one.
         if (scan::HasWildcard(shortcut.c_str())) {
@@ -139,6 +209,16 @@ int CQuarantine::Quarantine(const std::vector<QuarantineItem>& items)
             ++left;
             continue;
         }
+        // The scan may have gone through a folder link out of the location
+        // it was asked to clean: nothing reached so moves.
+        std::string link, root;
+        if (!item.root.empty())
+            link = PlainFullPath(m_mover.FullPath(item.root), root) ? m_mover.LinkBelow(root, original) : item.root;
+        if (!link.empty()) {
+            Left(("a link lies on its way: " + Quoted(link)).c_str(), shortcut);
+            ++left;
+            continue;
+        }
         const std::string destination = m_folder + "\\" + place;
         if (m_dryRun) {
             if (m_mover.Exists(destination)) {
@@ -150,22 +230,52 @@ int CQuarantine::Quarantine(const std::vector<QuarantineItem>& items)
             }
             continue;
         }
-        if (!MakeParent(destination)) {
-            Left(("cannot make its folder in quarantine: " + m_mover.LastError()).c_str(), shortcut);
+        const std::string unsafe = SafeParent(destination);
+        if (!unsafe.empty()) {
+            Left(unsafe.c_str(), shortcut);
             ++left;
             continue;
         }
+        // The file moved must be the file scanned: read again right before
+        // the move, and its bytes compared once it has arrived.
+        std::string bytes, arrived;
+        scan::ShortcutTarget again;
+        m_host.ReadTargetsFor(item.otherProfile.get());
+        const bool read = m_mover.ReadFile(original, bytes) == Mover::Read::Done;
+        if (read)
+            m_fileSystem.ResolveShortcut(shortcut, again);
+        m_host.ReadTargetsFor(nullptr);
+        if (!read || again.text != item.target) {
+            Left(read ? "it changed since the scan" : "it cannot be read again", shortcut);
+            ++left;
+            continue;
+        }
+        ManifestEntry entry = Entry("moving", original, place);
+        entry.target = item.target;
+        entry.reason = item.reason;
+        entry.location = item.location;
+        entry.profile = item.profile;
+        if (!Record(entry)) {
+            Left(("cannot write the journal: " + m_mover.LastError()).c_str(), shortcut);
+            ++left;
+            break;  // no move goes unrecorded
+        }
         switch (m_mover.Move(original, destination)) {
-        case Mover::Moved::Yes: {
-            ManifestEntry entry = Entry("quarantine", original, place);
-            entry.target = item.target;
-            entry.reason = item.reason;
-            entry.location = item.location;
-            entry.profile = item.profile;
+        case Mover::Moved::Yes:
+            if (m_mover.ReadFile(destination, arrived) != Mover::Read::Done || arrived != bytes) {
+                // Swapped between the read and the move: it goes back.
+                const bool back = m_mover.Move(destination, original) == Mover::Moved::Yes;
+                Left(back ? "it changed as it was moved" : "it changed as it was moved, and stays in quarantine",
+                     shortcut);
+                ++left;
+                if (back)
+                    break;
+            }
+            entry.action = "quarantine";
+            Record(entry);
             m_manifest.Add(std::move(entry));
             ++moved;
             break;
-        }
         case Mover::Moved::Taken:
             Left("its place in the quarantine folder is taken", shortcut);
             ++left;
@@ -195,10 +305,16 @@ int CQuarantine::Restore()
 
     std::string report;
     for (const std::string& place : files) {
-        // The manifest and its temporary file sit at the top, beside the
+        // The manifest, the journal and the lock sit at the top, beside the
         // drive folders; nothing else of ours does.
-        if (place.find('\\') == std::string::npos)
+        if (place.find('\\') == std::string::npos) {
+            if (place != kManifestName && place != kJournalName && place != kLockName &&
+                place.find(".tmp") == std::string::npos) {
+                Left("not in a quarantined place", m_folder + "\\" + place);
+                ++left;
+            }
             continue;
+        }
         const std::string inQuarantine = m_folder + "\\" + place;
         std::string original;
         if (!OriginalPath(place, original)) {
@@ -225,14 +341,29 @@ int CQuarantine::Restore()
             }
             continue;
         }
-        if (!MakeParent(original)) {
-            Left(("cannot make its original folder: " + m_mover.LastError()).c_str(),
-                 inQuarantine);
+        // Nothing is moved through a link: not out of the quarantine
+        // folder, not into a folder that leads elsewhere.
+        std::string link = m_mover.LinkBelow(m_folder, inQuarantine);
+        if (link.empty() && MakeParent(original))
+            link = m_mover.LinkBelow(RootOf(original), original);
+        else if (link.empty()) {
+            Left(("cannot make its original folder: " + m_mover.LastError()).c_str(), inQuarantine);
             ++left;
             continue;
         }
+        if (!link.empty()) {
+            Left(("a link lies on its way: " + Quoted(link)).c_str(), inQuarantine);
+            ++left;
+            continue;
+        }
+        if (!Record(Entry("restoring", original, place))) {
+            Left(("cannot write the journal: " + m_mover.LastError()).c_str(), inQuarantine);
+            ++left;
+            break;
+        }
         switch (m_mover.Move(inQuarantine, original)) {
         case Mover::Moved::Yes:
+            Record(Entry("restore", original, place));
             m_manifest.Add(Entry("restore", original, place));
             report += "restored: " + originalShown + "\r\n";
             ++restored;
@@ -290,10 +421,27 @@ ManifestEntry CQuarantine::Entry(const char* action, const std::string& original
     return entry;
 }
 
+std::string CQuarantine::SafeParent(const std::string& destination)
+{
+    // Before and after the folders are made: none of them may lead out of
+    // the quarantine folder.
+    std::string link = m_mover.LinkBelow(m_folder, ParentOf(destination));
+    if (link.empty() && !MakeParent(destination))
+        return "cannot make its folder in quarantine: " + m_mover.LastError();
+    if (link.empty())
+        link = m_mover.LinkBelow(m_folder, destination);
+    return link.empty() ? std::string() : "a link lies on its way in the quarantine folder: " + Quoted(link);
+}
+
+bool CQuarantine::Record(const ManifestEntry& entry)
+{
+    return m_mover.Append(m_journalPath, CManifest::JournalLine(entry));
+}
+
 bool CQuarantine::SaveManifest()
 {
     if (m_mover.ReplaceFile(m_manifestPath, m_manifest.Text()))
-        return true;
+        return m_mover.Remove(m_journalPath);
     m_host.WriteError(kProgram + std::string("cannot write ") + Quoted(m_manifestPath) +
                       ": " + m_mover.LastError() + "; the folder layout still records every file moved");
     return false;

@@ -5,6 +5,7 @@
 #ifndef VELTMOR_CLI_QUARANTINE_H
 #define VELTMOR_CLI_QUARANTINE_H
 
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -27,6 +28,9 @@ struct QuarantineItem {
     std::string reason;    // only "missing" moves
     std::string location;
     std::string profile;
+    std::string root;      // the scanned folder it was found below; no link may lie between
+    std::string unsafe;    // why it may never move; empty: it may
+    std::shared_ptr<const ProfileRecord> otherProfile;  // whose variables its target was read with
 };
 
 // The scan's rows as the quarantine takes them, in the same order.
@@ -57,7 +61,14 @@ public:
     int Restore();
 
 private:
+    // The manifest, with what the journal of a killed run holds folded in.
+    std::string ReadRecords();
     bool MakeParent(const std::string& path);
+    // Makes destination's folder in the quarantine folder; the problem when
+    // it cannot, or a link lies on the way.
+    std::string SafeParent(const std::string& destination);
+    // One line of the journal, before or after a move.
+    bool Record(const ManifestEntry& entry);
     void Left(const char* what, const std::string& path);
     ManifestEntry Entry(const char* action, const std::string& original, const std::string& place);
     bool SaveManifest();
@@ -69,6 +80,7 @@ private:
     Purpose m_purpose = Purpose::Quarantine;
     std::string m_folder;  // UTF-8, plain full path
     std::string m_manifestPath;
+    std::string m_journalPath;
     std::string m_computer;
     CManifest m_manifest;
     std::set<std::string> m_madeFolders;  // known to exist: one system call fewer per file

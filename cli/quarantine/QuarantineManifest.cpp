@@ -18,6 +18,86 @@ std::string TextOf(const Json& object, const char* key)
     return member != object.end() && member->is_string() ? member->get<std::string>() : std::string();
 }
 
+// Far beyond any real manifest (a million entries), far below what would
+// exhaust a machine.
+constexpr std::size_t kLargestManifest = std::size_t{512} << 20;
+// The document, its entries, an entry: nothing of ours is deeper.
+constexpr int kDeepest = 3;
+
+// The depth of the deepest array or object, counted outside strings, so
+// that no parse or copy of a hostile document can recurse without bound.
+bool WithinDepth(const std::string& text, int deepest)
+{
+    int depth = 0;
+    bool inString = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > deepest)
+                return false;
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return true;
+}
+
+// An entry: an object whose every member is text.
+bool IsEntry(const Json& entry)
+{
+    if (!entry.is_object())
+        return false;
+    for (const auto& member : entry.items())
+        if (!member.value().is_string())
+            return false;
+    return true;
+}
+
+std::string KeyOf(const Json& entry)
+{
+    return TextOf(entry, "action") + '\n' + TextOf(entry, "original") + '\n' + TextOf(entry, "place") + '\n' +
+           TextOf(entry, "time");
+}
+
+Json ObjectOf(const ManifestEntry& entry)
+{
+    Json object;
+    object["action"] = entry.action;
+    object["original"] = entry.original;
+    object["place"] = entry.place;
+    object["target"] = entry.target;
+    object["reason"] = entry.reason;
+    object["location"] = entry.location;
+    object["profile"] = entry.profile;
+    object["time"] = entry.time;
+    object["computer"] = entry.computer;
+    object["version"] = entry.version;
+    return object;
+}
+
+ManifestEntry EntryOf(const Json& object)
+{
+    ManifestEntry entry;
+    entry.action = TextOf(object, "action");
+    entry.original = TextOf(object, "original");
+    entry.place = TextOf(object, "place");
+    entry.target = TextOf(object, "target");
+    entry.reason = TextOf(object, "reason");
+    entry.location = TextOf(object, "location");
+    entry.profile = TextOf(object, "profile");
+    entry.time = TextOf(object, "time");
+    entry.computer = TextOf(object, "computer");
+    entry.version = TextOf(object, "version");
+    return entry;
+}
+
 }  // namespace
 
 CManifest::CManifest()
@@ -28,18 +108,64 @@ CManifest::CManifest()
 
 bool CManifest::Load(const std::string& text)
 {
+    if (text.size() > kLargestManifest || !WithinDepth(text, kDeepest))
+        return false;
     Json document = Json::parse(text, nullptr, false);
     if (TextOf(document, "kind") != kKind)
         return false;
     const auto entries = document.find("entries");
     if (entries == document.end() || !entries->is_array())
         return false;
+    for (const Json& entry : *entries)
+        if (!IsEntry(entry))
+            return false;
     m_document = std::move(document);
     m_latest.clear();
+    m_keys.clear();
     const Json& loaded = m_document["entries"];
-    for (std::size_t i = 0; i < loaded.size(); ++i)
+    for (std::size_t i = 0; i < loaded.size(); ++i) {
         if (TextOf(loaded[i], "action") == "quarantine")
             m_latest[TextOf(loaded[i], "original")] = i;
+        m_keys.insert(KeyOf(loaded[i]));
+    }
+    return true;
+}
+
+bool CManifest::Records(const std::string& action, const std::string& original, const std::string& place) const
+{
+    const Json& entries = m_document["entries"];
+    for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry)
+        if (TextOf(*entry, "action") == action && TextOf(*entry, "original") == original &&
+            TextOf(*entry, "place") == place)
+            return true;
+    return false;
+}
+
+std::string CManifest::JournalLine(const ManifestEntry& entry)
+{
+    return ObjectOf(entry).dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+}
+
+bool CManifest::Replay(const std::string& journal, std::vector<ManifestEntry>& moving)
+{
+    moving.clear();
+    for (std::size_t at = 0; at < journal.size();) {
+        const std::size_t end = journal.find('\n', at);
+        if (end == std::string::npos)
+            break;  // cut by the kill or the power cut: its move, if any, is in the layout
+        const std::string line = journal.substr(at, end - at);
+        at = end + 1;
+        if (!WithinDepth(line, 1))
+            return false;
+        const Json object = Json::parse(line, nullptr, false);
+        if (!IsEntry(object))
+            return false;
+        const ManifestEntry entry = EntryOf(object);
+        if (entry.action == "moving" || entry.action == "restoring")
+            moving.push_back(entry);
+        else if (!m_keys.count(KeyOf(object)))
+            Add(entry);
+    }
     return true;
 }
 
@@ -58,17 +184,8 @@ void CManifest::Add(ManifestEntry entry)
     } else if (entry.action == "quarantine") {
         m_latest[entry.original] = entries.size();
     }
-    Json object;
-    object["action"] = entry.action;
-    object["original"] = entry.original;
-    object["place"] = entry.place;
-    object["target"] = entry.target;
-    object["reason"] = entry.reason;
-    object["location"] = entry.location;
-    object["profile"] = entry.profile;
-    object["time"] = entry.time;
-    object["computer"] = entry.computer;
-    object["version"] = entry.version;
+    Json object = ObjectOf(entry);
+    m_keys.insert(KeyOf(object));
     entries.push_back(std::move(object));
 }
 

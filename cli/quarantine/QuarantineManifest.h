@@ -1,10 +1,15 @@
 // DIR\manifest.json: one entry per file moved into the quarantine folder or
 // back out of it, for reports. The folder layout, not this file, is what a
-// restore works from.
+// restore works from. DIR\journal.jsonl: the same entries, one line each,
+// written as the moves happen; the next run folds it into the manifest, so a
+// run killed at any moment loses no record. Both may have been written by
+// someone else: they are read as data, bounded and checked, never trusted.
 #ifndef VELTMOR_CLI_QUARANTINEMANIFEST_H
 #define VELTMOR_CLI_QUARANTINEMANIFEST_H
 
 #include <map>
+#include <set>
+#include <vector>
 #include <string>
 
 #include <nlohmann/json.hpp>
@@ -30,12 +35,26 @@ public:
     CManifest();
 
     // The text of an existing manifest. False, and the manifest left as it
-    // was, when the text is not one: such a file is never written over.
+    // was, when the text is not one (not JSON, nested deeper or larger than
+    // a manifest is, or of another shape): such a file is never written over.
     bool Load(const std::string& text);
+
+    // One line of the journal for an entry.
+    static std::string JournalLine(const ManifestEntry& entry);
+
+    // Folds a journal's lines in, each once: a line already in the manifest
+    // (a run killed after saving it) is skipped, a cut last line too. Lines
+    // of action "moving" (written before a move) come back in moving, for
+    // the caller to look whether the file arrived. False when a whole line is
+    // not an entry.
+    bool Replay(const std::string& journal, std::vector<ManifestEntry>& moving);
 
     // A restore entry takes target, reason, location and profile from the
     // latest quarantine entry of the same original path.
     void Add(ManifestEntry entry);
+
+    // True when an entry of action for original at place is there.
+    bool Records(const std::string& action, const std::string& original, const std::string& place) const;
 
     std::size_t Entries() const { return m_document["entries"].size(); }
 
@@ -47,6 +66,7 @@ private:
     // The latest quarantine entry of each original path: a restore of
     // thousands of files must not search the whole list for each.
     std::map<std::string, std::size_t> m_latest;
+    std::set<std::string> m_keys;  // action, original, place and time of every entry
 };
 
 }  // namespace cli

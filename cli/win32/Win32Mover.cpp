@@ -79,7 +79,11 @@ bool CWin32Mover::MakeFolders(const std::string& folder)
         return true;
     if (error == ERROR_PATH_NOT_FOUND) {
         const std::string parent = ParentOf(folder);
-        if (parent.empty() || parent == folder || !MakeFolders(parent))
+        if (parent.empty() || parent == folder) {
+            m_error = error;
+            return false;
+        }
+        if (!MakeFolders(parent))
             return false;
         if (::CreateDirectoryW(Long(folder).c_str(), NULL))
             return true;
@@ -201,6 +205,89 @@ Mover::Read CWin32Mover::ReadFile(const std::string& path, std::string& bytes)
 bool CWin32Mover::ReplaceFile(const std::string& path, const std::string& bytes)
 {
     return WriteWholeFile(Long(path), bytes, m_error);
+}
+
+CWin32Mover::~CWin32Mover()
+{
+    if (m_journal != INVALID_HANDLE_VALUE)
+        ::CloseHandle(m_journal);
+    if (m_lock != INVALID_HANDLE_VALUE)
+        ::CloseHandle(m_lock);
+}
+
+std::string CWin32Mover::LinkBelow(const std::string& root, const std::string& path)
+{
+    if (!IsWithin(path, root))
+        return path;
+    std::size_t at = root.size();
+    while (at < path.size()) {
+        const std::size_t next = path.find('\\', at + 1);
+        const std::string part = path.substr(0, next == std::string::npos ? path.size() : next);
+        const DWORD attributes = ::GetFileAttributesW(Long(part).c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            const DWORD error = ::GetLastError();
+            return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? std::string() : part;
+        }
+        if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+            return part;
+        if (next == std::string::npos)
+            break;
+        at = next;
+    }
+    return std::string();
+}
+
+bool CWin32Mover::Lock(const std::string& path)
+{
+    // No sharing at all, and the link itself if one was put there: a second
+    // run's open fails with a sharing violation.
+    const HANDLE lock = ::CreateFileW(Long(path).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, NULL, OPEN_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_DELETE_ON_CLOSE,
+                                      NULL);
+    if (lock == INVALID_HANDLE_VALUE)
+        return Fail();
+    m_lock = lock;
+    return true;
+}
+
+bool CWin32Mover::Append(const std::string& path, const std::string& text)
+{
+    if (m_journal == INVALID_HANDLE_VALUE || path != m_journalPath) {
+        if (m_journal != INVALID_HANDLE_VALUE)
+            ::CloseHandle(m_journal);
+        m_journalPath = path;
+        m_journal = ::CreateFileW(Long(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, NULL, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, NULL);
+        if (m_journal == INVALID_HANDLE_VALUE)
+            return Fail();
+        // Opened, it must be a plain file of its own: never a link to one.
+        BY_HANDLE_FILE_INFORMATION info = {};
+        if (!::GetFileInformationByHandle(m_journal, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+            ::CloseHandle(m_journal);
+            m_journal = INVALID_HANDLE_VALUE;
+            m_error = ERROR_CANT_ACCESS_FILE;
+            return false;
+        }
+    }
+    DWORD written = 0;
+    if (!::WriteFile(m_journal, text.data(), static_cast<DWORD>(text.size()), &written, NULL) ||
+        written != text.size())
+        return Fail();
+    return true;
+}
+
+bool CWin32Mover::Remove(const std::string& path)
+{
+    if (path == m_journalPath && m_journal != INVALID_HANDLE_VALUE) {
+        ::CloseHandle(m_journal);
+        m_journal = INVALID_HANDLE_VALUE;
+    }
+    return ::DeleteFileW(Long(path).c_str()) || ::GetLastError() == ERROR_FILE_NOT_FOUND || Fail();
+}
+
+void CWin32Mover::RemoveFolder(const std::string& folder)
+{
+    ::RemoveDirectoryW(Long(folder).c_str());
 }
 
 bool CWin32Mover::Fail()

@@ -12,6 +12,11 @@ namespace cli {
 
 class CWin32Mover : public Mover {
 public:
+    CWin32Mover() = default;
+    ~CWin32Mover() override;
+    CWin32Mover(const CWin32Mover&) = delete;
+    CWin32Mover& operator=(const CWin32Mover&) = delete;
+
     std::string FullPath(const std::string& path) override;
     bool Exists(const std::string& path) override;
     bool IsFolder(const std::string& path) override;
@@ -22,6 +27,11 @@ public:
     void RemoveEmptyFolders(const std::string& folder) override;
     Read ReadFile(const std::string& path, std::string& bytes) override;
     bool ReplaceFile(const std::string& path, const std::string& bytes) override;
+    std::string LinkBelow(const std::string& root, const std::string& path) override;
+    bool Lock(const std::string& path) override;
+    bool Append(const std::string& path, const std::string& text) override;
+    bool Remove(const std::string& path) override;
+    void RemoveFolder(const std::string& folder) override;
     std::string LastError() override;
     std::string UtcTime() override;
     std::string ComputerName() override;
@@ -32,6 +42,9 @@ private:
     // Keeps the failure LastError reports: later calls would overwrite it.
     bool Fail();
     DWORD m_error = ERROR_SUCCESS;
+    HANDLE m_lock = INVALID_HANDLE_VALUE;     // ours while the run lasts
+    HANDLE m_journal = INVALID_HANDLE_VALUE;  // ours, open for appending
+    std::string m_journalPath;
 };
 
 }  // namespace cli

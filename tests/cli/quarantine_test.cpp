@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -187,11 +188,13 @@ TEST_F(QuarantineTest, AFailedMoveLeavesEveryOtherFileMovedAndRecordedOrInPlace)
     ASSERT_TRUE(cli::CWin32Mover().MakeFolders(takenPlace.substr(0, takenPlace.rfind('\\'))));
     ASSERT_TRUE(wintest::WriteBytes(takenPlace, "other"));
 
-    Command quarantine;
-    ASSERT_EQ("", quarantine.quarantine.Open(folder, CQuarantine::Purpose::Quarantine, false));
-    EXPECT_EQ(cli::kExitSomeLeft, quarantine.quarantine.Quarantine(items));
+    // Each run holds the folder until it ends.
+    auto quarantine = std::make_unique<Command>();
+    ASSERT_EQ("", quarantine->quarantine.Open(folder, CQuarantine::Purpose::Quarantine, false));
+    EXPECT_EQ(cli::kExitSomeLeft, quarantine->quarantine.Quarantine(items));
     CloseHandle(handle);
-    const std::string& errors = quarantine.host.errors;
+    const std::string errors = quarantine->host.errors;
+    quarantine.reset();
     EXPECT_NE(std::string::npos, errors.find("\"" + held.shortcut + "\"")) << errors;
     EXPECT_NE(std::string::npos, errors.find("(its place in the quarantine folder is taken): \"" +
                                              taken.shortcut + "\"")) << errors;
@@ -222,9 +225,11 @@ TEST_F(QuarantineTest, RestoreNeverWritesOverAFileThatHasAppeared)
     const std::string folder = base / "q";
     const QuarantineItem item = Broken("Sub\\A.lnk");
     const std::string bytes = Bytes(item.shortcut);
-    Command quarantine;
-    ASSERT_EQ("", quarantine.quarantine.Open(folder, CQuarantine::Purpose::Quarantine, false));
-    ASSERT_EQ(cli::kExitAllMoved, quarantine.quarantine.Quarantine(items));
+    {
+        Command quarantine;
+        ASSERT_EQ("", quarantine.quarantine.Open(folder, CQuarantine::Purpose::Quarantine, false));
+        ASSERT_EQ(cli::kExitAllMoved, quarantine.quarantine.Quarantine(items));
+    }
     // The program was reinstalled meanwhile, with a new shortcut; the
     // original folder was removed and made again.
     ASSERT_TRUE(RemoveDirectoryA((base / "sm\\Sub").c_str()));
