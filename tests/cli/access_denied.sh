@@ -21,25 +21,10 @@ cp "$1" "$work/user/veltmor-scan.exe"
 cp "$2" "$work/user/tests.exe"
 cp "$3" "$work/user/wine-run.sh"
 
-# Shortcuts built byte by byte: a header and a link info holding the local
-# path, as Windows writes them.
 windows() { echo "Z:${1//\//\\}"; }
-python3 - "$work/links/denied.lnk" "$(windows "$work/locked/app.exe")" \
-          "$work/links/gone.lnk" "$(windows "$work/open/gone.exe")" <<'PY'
-import struct, sys
-def link(path, target):
-    header = struct.pack('<I16sIIQQQIiIHHII', 0x4C,
-        bytes.fromhex('0114020000000000c000000000000046'), 0x02, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0)
-    volume = struct.pack('<IIII', 0x11, 3, 0, 0x10) + b'\0'
-    local = target.encode('ascii') + b'\0'
-    fixed = 0x1C
-    info_size = fixed + len(volume) + len(local) + 1
-    info = struct.pack('<IIIIIII', info_size, fixed, 1, fixed, fixed + len(volume), 0,
-                       fixed + len(volume) + len(local)) + volume + local + b'\0'
-    open(path, 'wb').write(header + info + b'\0\0\0\0')
-for i in range(1, len(sys.argv), 2):
-    link(sys.argv[i], sys.argv[i + 1])
-PY
+# Shortcuts built byte by byte, as Windows writes them.
+python3 "$(dirname "$0")/make_lnk.py" "$work/links/denied.lnk" "$(windows "$work/locked/app.exe")" \
+    "$work/links/gone.lnk" "$(windows "$work/open/gone.exe")" || exit 1
 chown -R "$user" "$work/links" "$work/user"
 
 as_user() {

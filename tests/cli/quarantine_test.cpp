@@ -292,3 +292,34 @@ TEST_F(QuarantineTest, DryRunMovesNothingAndUnusableFoldersAreRefused)
 }
 
 }  // namespace
+
+namespace {
+
+// One run at a time on a quarantine folder; and the file moved is the file
+// scanned: one whose target is not what the scan read stays where it is.
+TEST_F(QuarantineTest, OneRunAtATimeAndOnlyTheFileScannedMoves)
+{
+    const std::string folder = base / "q";
+    QuarantineItem changed = Broken("Changed.lnk");
+    const QuarantineItem same = Broken("Same.lnk");
+    changed.target = base / "gone\\what the scan read.exe";
+    items[0] = changed;
+
+    Command first;
+    ASSERT_EQ("", first.quarantine.Open(folder, CQuarantine::Purpose::Quarantine, false));
+    for (const cli::CQuarantine::Purpose purpose : {CQuarantine::Purpose::Quarantine, CQuarantine::Purpose::Restore}) {
+        const bool restore = purpose == CQuarantine::Purpose::Restore;
+        const clitest::ChildResult second = clitest::RunChild(
+            Scanner(), restore ? std::vector<std::string>{"--restore", folder}
+                               : std::vector<std::string>{"--quarantine", folder, base / "sm"});
+        EXPECT_EQ(2u, second.status) << second.err;
+        EXPECT_NE(std::string::npos, second.err.find("another veltmor-scan is using")) << second.err;
+    }
+    EXPECT_EQ(cli::kExitSomeLeft, first.quarantine.Quarantine(items));
+    EXPECT_NE("<absent>", Bytes(changed.shortcut));
+    EXPECT_EQ("<absent>", Bytes(same.shortcut));
+    EXPECT_NE(std::string::npos, first.host.errors.find("(it changed since the scan): \"" + changed.shortcut))
+        << first.host.errors;
+}
+
+}  // namespace

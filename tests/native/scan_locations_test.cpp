@@ -265,3 +265,30 @@ TEST_F(PlacesTest, PassedOverReadAgainNoticeAndProgress)
 }
 
 }  // namespace
+
+// A folder a user's own registry names may be cleaned by an administrator's
+// run only when it lies among that user's own places.
+TEST(ProfileFolders, AUserRedirectedFolderOutsideTheirOwnPlacesIsNeverCleaned)
+{
+    const std::vector<std::string> forbidden = {"C:\\Windows", "C:\\Program Files", "C:\\ProgramData",
+                                                "C:\\Users\\bob"};
+    const struct {
+        const char* folder;
+        bool safe;
+    } cases[] = {
+        {"C:\\Users\\ann\\Start Menu", true},
+        {"\\\\server\\home\\ann\\Start Menu", true},
+        {"D:\\Menus\\ann", true},
+        {"C:\\", false},
+        {"\\\\server\\home", false},
+        {"Start Menu", false},
+        {"C:\\Users\\ann\\..\\bob\\Start Menu", false},
+        {"C:\\windows\\System32", false},
+        {"C:\\Program Files", false},
+        {"C:\\ProgramData\\Microsoft\\Windows\\Start Menu", false},
+        {"C:\\Users\\bob\\AppData", false},
+        {"C:\\Users", false},  // holds bob's profile
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.safe, cli::UnsafeUserFolder(c.folder, forbidden).empty()) << c.folder;
+}
