@@ -29,6 +29,7 @@
 #include "cli/quarantine/QuarantineManifest.h"
 #include "cli/win32/Win32Mover.h"
 #include "cli/win32/Win32ScanHost.h"
+#include "scan/LinkStructure.h"
 #include "scan/Win32ScanFileSystem.h"
 
 namespace {
@@ -84,6 +85,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "veltmor_quarantine_bench: cannot build the tree (error %lu)\n", GetLastError());
         return 2;
     }
+    std::string sampleBytes;
+    wintest::ReadBytes(sample, sampleBytes);
+    const std::string digest = scan::Digest(sampleBytes);
     std::vector<cli::QuarantineItem> items;
     std::vector<std::wstring> originals, flatPlaces, layoutPlaces;
     cli::CWin32Mover layoutMaker;
@@ -94,7 +98,8 @@ int main(int argc, char** argv)
             CreateDirectoryA(folder.c_str(), NULL);
         cli::QuarantineItem item;
         item.shortcut = folder + "\\Broken " + std::to_string(i) + ".lnk";
-        item.target = base / ("gone\\tool " + std::to_string(i) + ".exe");
+        item.target = base / "gone\\tool.exe";  // each a copy of the sample
+        item.digest = digest;                     // as the scanner notes it
         item.reason = "missing";
         item.location = "start-menu";
         if (!CopyFileA(sample.c_str(), item.shortcut.c_str(), TRUE))
@@ -134,18 +139,19 @@ int main(int argc, char** argv)
                     times.back.push_back(Now() - middle);
                 }
             } else {
-                cli::CWin32Mover mover;
                 scan::CWin32ScanFileSystem fileSystem(NULL);
                 CSilentHost host;
                 double start = Now();
                 int status;
                 {
+                    cli::CWin32Mover mover;  // each run holds the folder until it ends
                     cli::CQuarantine quarantine(mover, fileSystem, host);
                     status = quarantine.Open(dir, cli::CQuarantine::Purpose::Quarantine, false).empty()
                                  ? quarantine.Quarantine(items)
                                  : 2;
                 }
                 const double middle = Now();
+                cli::CWin32Mover mover;
                 cli::CQuarantine restore(mover, fileSystem, host);
                 if (status != 0 || !restore.Open(dir, cli::CQuarantine::Purpose::Restore, false).empty() ||
                     restore.Restore() != 0) {
@@ -163,7 +169,7 @@ int main(int argc, char** argv)
         double start = Now();
         int back = 0;
         for (const cli::QuarantineItem& item : items)
-            back += fileSystem.LinkTargetPresence(scan::ShortcutTarget{item.target, "", ""}).ProvenMissing() ? 0 : 1;
+            back += fileSystem.LinkTargetPresence(scan::ShortcutTarget{item.target, "", "", ""}).ProvenMissing() ? 0 : 1;
         const double tested = Now();
         cli::CManifest entries;
         cli::CWin32Mover mover;

@@ -48,4 +48,10 @@ void CCollectingScanView::RowPresence(int row, const scan::Presence& presence)
         m_rows[row].presence = presence;
 }
 
+void CCollectingScanView::RowTarget(int row, const scan::ShortcutTarget& target)
+{
+    if (row >= 0 && row < RowCount())
+        m_rows[row].digest = target.digest;
+}
+
 }  // namespace cli

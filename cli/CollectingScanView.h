@@ -19,6 +19,7 @@ public:
         std::string target;     // column 1
         bool present = false;   // image 1
         scan::Presence presence;  // the whole verdict
+        std::string digest;       // of the shortcut file as read
         std::intptr_t copy = 0;  // the path copy the row owns
     };
 
@@ -52,6 +53,7 @@ public:
     bool SetRowData(int row, std::intptr_t data) override;
     void RepaintList() override {}
     void RowPresence(int row, const scan::Presence& presence) override;
+    void RowTarget(int row, const scan::ShortcutTarget& target) override;
 
     void BeginWaitCursor() override {}
     void EndWaitCursor() override {}

@@ -348,6 +348,7 @@ ScanResult CScanCommand::Scan(const std::vector<ScanPlace>& places, bool ignoreR
             row.profile = place.profile;
             row.root = place.folder;
             row.unsafe = place.unsafe;
+            row.digest = listed.digest;
             row.otherProfile = otherProfile ? place.otherProfile : nullptr;
             result.rows.push_back(std::move(row));
         }

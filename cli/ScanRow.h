@@ -39,6 +39,7 @@ struct ScanRow {
     // target was read with (null: none).
     std::string root;
     std::string unsafe;
+    std::string digest;  // of the shortcut file as the scan read it; empty: not noted
     std::shared_ptr<const ProfileRecord> otherProfile;
 
     MissingReason Reason() const;

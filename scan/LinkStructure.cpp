@@ -384,6 +384,20 @@ bool EndsWithLnk(const char* path)
 
 }  // namespace
 
+std::string Digest(const std::string& bytes)
+{
+    std::uint64_t hash = 0xcbf29ce484222325u;
+    for (const char c : bytes) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 0x100000001b3u;
+    }
+    static const char kHex[] = "0123456789abcdef";
+    std::string text = std::to_string(bytes.size()) + ':';
+    for (int shift = 60; shift >= 0; shift -= 4)
+        text += kHex[(hash >> shift) & 0xF];
+    return text;
+}
+
 bool StoredEnvironmentTarget(ByteSource& source, std::u16string& target)
 {
     constexpr std::uint32_t kHasExpString = 0x200;

@@ -55,6 +55,10 @@ bool CheckLinkStructure(ByteSource& source);
 // to the shell as before.
 bool MayGoToShell(const char* path, ByteSource& source);
 
+// A digest of a file's bytes (its length and a 64-bit FNV-1a hash, in
+// hexadecimal): two reads of one file agree when its bytes have not changed.
+std::string Digest(const std::string& bytes);
+
 // The target stored in the environment-variable block
 // ("%LOCALAPPDATA%\\..."), as UTF-16 code units: a scan of another user's
 // profile must expand it with that user's values, and Wine's shell does not

@@ -285,6 +285,7 @@ void CScanEngine::AddResultRow(const std::string& shortcutPath, const ShortcutRe
     if (m_view.SetRowData(row, reinterpret_cast<std::intptr_t>(copy.get())))
         copy.release();  // the row owns it now; OnDeleteitemList frees it
     m_view.RowPresence(row, read.presence);
+    m_view.RowTarget(row, read.target);
     m_view.RepaintList();
 }
 

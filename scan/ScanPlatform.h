@@ -36,11 +36,14 @@ struct FolderId {
 // A shortcut's target as read. text is what the list shows; exact, when not
 // empty, is the adapter's own lossless form of it, for the presence test
 // (the dialog's ANSI text cannot spell every name). unverifiable, when not
-// empty, says why the target cannot be tested at all.
+// empty, says why the target cannot be tested at all. digest, when not
+// empty, is the adapter's digest of the shortcut file as it was read, so
+// that whoever acts on it later can tell it is still that file.
 struct ShortcutTarget {
     std::string text;
     std::string exact;
     std::string unverifiable;
+    std::string digest;
 };
 
 // A target is missing only when the system said it is not there. Any other
@@ -139,11 +142,17 @@ public:
     virtual bool SetRowData(int row, std::intptr_t data) = 0;
     virtual void RepaintList() = 0;
 
-    // The whole verdict of a row just added; the dialog shows only its image.
+    // The whole verdict of a row just added, and the target as read; the
+    // dialog shows only the image and the target's text.
     virtual void RowPresence(int row, const Presence& presence)
     {
         (void)row;
         (void)presence;
+    }
+    virtual void RowTarget(int row, const ShortcutTarget& target)
+    {
+        (void)row;
+        (void)target;
     }
 
     virtual void BeginWaitCursor() = 0;

@@ -24,7 +24,7 @@ HRESULT LastErrorResult()
 // The open's steps after the path is in UTF-16, for either link interface.
 template <class LinkInterface>
 HRESULT Open(HWND owner, REFIID iid, const wchar_t* wide, const std::string& name,
-             CShortcutInterfaces<LinkInterface>& shortcut, IClassFactory* maker)
+             CShortcutInterfaces<LinkInterface>& shortcut, IClassFactory* maker, std::string* content = nullptr)
 {
     void** link = reinterpret_cast<void**>(shortcut.LinkSlot());
     HRESULT hr = maker ? maker->CreateInstance(NULL, iid, link)
@@ -46,7 +46,7 @@ HRESULT Open(HWND owner, REFIID iid, const wchar_t* wide, const std::string& nam
     }
     // Our own check comes right before the shell's load and fails as a load
     // does: the shell's reader trusts the sizes written in the file.
-    hr = CheckShortcutFile(wide, name);
+    hr = CheckShortcutFile(wide, name, content);
     if (SUCCEEDED(hr))
         hr = shortcut.File()->Load(wide, STGM_READ);
     if (SUCCEEDED(hr))
@@ -71,10 +71,10 @@ HRESULT OpenShortcut(HWND owner, const char* shortcutPath, COpenShortcut& shortc
 }
 
 HRESULT OpenWideShortcut(HWND owner, const std::wstring& openPath, const std::string& name,
-                         COpenWideShortcut& shortcut, IClassFactory* maker)
+                         COpenWideShortcut& shortcut, IClassFactory* maker, std::string* content)
 {
     shortcut.Release();
-    return Open(owner, IID_IShellLinkW, openPath.c_str(), name, shortcut, maker);
+    return Open(owner, IID_IShellLinkW, openPath.c_str(), name, shortcut, maker, content);
 }
 
 void ResolveShortcut(HWND owner, const char* shortcutPath, char* target)
@@ -123,12 +123,22 @@ HRESULT CheckShortcutFile(const char* shortcutPath)
     return CheckShortcutFile(wide, shortcutPath);
 }
 
-HRESULT CheckShortcutFile(const std::wstring& openPath, const std::string& name)
+HRESULT CheckShortcutFile(const std::wstring& openPath, const std::string& name, std::string* content)
 {
     CFileByteSource file(openPath.c_str());
     if (!file.IsOpen())
         return LastErrorResult();
-    return MayGoToShell(name.c_str(), file) ? S_OK : HRESULT_FROM_WIN32(ERROR_BAD_FORMAT);
+    if (!MayGoToShell(name.c_str(), file))
+        return HRESULT_FROM_WIN32(ERROR_BAD_FORMAT);
+    // Read on the handle already open: no second open of the file.
+    std::uint64_t size = 0;
+    constexpr std::uint64_t kLargestNoted = 64 * 1024;
+    if (content && file.Size(size) && size <= kLargestNoted) {
+        content->resize(static_cast<std::size_t>(size));
+        if (!file.Read(0, &(*content)[0], content->size()))
+            content->clear();
+    }
+    return S_OK;
 }
 
 }  // namespace scan

@@ -28,8 +28,10 @@ HRESULT OpenShortcut(HWND owner, const char* shortcutPath, COpenShortcut& shortc
 // as the system is to open it (a "\\?\" form reaches past 260 characters);
 // name: the file's name in any encoding, for the structure check's test of
 // its extension.
+// content, when given, gets the file's bytes as the check read them (a
+// shortcut of at most 64 KB), for noting what was scanned.
 HRESULT OpenWideShortcut(HWND owner, const std::wstring& openPath, const std::string& name,
-                         COpenWideShortcut& shortcut, IClassFactory* maker = nullptr);
+                         COpenWideShortcut& shortcut, IClassFactory* maker = nullptr, std::string* content = nullptr);
 
 // The open shortcut's target path into target, a 260-character buffer; the
 // empty string when it names no file-system path. findData goes to
@@ -51,7 +53,7 @@ void ResolveShortcut(HWND owner, const char* shortcutPath, char* target);
 // declares lies inside it (LinkStructure.h). S_OK when the shell may load
 // it; the open error, or ERROR_BAD_FORMAT, when not.
 HRESULT CheckShortcutFile(const char* shortcutPath);
-HRESULT CheckShortcutFile(const std::wstring& openPath, const std::string& name);
+HRESULT CheckShortcutFile(const std::wstring& openPath, const std::string& name, std::string* content = nullptr);
 
 }  // namespace scan
 

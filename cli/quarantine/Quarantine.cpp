@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "QuarantineLayout.h"
+#include "scan/LinkStructure.h"
 #include "scan/PathText.h"
 
 namespace cli {
@@ -50,7 +51,7 @@ std::vector<QuarantineItem> QuarantineItems(const std::vector<ScanRow>& rows)
     items.reserve(rows.size());
     for (const ScanRow& row : rows)
         items.push_back({row.shortcut, row.target, row.ReasonName(), row.location, row.profile, row.root, row.unsafe,
-                         row.otherProfile});
+                         row.digest, row.otherProfile});
     return items;
 }
 
@@ -213,7 +214,7 @@ int CQuarantine::Quarantine(const std::vector<QuarantineItem>& items)
         // it was asked to clean: nothing reached so moves.
         std::string link, root;
         if (!item.root.empty())
-            link = PlainFullPath(m_mover.FullPath(item.root), root) ? m_mover.LinkBelow(root, original) : item.root;
+            link = PlainFullPath(m_mover.FullPath(item.root), root) ? LinkOnWay(root, original) : item.root;
         if (!link.empty()) {
             Left(("a link lies on its way: " + Quoted(link)).c_str(), shortcut);
             ++left;
@@ -236,16 +237,20 @@ int CQuarantine::Quarantine(const std::vector<QuarantineItem>& items)
             ++left;
             continue;
         }
-        // The file moved must be the file scanned: read again right before
-        // the move, and its bytes compared once it has arrived.
+        // The file moved must be the file scanned: its bytes read again
+        // right before the move (and, where the scan noted none, its target
+        // through the shell), and compared again once it has arrived.
         std::string bytes, arrived;
-        scan::ShortcutTarget again;
-        m_host.ReadTargetsFor(item.otherProfile.get());
         const bool read = m_mover.ReadFile(original, bytes) == Mover::Read::Done;
-        if (read)
+        bool same = read && scan::Digest(bytes) == item.digest;
+        if (read && item.digest.empty()) {
+            scan::ShortcutTarget again;
+            m_host.ReadTargetsFor(item.otherProfile.get());
             m_fileSystem.ResolveShortcut(shortcut, again);
-        m_host.ReadTargetsFor(nullptr);
-        if (!read || again.text != item.target) {
+            m_host.ReadTargetsFor(nullptr);
+            same = again.text == item.target;
+        }
+        if (!same) {
             Left(read ? "it changed since the scan" : "it cannot be read again", shortcut);
             ++left;
             continue;
@@ -343,9 +348,9 @@ int CQuarantine::Restore()
         }
         // Nothing is moved through a link: not out of the quarantine
         // folder, not into a folder that leads elsewhere.
-        std::string link = m_mover.LinkBelow(m_folder, inQuarantine);
+        std::string link = LinkOnWay(m_folder, inQuarantine);
         if (link.empty() && MakeParent(original))
-            link = m_mover.LinkBelow(RootOf(original), original);
+            link = LinkOnWay(RootOf(original), original);
         else if (link.empty()) {
             Left(("cannot make its original folder: " + m_mover.LastError()).c_str(), inQuarantine);
             ++left;
@@ -421,15 +426,34 @@ ManifestEntry CQuarantine::Entry(const char* action, const std::string& original
     return entry;
 }
 
+std::string CQuarantine::LinkOnWay(const std::string& root, const std::string& path)
+{
+    // Each folder is asked once a run, once it exists: a run moves hundreds
+    // of files through the same few folders.
+    for (std::size_t at = root.size(); at < path.size();) {
+        const std::size_t next = path.find('\\', at + 1);
+        const std::string part = path.substr(0, next == std::string::npos ? path.size() : next);
+        at = next == std::string::npos ? path.size() : next;
+        if (m_linkFree.count(part))
+            continue;
+        const std::string link = m_mover.LinkBelow(ParentOf(part), part);
+        if (!link.empty())
+            return link;
+        if (next != std::string::npos && m_mover.IsFolder(part))
+            m_linkFree.insert(part);
+    }
+    return std::string();
+}
+
 std::string CQuarantine::SafeParent(const std::string& destination)
 {
     // Before and after the folders are made: none of them may lead out of
     // the quarantine folder.
-    std::string link = m_mover.LinkBelow(m_folder, ParentOf(destination));
+    std::string link = LinkOnWay(m_folder, ParentOf(destination));
     if (link.empty() && !MakeParent(destination))
         return "cannot make its folder in quarantine: " + m_mover.LastError();
     if (link.empty())
-        link = m_mover.LinkBelow(m_folder, destination);
+        link = LinkOnWay(m_folder, destination);
     return link.empty() ? std::string() : "a link lies on its way in the quarantine folder: " + Quoted(link);
 }
 

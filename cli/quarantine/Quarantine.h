@@ -30,6 +30,7 @@ struct QuarantineItem {
     std::string profile;
     std::string root;      // the scanned folder it was found below; no link may lie between
     std::string unsafe;    // why it may never move; empty: it may
+    std::string digest;    // of the file as scanned; empty: read it again through the shell
     std::shared_ptr<const ProfileRecord> otherProfile;  // whose variables its target was read with
 };
 
@@ -67,6 +68,8 @@ private:
     // Makes destination's folder in the quarantine folder; the problem when
     // it cannot, or a link lies on the way.
     std::string SafeParent(const std::string& destination);
+    // The first link from below root down to path itself; "" when none.
+    std::string LinkOnWay(const std::string& root, const std::string& path);
     // One line of the journal, before or after a move.
     bool Record(const ManifestEntry& entry);
     void Left(const char* what, const std::string& path);
@@ -83,6 +86,7 @@ private:
     std::string m_journalPath;
     std::string m_computer;
     CManifest m_manifest;
+    std::set<std::string> m_linkFree;     // folders seen to be plain folders this run
     std::set<std::string> m_madeFolders;  // known to exist: one system call fewer per file
 };
 

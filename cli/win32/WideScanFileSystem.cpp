@@ -200,7 +200,11 @@ void CWideScanFileSystem::ResolveShortcut(const std::string& shortcutPath, scan:
     const std::wstring plain = Widen(shortcutPath, CP_UTF8);
     const std::wstring& openPath = PlainIsExact(plain) ? plain : exact;
     scan::COpenWideShortcut shortcut;
-    if (FAILED(scan::OpenWideShortcut(NULL, openPath, shortcutPath, shortcut, m_linkMaker))) {
+    std::string content;
+    const HRESULT opened = scan::OpenWideShortcut(NULL, openPath, shortcutPath, shortcut, m_linkMaker, &content);
+    if (!content.empty())
+        target.digest = scan::Digest(content);
+    if (FAILED(opened)) {
         if (m_context)
             m_context->Note(shortcutPath, MissingReason::Unreadable);
         return;
