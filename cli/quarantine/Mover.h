@@ -11,7 +11,7 @@ namespace cli {
 
 class Mover {
 public:
-    enum class Moved { Yes, Taken, Failed };
+    enum class Moved { Yes, Taken, Failed, Changed };
     enum class Read { Done, Absent, Failed };
 
     virtual ~Mover() = default;
@@ -29,6 +29,12 @@ public:
     // Moves a file; never replaces one: Taken when to exists. The folder of
     // to must exist. On Failed, from is where it was.
     virtual Moved Move(const std::string& from, const std::string& to) = 0;
+
+    // Moves from to to only while its bytes give digest (scan::Digest):
+    // read and moved through one handle that no one may write meanwhile, so
+    // the file moved is the file read. Changed, and nothing moved, when
+    // they do not.
+    virtual Moved MoveIfSame(const std::string& from, const std::string& to, const std::string& digest) = 0;
 
     // Every file below folder, as paths relative to it, in the order found;
     // folders that could not be read (or are links elsewhere) in skipped.

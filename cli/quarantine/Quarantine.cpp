@@ -237,23 +237,25 @@ int CQuarantine::Quarantine(const std::vector<QuarantineItem>& items)
             ++left;
             continue;
         }
-        // The file moved must be the file scanned: its bytes read again
-        // right before the move (and, where the scan noted none, its target
-        // through the shell), and compared again once it has arrived.
-        std::string bytes, arrived;
-        const bool read = m_mover.ReadFile(original, bytes) == Mover::Read::Done;
-        bool same = read && scan::Digest(bytes) == item.digest;
-        if (read && item.digest.empty()) {
+        // The file moved must be the file scanned: its bytes give the
+        // digest the scan noted, read through the handle that moves it.
+        // Where the scan noted none, the target is read through the shell
+        // again and the digest taken now.
+        std::string digest = item.digest;
+        if (digest.empty()) {
+            std::string bytes;
             scan::ShortcutTarget again;
-            m_host.ReadTargetsFor(item.otherProfile.get());
-            m_fileSystem.ResolveShortcut(shortcut, again);
-            m_host.ReadTargetsFor(nullptr);
-            same = again.text == item.target;
-        }
-        if (!same) {
-            Left(read ? "it changed since the scan" : "it cannot be read again", shortcut);
-            ++left;
-            continue;
+            if (m_mover.ReadFile(original, bytes) == Mover::Read::Done) {
+                m_host.ReadTargetsFor(item.otherProfile.get());
+                m_fileSystem.ResolveShortcut(shortcut, again);
+                m_host.ReadTargetsFor(nullptr);
+            }
+            if (again.text != item.target) {
+                Left("it changed since the scan", shortcut);
+                ++left;
+                continue;
+            }
+            digest = scan::Digest(bytes);
         }
         ManifestEntry entry = Entry("moving", original, place);
         entry.target = item.target;
@@ -265,17 +267,12 @@ int CQuarantine::Quarantine(const std::vector<QuarantineItem>& items)
             ++left;
             break;  // no move goes unrecorded
         }
-        switch (m_mover.Move(original, destination)) {
+        switch (m_mover.MoveIfSame(original, destination, digest)) {
+        case Mover::Moved::Changed:
+            Left("it changed since the scan", shortcut);
+            ++left;
+            break;
         case Mover::Moved::Yes:
-            if (m_mover.ReadFile(destination, arrived) != Mover::Read::Done || arrived != bytes) {
-                // Swapped between the read and the move: it goes back.
-                const bool back = m_mover.Move(destination, original) == Mover::Moved::Yes;
-                Left(back ? "it changed as it was moved" : "it changed as it was moved, and stays in quarantine",
-                     shortcut);
-                ++left;
-                if (back)
-                    break;
-            }
             entry.action = "quarantine";
             Record(entry);
             m_manifest.Add(std::move(entry));
@@ -373,6 +370,7 @@ int CQuarantine::Restore()
             report += "restored: " + originalShown + "\r\n";
             ++restored;
             break;
+        case Mover::Moved::Changed:  // a plain move never says so
         case Mover::Moved::Taken:
             Left("its original place is taken", inQuarantine);
             ++left;

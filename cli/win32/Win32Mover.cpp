@@ -7,6 +7,7 @@
 #include "SystemPath.h"
 #include "WholeFile.h"
 #include "cli/quarantine/QuarantineLayout.h"
+#include "scan/LinkStructure.h"
 #include "scan/Win32Text.h"
 
 namespace cli {
@@ -114,6 +115,64 @@ Mover::Moved CWin32Mover::Move(const std::string& from, const std::string& to)
         ::DeleteFileW(destination.c_str());
     m_error = error;
     return Moved::Failed;
+}
+
+Mover::Moved CWin32Mover::MoveIfSame(const std::string& from, const std::string& to, const std::string& digest)
+{
+    // Read, then renamed, through this handle; the handle lets others read
+    // but neither write, rename nor delete the file meanwhile.
+    Handle file = OwnHandle(::CreateFileW(Long(from).c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ, NULL,
+                                          OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, NULL));
+    if (!file) {
+        Fail();
+        return Moved::Failed;
+    }
+    std::string bytes;
+    char buffer[64 * 1024];
+    DWORD got = 0;
+    while (::ReadFile(file.get(), buffer, sizeof buffer, &got, NULL) && got > 0)
+        bytes.append(buffer, got);
+    if (scan::Digest(bytes) != digest)
+        return Moved::Changed;
+
+    // SetFileInformationByHandle (Vista and later) with FileRenameInfo.
+    using SetInfoFn = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
+    static const auto setInfo = reinterpret_cast<SetInfoFn>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "SetFileInformationByHandle")));
+    const std::wstring destination = Long(to);
+    if (setInfo) {
+        struct RenameInfo {
+            DWORD replaceIfExists;  // a BOOLEAN, padded
+            HANDLE rootDirectory;
+            DWORD fileNameLength;   // bytes
+            WCHAR fileName[1];
+        };
+        std::vector<char> info(sizeof(RenameInfo) + destination.size() * sizeof(WCHAR), 0);
+        auto* rename = reinterpret_cast<RenameInfo*>(info.data());
+        rename->fileNameLength = static_cast<DWORD>(destination.size() * sizeof(WCHAR));
+        std::copy(destination.begin(), destination.end(), rename->fileName);
+        constexpr int kFileRenameInfo = 3;
+        if (setInfo(file.get(), kFileRenameInfo, rename, static_cast<DWORD>(info.size())))
+            return Moved::Yes;
+        const DWORD error = ::GetLastError();
+        if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
+            m_error = error;
+            return Moved::Taken;
+        }
+        if (error != ERROR_NOT_SAME_DEVICE && error != ERROR_CALL_NOT_IMPLEMENTED && error != ERROR_INVALID_PARAMETER) {
+            m_error = error;
+            return Moved::Failed;
+        }
+    }
+    // Across volumes (a copy and a delete) or on Windows XP: by path, and
+    // the bytes that arrived compared; a file swapped in between goes back.
+    file.reset();
+    const Moved moved = Move(from, to);
+    std::string arrived;
+    if (moved != Moved::Yes || (ReadFile(to, arrived) == Read::Done && scan::Digest(arrived) == digest))
+        return moved;
+    Move(to, from);
+    return Moved::Changed;
 }
 
 void CWin32Mover::ListFiles(const std::string& folder, std::vector<std::string>& files,
