@@ -91,27 +91,35 @@ check "a shortcut at the quarantine folder's top is named and stays" \
 # a last restore gives every one back byte for byte.
 rm -rf "$work/t" "$work/q"; mkdir -p "$work/q"
 args=()
-for i in $(seq 0 299); do
-    mkdir -p "$work/t/d$((i / 30))"
-    args+=("$work/t/d$((i / 30))/s$i.lnk" "$(windows "$work/t/gone$i.exe")")
+for i in $(seq 0 2999); do
+    mkdir -p "$work/t/d$((i / 100))"
+    args+=("$work/t/d$((i / 100))/s$i.lnk" "$(windows "$work/t/gone$i.exe")")
 done
 python3 "$here/make_lnk.py" "${args[@]}"
 (cd "$work/t" && find . -type f | sort | xargs md5sum) >"$work/before"
-for round in $(seq 1 8); do
+for round in $(seq 1 20); do
     action=(--quarantine "$Q" "$T"); [ $((round % 2)) -eq 0 ] && action=(--restore "$Q")
     # A group of its own: the kill takes the scanner and all Wine started
     # for it, as a power switch would, whatever it was doing.
     setsid bash "$wine_run" "$scanner" "${action[@]}" >/dev/null 2>&1 &
     runner=$!
-    sleep "$((RANDOM % 2)).$((RANDOM % 10))"
+    # Killed while it moves: once the first file has moved, after a random
+    # part of a second.
+    count() { find "$work/q" -name '*.lnk' 2>/dev/null | wc -l; }
+    before=$(count)
+    for _ in $(seq 1 600); do
+        [ "$(count)" != "$before" ] || ! kill -0 "$runner" 2>/dev/null && break
+        sleep 0.1
+    done
+    sleep "0.$((RANDOM % 10))$((RANDOM % 10))"
     kill -9 -- "-$runner" 2>/dev/null
     for pid in $(pgrep -f "killable-$$.exe"); do kill -9 "$pid" 2>/dev/null; done
     wait "$runner" 2>/dev/null
     lost=$( (cd "$work/t" && find . -name '*.lnk' | sed 's|^\./||'; \
              cd "$work/q/Z$work/t" 2>/dev/null && find . -name '*.lnk' | sed 's|^\./||') | sort | uniq | wc -l)
     held=$(cd "$work/q/Z$work/t" 2>/dev/null && find . -name '*.lnk' | wc -l)
-    check "killed run $round (${action[0]}, ${held:-0} in the quarantine folder): all 300 in one place or the other" \
-        [ "$lost" -eq 300 ]
+    check "killed run $round (${action[0]}, ${held:-0} in the quarantine folder): all 3000 in one place or the other" \
+        [ "$lost" -eq 3000 ]
 done
 scan --restore "$Q"
 check "a restore after the killed runs ends well" status_is 0
