@@ -44,6 +44,21 @@ Search FindFirst(const std::wstring& folder, WIN32_FIND_DATAW& found)
     return Search(search == INVALID_HANDLE_VALUE ? nullptr : search);
 }
 
+// Everything left in the file from the handle's position; false on a
+// failed read.
+bool ReadAll(HANDLE file, std::string& bytes)
+{
+    char buffer[64 * 1024];
+    DWORD got = 0;
+    for (;;) {
+        if (!::ReadFile(file, buffer, sizeof buffer, &got, NULL))
+            return false;
+        if (got == 0)
+            return true;
+        bytes.append(buffer, got);
+    }
+}
+
 bool IsDots(const wchar_t* name)
 {
     return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
@@ -128,11 +143,7 @@ Mover::Moved CWin32Mover::MoveIfSame(const std::string& from, const std::string&
         return Moved::Failed;
     }
     std::string bytes;
-    char buffer[64 * 1024];
-    DWORD got = 0;
-    while (::ReadFile(file.get(), buffer, sizeof buffer, &got, NULL) && got > 0)
-        bytes.append(buffer, got);
-    if (scan::Digest(bytes) != digest)
+    if (!ReadAll(file.get(), bytes) || scan::Digest(bytes) != digest)
         return Moved::Changed;
 
     // SetFileInformationByHandle (Vista and later) with FileRenameInfo.
@@ -248,17 +259,10 @@ Mover::Read CWin32Mover::ReadFile(const std::string& path, std::string& bytes)
         m_error = error;
         return Read::Failed;
     }
-    char buffer[64 * 1024];
-    DWORD got = 0;
-    for (;;) {
-        if (!::ReadFile(file.get(), buffer, sizeof buffer, &got, NULL)) {
-            Fail();
-            return Read::Failed;
-        }
-        if (got == 0)
-            return Read::Done;
-        bytes.append(buffer, got);
-    }
+    if (ReadAll(file.get(), bytes))
+        return Read::Done;
+    Fail();
+    return Read::Failed;
 }
 
 bool CWin32Mover::ReplaceFile(const std::string& path, const std::string& bytes)
