@@ -57,17 +57,7 @@ std::string Scanner()
 // Read through the wide calls: places in quarantine pass 260 characters.
 std::string Bytes(const std::string& path)
 {
-    const HANDLE file = CreateFileW(wintest::LongPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, NULL,
-                                    OPEN_EXISTING, 0, NULL);
-    if (file == INVALID_HANDLE_VALUE)
-        return "<absent>";
-    std::string bytes;
-    char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &got, NULL) && got > 0)
-        bytes.append(buffer, got);
-    CloseHandle(file);
-    return bytes;
+    return wintest::WideBytes(wintest::LongPath(path));
 }
 
 bool Exists(const std::string& path)

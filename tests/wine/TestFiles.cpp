@@ -94,6 +94,20 @@ bool ReadBytes(const std::string& path, std::string& bytes)
     return ok;
 }
 
+std::string WideBytes(const std::wstring& path)
+{
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return "<absent>";
+    std::string bytes;
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &got, NULL) && got > 0)
+        bytes.append(chunk, got);
+    CloseHandle(file);
+    return bytes;
+}
+
 bool LastWriteTime(const std::string& path, FILETIME& time)
 {
     WIN32_FILE_ATTRIBUTE_DATA data;

@@ -22,6 +22,9 @@ bool WriteBytes(const std::string& path, const std::string& bytes);
 bool MakeFile(const std::string& path);  // empty file
 // False when the file cannot be read.
 bool ReadBytes(const std::string& path, std::string& bytes);
+// A file's bytes through a wide (possibly "\\?\") path; "<absent>" when it
+// cannot be opened.
+std::string WideBytes(const std::wstring& path);
 bool LastWriteTime(const std::string& path, FILETIME& time);
 
 // "\\?\" + the wide form of an absolute ANSI path: for the wide calls that
