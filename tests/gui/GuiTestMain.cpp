@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "framework/Framework.h"
+#include "../wine/WineDrives.h"
 
 namespace {
 CWinApp g_testApp;
@@ -19,5 +20,6 @@ int main(int argc, char** argv)
     ::InitCommonControlsEx(&icc);
     ::CoInitialize(nullptr);
     ::testing::InitGoogleTest(&argc, argv);
+    wintest::WaitForTestDrives();
     return RUN_ALL_TESTS();
 }

@@ -7,6 +7,8 @@
 
 #include <cstdio>
 
+#include "WineDrives.h"
+
 int main(int argc, char** argv)
 {
     testing::InitGoogleTest(&argc, argv);
@@ -15,6 +17,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "CoInitialize failed: 0x%08lx\n", static_cast<unsigned long>(hr));
         return 1;
     }
+    wintest::WaitForTestDrives();
     const int result = RUN_ALL_TESTS();
     CoUninitialize();
     return result;
