@@ -25,6 +25,14 @@ compgen -G "/usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a" >
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest libgtest-dev)
 [ -f /usr/include/nlohmann/json.hpp ] || need+=(nlohmann-json3-dev)
 have python3  || need+=(python3)
+# The fleet report's page is tested in a real browser (headless Chromium
+# driven by puppeteer-core from npm); the installer packages are made with
+# wixl and read back with msiinfo.
+have chromium || need+=(chromium)
+have node     || need+=(nodejs)
+have npm      || need+=(npm)
+have wixl     || need+=(wixl)
+have msiinfo  || need+=(msitools)
 # Wine runs in the Japanese code page (932) under LC_ALL=ja_JP.UTF-8, once
 # that Unix locale exists; one Wine test needs it.
 have localedef && [ -f /usr/share/i18n/locales/ja_JP ] || need+=(locales)
