@@ -127,7 +127,9 @@ std::string FormatCsv(const std::vector<ScanRow>& rows, const std::vector<NotSca
     return out;
 }
 
-std::string FormatJson(const std::vector<ScanRow>& rows, const std::vector<NotScannedPath>& notScanned)
+namespace {
+
+nlohmann::ordered_json RowsJson(const std::vector<ScanRow>& rows, const std::vector<NotScannedPath>& notScanned)
 {
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const ScanRow& row : rows) {
@@ -160,9 +162,102 @@ std::string FormatJson(const std::vector<ScanRow>& rows, const std::vector<NotSc
         object["detail"] = skipped.Words();
         list.push_back(std::move(object));
     }
-    // Text that is not UTF-8 must not end the program: such bytes come out
-    // as U+FFFD.
-    return list.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+    return list;
+}
+
+// Text that is not UTF-8 must not end the program: such bytes come out as
+// U+FFFD.
+std::string Dump(const nlohmann::ordered_json& json, int indent)
+{
+    return json.dump(indent, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+}
+
+// Whole UTF-8 characters of text, at most bytes of them.
+std::size_t CutPoint(const std::string& text, std::size_t bytes)
+{
+    if (text.size() <= bytes)
+        return text.size();
+    while (bytes > 0 && (static_cast<unsigned char>(text[bytes]) & 0xC0) == 0x80)
+        --bytes;
+    return bytes;
+}
+
+}  // namespace
+
+std::string FormatJson(const std::vector<ScanRow>& rows, const std::vector<NotScannedPath>& notScanned)
+{
+    return Dump(RowsJson(rows, notScanned), 2);
+}
+
+std::string FormatReport(const ReportHeader& header, const std::vector<ScanRow>& rows,
+                         const std::vector<NotScannedPath>& notScanned)
+{
+    nlohmann::ordered_json report;
+    report["veltmor"] = "scan-report";
+    report["schema"] = kReportSchema;
+    report["version"] = header.version;
+    report["machine"] = header.machine;
+    report["user"] = header.user;
+    report["time"] = header.time;
+    nlohmann::ordered_json& options = report["options"];
+    options["all"] = header.all;
+    options["includeRemovable"] = header.includeRemovable;
+    options["locations"] = header.locations;
+    options["allProfiles"] = header.allProfiles;
+    options["folders"] = header.folders;
+    report["notes"] = header.notes;
+    report["rows"] = RowsJson(rows, notScanned);
+    // One line: thousands of these files are read at once.
+    return Dump(report, -1);
+}
+
+std::string FormatSummary(const std::vector<ScanRow>& rows, std::size_t notScanned)
+{
+    // Reasons in the order a reader looks for them, with their counts.
+    std::vector<std::pair<std::string, std::size_t>> reasons;
+    std::vector<const std::string*> broken;
+    std::size_t unverified = 0;
+    for (const ScanRow& row : rows) {
+        if (row.present)
+            continue;
+        if (row.unverified) {
+            ++unverified;
+            continue;
+        }
+        broken.push_back(&row.shortcut);
+        const std::string reason = row.ReasonName();
+        auto known = std::find_if(reasons.begin(), reasons.end(),
+                                  [&reason](const std::pair<std::string, std::size_t>& r) { return r.first == reason; });
+        if (known == reasons.end())
+            reasons.emplace_back(reason, 1);
+        else
+            ++known->second;
+    }
+    std::string line = "veltmor-scan: " + std::to_string(broken.size()) +
+                       (broken.size() == 1 ? " broken shortcut" : " broken shortcuts");
+    if (!reasons.empty()) {
+        line += " (";
+        for (std::size_t i = 0; i < reasons.size(); ++i)
+            line += (i ? ", " : "") + reasons[i].first + " " + std::to_string(reasons[i].second);
+        line += ")";
+    }
+    line += ", " + std::to_string(unverified) + " unverified, " + std::to_string(notScanned) + " not scanned";
+    // As many whole paths as fit, then how many did not; a path is never cut.
+    for (std::size_t i = 0; i < broken.size(); ++i) {
+        const std::string rest = "; and " + std::to_string(broken.size() - i) + " more";
+        const std::string next = (i ? "; " : ": ") + *broken[i];
+        const std::string after = "; and " + std::to_string(broken.size() - i - 1) + " more";
+        const std::size_t room = kSummaryLimit - line.size();
+        const bool last = i + 1 == broken.size();
+        if (next.size() + (last ? 0 : after.size()) > room) {
+            line += rest.size() <= room ? rest : std::string();
+            break;
+        }
+        line += next;
+    }
+    // Reason names and counts alone cannot pass the limit; cut safely anyway.
+    line.resize(CutPoint(line, kSummaryLimit));
+    return line + "\r\n";
 }
 
 }  // namespace cli

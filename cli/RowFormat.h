@@ -32,6 +32,27 @@ std::string FormatCsv(const std::vector<ScanRow>& rows, const std::vector<NotSca
 // detail (null unless unverified), in that order.
 std::string FormatJson(const std::vector<ScanRow>& rows, const std::vector<NotScannedPath>& notScanned = {});
 
+// The report format: one JSON object on one line saying where, when and how
+// the scan ran, with json's array of rows under "rows", so that a folder of
+// them, one per machine and run, can be read as a fleet (veltmor-report).
+// A reader refuses a file whose schema is higher than the one it knows.
+constexpr int kReportSchema = 1;
+struct ReportHeader {
+    std::string version, machine, user, time;  // time: UTC, 2026-12-07T21:05:11Z
+    bool all = false, includeRemovable = false, allProfiles = false;
+    std::vector<std::string> locations, folders;
+    std::vector<std::string> notes;  // what standard error said or would have said
+};
+std::string FormatReport(const ReportHeader& header, const std::vector<ScanRow>& rows,
+                         const std::vector<NotScannedPath>& notScanned);
+
+// One line, at most kSummaryLimit bytes of UTF-8 before its CRLF, for the
+// consoles that show only a script's last line: the broken shortcuts'
+// count by reason, the unverified and not-scanned counts, then as many
+// whole broken paths as fit and how many did not.
+constexpr std::size_t kSummaryLimit = 2048;
+std::string FormatSummary(const std::vector<ScanRow>& rows, std::size_t notScanned);
+
 }  // namespace cli
 
 #endif

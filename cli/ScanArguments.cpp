@@ -22,6 +22,8 @@ bool ReadFormat(const std::string& name, OutputFormat& format)
         format = OutputFormat::Csv;
     else if (name == "json")
         format = OutputFormat::Json;
+    else if (name == "report")
+        format = OutputFormat::Report;
     else
         return false;
     return true;
@@ -93,9 +95,9 @@ ScanArguments ScanArguments::Parse(const std::vector<std::string>& args)
             parsed.ignoreRemovable = false;
         } else if (OptionWithValue(args, i, "--format", value, missing)) {
             if (missing)
-                return Refused("--format needs a value: text, csv or json");
+                return Refused("--format needs a value: text, csv, json or report");
             if (!ReadFormat(value, parsed.format))
-                return Refused("unknown format \"" + value + "\" (text, csv or json)");
+                return Refused("unknown format \"" + value + "\" (text, csv, json or report)");
         } else if (OptionWithValue(args, i, "--location", value, missing)) {
             if (missing)
                 return Refused("--location needs a value: a name such as start-menu, or all");
@@ -111,6 +113,8 @@ ScanArguments ScanArguments::Parse(const std::vector<std::string>& args)
             if (missing || value.empty())
                 return Refused("--output needs a file");
             parsed.output = value;
+        } else if (arg == "--summary") {
+            parsed.summary = true;
         } else if (arg == "--all-profiles") {
             parsed.allProfiles = true;
         } else if (arg == "--quarantine" || arg == "--restore") {
@@ -155,9 +159,9 @@ ScanArguments ScanArguments::Parse(const std::vector<std::string>& args)
 
 const char* ScanArguments::Usage()
 {
-    return "usage: veltmor-scan [--all] [--include-removable] [--format text|csv|json]\r\n"
+    return "usage: veltmor-scan [--all] [--include-removable] [--format FORMAT]\r\n"
            "                    [--location NAME[,NAME...]] [--all-profiles] [--jobs N]\r\n"
-           "                    [--output FILE] [FOLDER...]\r\n"
+           "                    [--output FILE] [--summary] [FOLDER...]\r\n"
            "                    [--quarantine DIR [--max-moves N] [--dry-run]]\r\n"
            "       veltmor-scan --restore DIR [--dry-run]\r\n"
            "\r\n"
@@ -170,10 +174,15 @@ const char* ScanArguments::Usage()
            "  --include-removable  also list broken shortcuts into CD-ROM drives, network\r\n"
            "                       shares and removable disks (left out by default)\r\n"
            "  --format FORMAT      text (default, aligned columns), csv (RFC 4180, with a\r\n"
-           "                       header line) or json (an array of row objects); csv and\r\n"
-           "                       json are UTF-8\r\n"
+           "                       header line), json (an array of row objects) or report\r\n"
+           "                       (one JSON object: machine, user, time, version, options,\r\n"
+           "                       notes and json's rows; for veltmor-report); all but text\r\n"
+           "                       are UTF-8\r\n"
            "  --output FILE        write the rows to FILE (UTF-8), replacing it whole only\r\n"
            "                       once every row is written\r\n"
+           "  --summary            end with one line (at most 2,048 characters): counts by\r\n"
+           "                       reason and the first broken paths; nothing on standard\r\n"
+           "                       error unless the run failed\r\n"
            "  --location NAMES     scan these places too, as the shell finds them:\r\n"
            "                       start-menu, common-start-menu (all users), desktop,\r\n"
            "                       common-desktop, quick-launch (with the pinned taskbar\r\n"

@@ -1,6 +1,6 @@
 // The scanner's command line:
-//   veltmor-scan [--all] [--include-removable] [--format text|csv|json]
-//                [--location NAME[,NAME...]] [--all-profiles] [--output FILE]
+//   veltmor-scan [--all] [--include-removable] [--format text|csv|json|report]
+//                [--location NAME[,NAME...]] [--all-profiles] [--output FILE] [--summary]
 //                [--quarantine DIR [--dry-run]]
 //                [FOLDER...]
 //   veltmor-scan --restore DIR [--dry-run]
@@ -14,7 +14,7 @@
 
 namespace cli {
 
-enum class OutputFormat { Text, Csv, Json };
+enum class OutputFormat { Text, Csv, Json, Report };
 
 struct ScanArguments {
     enum class Action { Scan, Help, Version, Refuse };
@@ -28,6 +28,9 @@ struct ScanArguments {
     bool allProfiles = false;          // --all-profiles: the per-user locations of every profile
     unsigned jobs = 0;                 // --jobs: reader threads; 0: one per processor
     std::string output;                // --output FILE: the rows go there, whole or not at all
+    // --summary: the output ends with one line for consoles that show only a
+    // script's last line; standard error stays empty unless the run failed.
+    bool summary = false;
     std::string quarantine;            // --quarantine DIR: after the scan, move the missing there
     std::string restore;               // --restore DIR: move them back; no scan
     // --max-moves N: more than N shortcuts to move and nothing moves; 0: no bound.

@@ -59,6 +59,23 @@ CScanCommand::CScanCommand(scan::ScanFileSystem& fileSystem, ScanHost& host)
 int CScanCommand::Run(const std::vector<std::string>& args)
 {
     const ScanArguments arguments = ScanArguments::Parse(args);
+    const bool summary = arguments.summary && arguments.action == ScanArguments::Action::Scan;
+    if (summary)
+        m_host.Hold();
+    int status = RunParsed(arguments);
+    if (!summary)
+        return status;
+    // A run that failed says why on standard error after all; a quarantine
+    // that left shortcuts behind has failed too.
+    if (status == kExitRefused || (!arguments.quarantine.empty() && status != kExitAllMoved))
+        m_host.Release();
+    if (!m_summary.empty() && !m_host.WriteOutput(m_summary, ScanHost::Encoding::CodePage))
+        status = kExitRefused;
+    return status;
+}
+
+int CScanCommand::RunParsed(const ScanArguments& arguments)
+{
     m_jobs = arguments.jobs ? arguments.jobs : ProcessorCount();
     switch (arguments.action) {
     case ScanArguments::Action::Refuse:
@@ -138,6 +155,8 @@ int CScanCommand::Run(const std::vector<std::string>& args)
     const int written = WriteRows(result, arguments);
     if (written != kExitNoneMissing)
         return written;
+    if (arguments.summary)
+        m_summary = FormatSummary(result.rows, result.notScanned.size());
     if (quarantine) {
         // A safety valve: one bad rule must not empty every Start Menu.
         std::size_t moving = 0;
@@ -390,6 +409,25 @@ unsigned CScanCommand::DriveTypeOf(const std::string& target)
     return m_driveTypes[root] = m_fileSystem.DriveType(root);
 }
 
+ReportHeader CScanCommand::Header(const ScanArguments& arguments)
+{
+    ReportHeader header;
+    header.version = VELTMOR_VERSION;
+    header.machine = m_host.MachineName();
+    header.user = m_host.UserName();
+    header.time = m_host.UtcTime();
+    header.all = arguments.displayAll;
+    header.includeRemovable = !arguments.ignoreRemovable;
+    header.allProfiles = arguments.allProfiles;
+    for (Location location : arguments.locations)
+        header.locations.push_back(LocationName(location));
+    header.folders = arguments.folders;
+    const std::string prefix = kProgram;
+    for (const std::string& note : m_host.Notes())
+        header.notes.push_back(note.compare(0, prefix.size(), prefix) == 0 ? note.substr(prefix.size()) : note);
+    return header;
+}
+
 std::string CScanCommand::Format(const ScanResult& result, const ScanArguments& arguments)
 {
     switch (arguments.format) {
@@ -397,6 +435,8 @@ std::string CScanCommand::Format(const ScanResult& result, const ScanArguments& 
         return FormatCsv(result.rows, result.notScanned);
     case OutputFormat::Json:
         return FormatJson(result.rows, result.notScanned);
+    case OutputFormat::Report:
+        return FormatReport(Header(arguments), result.rows, result.notScanned);
     case OutputFormat::Text:
         break;
     }

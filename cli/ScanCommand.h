@@ -12,6 +12,8 @@
 #include "cli/quarantine/Mover.h"
 #include "ParallelScan.h"
 #include "ScanArguments.h"
+#include "NoteKeepingHost.h"
+#include "RowFormat.h"
 #include "ScanHost.h"
 #include "ScanRow.h"
 #include "scan/ScanPlatform.h"
@@ -61,6 +63,7 @@ public:
     void SetMover(Mover& mover) { m_mover = &mover; }
 
 private:
+    int RunParsed(const ScanArguments& arguments);
     // The folders of the locations, each once, after those already in
     // places; a location that is not there is named on standard error.
     void PlanLocations(const ScanArguments& arguments, std::vector<ScanPlace>& places);
@@ -85,9 +88,11 @@ private:
     int WriteRows(const ScanResult& result, const ScanArguments& arguments);
     unsigned DriveTypeOf(const std::string& target);
     std::string Format(const ScanResult& result, const ScanArguments& arguments);
+    ReportHeader Header(const ScanArguments& arguments);
 
     scan::ScanFileSystem& m_fileSystem;
-    ScanHost& m_host;
+    CNoteKeepingHost m_host;
+    std::string m_summary;  // --summary's line, once the rows are written
     Mover* m_mover = nullptr;  // we don't own it
     // Drive type by root. The system is asked once per root: a drive-type
     // query is a round trip to it (hundreds of microseconds under Wine), and

@@ -47,6 +47,13 @@ public:
     // True for a 32-bit program on 64-bit Windows.
     virtual bool RunsUnderWow64() = 0;
 
+    // Where and when a scan ran, for the report format: the computer's
+    // name, the account this program runs as (DOMAIN\user), and the time
+    // now in UTC as 2026-12-07T21:05:11Z. Empty when the system cannot say.
+    virtual std::string MachineName() = 0;
+    virtual std::string UserName() = 0;
+    virtual std::string UtcTime() = 0;
+
     // The shortcuts of the scans that follow were found in profile (null:
     // the caller's own, or all users'). A target stored with environment
     // variables is then expanded with that profile's values, not the

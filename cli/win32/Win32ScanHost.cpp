@@ -4,6 +4,7 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <vector>
@@ -287,6 +288,47 @@ bool CWin32ScanHost::RunsUnderWow64()
     BOOL wow64 = FALSE;
     return isWow64Process && isWow64Process(::GetCurrentProcess(), &wow64) && wow64;
 #endif
+}
+
+std::string CWin32ScanHost::MachineName()
+{
+    // The NetBIOS name: what %COMPUTERNAME% and the management consoles show.
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    return ::GetComputerNameW(name, &size) ? scan::Narrow(std::wstring(name, size), CP_UTF8) : std::string();
+}
+
+std::string CWin32ScanHost::UserName()
+{
+    // The token's account, looked up as DOMAIN\user: run by a management
+    // tool it is NT AUTHORITY\SYSTEM, which no user name variable says.
+    HANDLE token = NULL;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token))
+        return std::string();
+    std::string result;
+    DWORD size = 0;
+    ::GetTokenInformation(token, TokenUser, NULL, 0, &size);
+    std::vector<BYTE> buffer(size ? size : 1);
+    if (size && ::GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) {
+        const PSID sid = reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
+        wchar_t account[256], domain[256];
+        DWORD accountSize = 256, domainSize = 256;
+        SID_NAME_USE use;
+        if (::LookupAccountSidW(NULL, sid, account, &accountSize, domain, &domainSize, &use))
+            result = scan::Narrow(std::wstring(domain) + L"\\" + account, CP_UTF8);
+    }
+    ::CloseHandle(token);
+    return result;
+}
+
+std::string CWin32ScanHost::UtcTime()
+{
+    SYSTEMTIME now;
+    ::GetSystemTime(&now);
+    char text[32];
+    std::snprintf(text, sizeof text, "%04u-%02u-%02uT%02u:%02u:%02uZ", now.wYear, now.wMonth, now.wDay, now.wHour,
+                  now.wMinute, now.wSecond);
+    return text;
 }
 
 bool CWin32ScanHost::WriteOutput(const std::string& text, Encoding encoding)

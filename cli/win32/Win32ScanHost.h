@@ -26,6 +26,9 @@ public:
     bool IsFolder(const std::string& path) override;
     MissingReason WhyNoTarget(const std::string& shortcut) override;
     bool RunsUnderWow64() override;
+    std::string MachineName() override;
+    std::string UserName() override;
+    std::string UtcTime() override;
     void ReadTargetsFor(const ProfileRecord* profile) override;
     bool WriteOutput(const std::string& text, Encoding encoding) override;
     bool WriteOutputFile(const std::string& path, const std::string& text, std::string& problem) override;

@@ -24,6 +24,7 @@ public:
     std::map<std::string, std::string> machine;
     std::map<std::string, cli::MissingReason> reasons;  // by shortcut; Unreadable otherwise
     bool wow64 = false;
+    std::string machineName = "PC-1", userName = "CONTOSO\\alice", utcTime = "2026-12-07T21:05:11Z";
     bool console = false;
     std::uint64_t now = 0;
     std::uint64_t tick = 0;  // how far the clock moves at each reading
@@ -62,6 +63,9 @@ public:
         return found == reasons.end() ? cli::MissingReason::Unreadable : found->second;
     }
     bool RunsUnderWow64() override { return wow64; }
+    std::string MachineName() override { return machineName; }
+    std::string UserName() override { return userName; }
+    std::string UtcTime() override { return utcTime; }
     void ReadTargetsFor(const cli::ProfileRecord* profile) override
     {
         readTargetsFor.push_back(profile ? profile->folder : std::string());

@@ -258,4 +258,34 @@ TEST(RowFormat, UnverifiedRowsAndNotScannedPathsInCsvAndJson)
     EXPECT_NE(std::string::npos, text.find("2 shortcuts listed, 0 missing, 3 not scanned")) << text;
 }
 
+TEST(SummaryLine, KeepsToItsLimitNamesWholePathsAndCountsTheRest)
+{
+    for (std::size_t count : {0u, 1u, 7u, 40u, 400u}) {
+        std::vector<cli::ScanRow> rows;
+        for (std::size_t i = 0; i < count; ++i) {
+            cli::ScanRow row = Row("C:\\Menu\\" + std::string(i % 3 * 60, 'x') + "\xce\xa9 " + std::to_string(i) +
+                                       ".lnk",
+                                   "C:\\gone.exe", false, scan::kDriveFixed);
+            rows.push_back(row);
+            cli::ScanRow working = row;
+            working.present = true;
+            rows.push_back(working);  // never named
+        }
+        const std::string line = cli::FormatSummary(rows, 2);
+        SCOPED_TRACE(line);
+        ASSERT_GE(line.size(), 2u);
+        EXPECT_EQ("\r\n", line.substr(line.size() - 2));
+        EXPECT_LE(line.size() - 2, cli::kSummaryLimit);
+        EXPECT_EQ(0u, line.find("veltmor-scan: " + std::to_string(count) + " broken shortcut"));
+        EXPECT_NE(std::string::npos, line.find("2 not scanned"));
+        std::size_t named = 0;
+        for (const cli::ScanRow& row : rows)
+            named += !row.present && line.find(row.shortcut + (&row == &rows[rows.size() - 2] ? "\r" : ";")) !=
+                                         std::string::npos;
+        const std::size_t more = line.find("; and ");
+        const std::size_t rest = more == std::string::npos ? 0 : std::stoul(line.substr(more + 6));
+        EXPECT_EQ(count, named + rest);
+    }
+}
+
 }  // namespace

@@ -306,6 +306,46 @@ TEST_F(ScanCommandTest, JsonIsWrittenAsUtf8WithThePathsAsTheyAre)
     }
 }
 
+TEST_F(ScanCommandTest, ReportFileSaysWhereAndWhenAndTheSummaryIsTheOnlyLine)
+{
+    const Strings scan = {"--include-removable", "--location", "desktop", "C:\\Menu"};
+    Strings asJson = scan, asReport = scan;
+    asJson.insert(asJson.end(), {"--format", "json"});
+    asReport.insert(asReport.end(), {"--format", "report", "--output", "C:\\out.json", "--summary"});
+    ASSERT_EQ(cli::kExitSomeMissing, Run(asJson));
+    const nlohmann::json rows = nlohmann::json::parse(host.output);
+
+    ASSERT_EQ(cli::kExitSomeMissing, Run(asReport));
+    EXPECT_TRUE(host.errors.empty()) << host.errors[0];
+    const std::string file = host.files["C:\\out.json"];
+    EXPECT_EQ(file.find('\n'), file.size() - 1) << "one line";
+    const nlohmann::json report = nlohmann::json::parse(file);
+    EXPECT_EQ("scan-report", report["veltmor"]);
+    EXPECT_EQ(1, report["schema"]);
+    EXPECT_EQ(host.machineName, report["machine"]);
+    EXPECT_EQ(host.userName, report["user"]);
+    EXPECT_EQ(host.utcTime, report["time"]);
+    EXPECT_EQ(Strings{"desktop"}, report["options"]["locations"].get<Strings>());
+    EXPECT_EQ(true, report["options"]["includeRemovable"]);
+    EXPECT_EQ(Strings{"left out: desktop (the shell has no such folder here)"}, report["notes"].get<Strings>());
+    EXPECT_EQ(rows, report["rows"]);
+
+    // Every missing row is named on the one line, after its count.
+    std::size_t missing = 0;
+    for (const nlohmann::json& row : rows)
+        if (row["status"] == "missing") {
+            ++missing;
+            EXPECT_NE(std::string::npos, host.output.find(row["shortcut"].get<std::string>()));
+        }
+    EXPECT_EQ(0u, host.output.find("veltmor-scan: " + std::to_string(missing) + " broken shortcuts (")) << host.output;
+    EXPECT_EQ(host.output.find('\n'), host.output.size() - 1) << host.output;
+
+    // A run that fails says why after all, and has no summary.
+    EXPECT_EQ(cli::kExitRefused, Run({"--summary", "C:\\Nowhere"}));
+    EXPECT_EQ(1u, host.errors.size());
+    EXPECT_TRUE(host.output.empty());
+}
+
 TEST_F(ScanCommandTest, OutputThatCannotBeWrittenIsAFailure)
 {
     host.outputFails = true;
