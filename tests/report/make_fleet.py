@@ -1,0 +1,523 @@
+#!/usr/bin/env python3
+"""Writes a fleet of veltmor-scan report files and the truth about it.
+
+    make_fleet.py OUTDIR [--machines N] [--runs K] [--rows R] [--seed S]
+                         [--as-of 2026-12-07T00:00:00Z] [--no-damage]
+
+OUTDIR/fleet/<machine>/<yyyymmdd-hhmmss>.json  one scan file per run
+OUTDIR/expected.json                             what veltmor-report must find
+
+The truth comes from this script's own model of the runs it made, never from
+reading the files back, so a reader that misparses a file cannot agree with
+it by accident.  The same seed gives the same bytes.
+"""
+import argparse
+import calendar
+import json
+import os
+import random
+import sys
+import time
+
+STALE_DAYS = 7
+DAY = 86400
+TREND_MAX_DAYS = 366
+_ASCII_LOWER = {c: c + 32 for c in range(ord("A"), ord("Z") + 1)}
+
+
+def ascii_lower(s):
+    # Machine keys and program grouping fold ASCII only: a Unicode fold would
+    # merge names Windows keeps apart.
+    return s.translate(_ASCII_LOWER)
+
+
+def parse_time(text):
+    return calendar.timegm(time.strptime(text, "%Y-%m-%dT%H:%M:%SZ"))
+
+
+def fmt_time(t):
+    return time.strftime("%Y-%m-%dT%H:%M:%SZ", time.gmtime(t))
+
+
+def fmt_stamp(t):
+    return time.strftime("%Y%m%d-%H%M%S", time.gmtime(t))
+
+
+def fmt_day(t):
+    return time.strftime("%Y-%m-%d", time.gmtime(t))
+
+
+# ---- program folders -------------------------------------------------------
+
+def normalise_users(target):
+    """X:\\Users\\<name>\\... -> X:\\Users\\*\\... so per-user installs group."""
+    if (len(target) > 9 and target[0].isascii() and target[0].isalpha() and target[1:3] == ":\\"
+            and ascii_lower(target[3:9]) == "users\\"):
+        end = target.find("\\", 9)
+        if end > 9:
+            return target[:3] + "Users\\*" + target[end:]
+    return target
+
+
+def parent_folder(target):
+    cut = target.rfind("\\")
+    return target[:cut] if cut >= 0 else target
+
+
+_INSTALL_ROOTS = ("program files\\", "program files (x86)\\", "users\\*\\appdata\\local\\programs\\")
+
+
+def program_folder(norm):
+    if len(norm) > 3 and norm[0].isascii() and norm[0].isalpha() and norm[1:3] == ":\\":
+        low = ascii_lower(norm[3:])
+        for root in _INSTALL_ROOTS:
+            if low.startswith(root):
+                start = 3 + len(root)
+                nxt = norm.find("\\", start)
+                if nxt > start:
+                    return norm[:nxt]
+                return parent_folder(norm)
+    return parent_folder(norm)
+
+
+# ---- what the fleet is made of ---------------------------------------------
+
+HOSTILE_HTML = "</script><b>x</b>"
+HOSTILE_CSV = "=cmd|' /C calc'!A0"
+HOSTILE_NOTE = HOSTILE_HTML + "<img src=x onerror=\"window.__veltmorPwned=1\">"
+
+USERS = ["alice", "bob", "carol", "dmitri", "Ölaf", "zoë", "мария", "ελένη", "李雷", "فاطمة",
+         "jürgen", "o'brien", "yuki", "priya", "emoji🦊"]
+
+# (weight, reason, drive, target with {u} for a profile user, shortcut name)
+BROKEN = [
+    (30, "missing", "fixed", "C:\\Program Files\\Foo Corp\\Foo\\foo.exe", "Foo"),
+    (4, "missing", "fixed", "C:\\PROGRAM FILES\\FOO CORP\\Foo\\FOO.EXE", "Foo"),
+    (18, "missing", "fixed", "C:\\Program Files (x86)\\Contoso Legacy\\Tool 7\\tool7.exe", "Tool 7"),
+    (8, "missing", "fixed", "C:\\Program Files (x86)\\Contoso Legacy\\Tool 7\\help.chm", "Tool 7 Help"),
+    (16, "missing", "fixed", "C:\\Users\\{u}\\AppData\\Local\\Programs\\Chatty\\Chatty.exe", "Chatty"),
+    (4, "missing", "fixed", "c:\\users\\{u}\\appdata\\local\\programs\\chatty\\Chatty.exe", "Chatty"),
+    (9, "missing", "fixed", "C:\\Program Files\\Программа Учёт\\учёт.exe", "Учёт"),
+    (7, "missing", "fixed", "C:\\Program Files\\日本語ツール\\ツール.exe", "ツール"),
+    (6, "missing", "fixed", "C:\\Program Files\\Fox Browser 🦊\\fox.exe", "Fox 🦊"),
+    (5, "missing", "fixed", "C:\\Program Files\\Lone.exe", "Lone"),
+    (6, "missing", "fixed", "D:\\Apps\\legacy\\run.exe", "Legacy"),
+    (4, "missing", "fixed", "C:\\Users\\{u}\\Documents\\Macros\\old.xlsm", "Old macros"),
+    (3, "missing", "removable", "E:\\PortableApps\\Κείμενο\\edit.exe", "Κείμενο"),
+    (2, "missing", "fixed", "notes.txt", "Notes"),
+    (8, "unreachable-drive", "network", "\\\\fileserver\\apps\\erp\\erp.exe", "ERP"),
+    (3, "unreachable-drive", "network", "Z:\\Tools\\برنامج\\tool.exe", "أداة"),
+    (4, "unreadable", "unknown", "", "Damaged link"),
+    (4, "no-file-target", "no-root", "", "Control panel item"),
+    (3, "installer-managed", "fixed", "C:\\Windows\\Installer\\{7C1E6E8E-1F2B-4C4D-9C3A-2B5E0A1D3F11}\\icon.exe",
+     "Advertised app"),
+]
+_BROKEN_WEIGHTS = [b[0] for b in BROKEN]
+
+PRESENT = [
+    "C:\\Program Files\\Microsoft Office\\root\\Office16\\WINWORD.EXE",
+    "C:\\Program Files\\Microsoft Office\\root\\Office16\\EXCEL.EXE",
+    "C:\\Windows\\System32\\notepad.exe",
+    "C:\\Windows\\System32\\mspaint.exe",
+    "C:\\Program Files\\7-Zip\\7zFM.exe",
+    "C:\\Program Files (x86)\\Adobe\\Acrobat Reader\\Reader\\AcroRd32.exe",
+    "C:\\Users\\{u}\\AppData\\Local\\Programs\\Code\\Code.exe",
+    "C:\\Program Files\\Mozilla Firefox\\firefox.exe",
+]
+PRESENT = [(t, t.rsplit("\\", 1)[-1].split(".")[0]) for t in PRESENT]
+
+UNVERIFIED_DETAIL = ["The network path was not found.", "Access is denied.",
+                     "The specified network name is no longer available."]
+NOT_SCANNED = [("path-too-long", "The file name or extension is too long."),
+               ("cannot-open", "Access is denied."),
+               ("name-not-exact", "The name could not be spelled exactly; listed by its short name.")]
+
+SHORTCUT_DIRS = {
+    "start-menu": ("C:\\Users\\{u}\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\", True),
+    "common-start-menu": ("C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\", False),
+    "desktop": ("C:\\Users\\{u}\\Desktop\\", True),
+    "common-desktop": ("C:\\Users\\Public\\Desktop\\", False),
+    "quick-launch": ("C:\\Users\\{u}\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch\\", True),
+    "folder": ("D:\\Shared\\Links\\", False),
+}
+LOCATIONS = list(SHORTCUT_DIRS)
+_LOCATION_WEIGHTS = [30, 25, 20, 12, 3, 5]
+_LOCATION_POOL = [loc for loc, w in zip(LOCATIONS, _LOCATION_WEIGHTS) for _ in range(w)]
+
+NOTE_QUICK = "left out: quick-launch (the shell has no such folder here)"
+
+# Names that exercise other scripts, case, ties at the stale edge and hostile
+# text; (name per run or None, users, domain user, what is special)
+SPECIAL = [
+    ("БУХГАЛТЕРИЯ-01", ["мария", "dmitri"], "CORP\\мария", None),
+    ("ΓΡΑΦΕΙΟ-02", ["ελένη"], "CORP\\ελένη", None),
+    ("会議室-PC-03", ["李雷", "yuki"], "CORP\\李雷", None),
+    ("حاسوب-04", ["فاطمة"], "CORP\\فاطمة", None),
+    ("LAB-🚀-05", ["emoji🦊", "alice"], "CORP\\emoji🦊", None),
+    ("ws-MixedCase", ["bob"], "CORP\\bob", "case"),
+    (HOSTILE_CSV, ["o'brien"], "CORP\\" + HOSTILE_HTML, "hostile"),
+    ("PC-EDGE-7D", ["carol"], "NT AUTHORITY\\SYSTEM", "edge-fresh"),
+    ("PC-EDGE-7D1S", ["carol"], "NT AUTHORITY\\SYSTEM", "edge-stale"),
+]
+PREFIXES = ["PC", "WS-LON", "LT-PAR", "KIOSK", "DEV-BER"]
+
+
+def folder_name(machine):
+    # A machine's folder on the share; a name may hold a '/' a path cannot.
+    return "".join("_" if c in "/\\" or ord(c) < 32 else c for c in machine)
+
+
+class Slot:
+    """One shortcut of a machine, seen by each of its runs (in file order)."""
+    __slots__ = ("shortcut", "target", "location", "profile", "drive", "kind", "reason", "detail", "active")
+
+    def __init__(self, shortcut, target, location, profile, drive, kind, reason, detail, active):
+        self.shortcut, self.target, self.location, self.profile = shortcut, target, location, profile
+        self.drive, self.kind, self.reason, self.detail = drive, kind, reason, detail
+        self.active = active  # set of run indices in which it is not "present"
+
+    def row(self, run):
+        if self.kind == "not-scanned":
+            if run not in self.active:
+                return None
+            return {"shortcut": self.shortcut, "target": "", "status": "not-scanned", "drive": None,
+                    "reason": self.reason, "location": None, "profile": None, "detail": self.detail}
+        if run in self.active:
+            status = self.kind
+            reason = self.reason
+            detail = self.detail
+        else:
+            status, reason, detail = "present", None, None
+        return {"shortcut": self.shortcut, "target": self.target, "status": status, "drive": self.drive,
+                "reason": reason, "location": self.location, "profile": self.profile, "detail": detail}
+
+
+def make_slots(rng, users, rows, runs, broken_slots, partial, special):
+    slots = []
+    used = {}
+
+    def place(name, location):
+        base, per_user = SHORTCUT_DIRS[location]
+        user = users[int(rng.random() * len(users))]
+        folder = base.replace("{u}", user)
+        profile = "C:\\Users\\" + user if per_user else ""
+        # Two shortcuts of one name in one folder get the shell's " (2)".
+        seen = used.get((folder, name), 0) + 1
+        used[(folder, name)] = seen
+        leaf = name if seen == 1 else "%s (%d)" % (name, seen)
+        return folder + leaf + ".lnk", profile, user
+
+    def window():
+        # Broken from one run on until it is cleaned up (or still broken).
+        start = rng.randrange(runs)
+        end = rng.randint(start + 1, runs + 2)
+        return set(range(start, min(end, runs)))
+
+    for _ in range(broken_slots):
+        _w, reason, drive, target, name = rng.choices(BROKEN, _BROKEN_WEIGHTS)[0]
+        location = rng.choices(LOCATIONS, _LOCATION_WEIGHTS)[0]
+        shortcut, profile, user = place(name, location)
+        slots.append(Slot(shortcut, target.replace("{u}", user), location, profile, drive, "missing", reason,
+                          None, window()))
+    if special == "hostile":
+        for target, name in ((HOSTILE_CSV, HOSTILE_CSV), ("C:\\Program Files\\" + HOSTILE_HTML + "\\evil.exe",
+                                                          HOSTILE_HTML)):
+            shortcut, profile, _u = place(name, "desktop")
+            slots.append(Slot(shortcut, target, "desktop", profile, "fixed", "missing", "missing", None,
+                              set(range(runs))))
+    if rng.random() < 0.12 or special:
+        shortcut, profile, _u = place("Share tool", "common-start-menu")
+        slots.append(Slot(shortcut, "\\\\nas-02\\tools\\share.exe", "common-start-menu", profile, "network",
+                          "unverified", "unverified", rng.choice(UNVERIFIED_DETAIL), window()))
+    not_scanned = 0
+    if partial:
+        not_scanned = rng.randint(1, 2)
+    elif rng.random() < 0.05 and runs > 1:
+        not_scanned = 1  # only in earlier runs: the latest run is what counts
+    for i in range(not_scanned):
+        reason, detail = rng.choice(NOT_SCANNED)
+        user = rng.choice(users)
+        path = ("C:\\Users\\%s\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\Vendor %d\\" % (user, i)
+                + "Very long folder name " * 6).rstrip()
+        active = {runs - 1} | {r for r in range(runs - 1) if rng.random() < 0.5} if partial else \
+            {rng.randrange(runs - 1)}
+        slots.append(Slot(path, "", None, None, None, "not-scanned", reason, detail, active))
+    while len(slots) < rows:
+        target, name = PRESENT[int(rng.random() * len(PRESENT))]
+        location = _LOCATION_POOL[int(rng.random() * len(_LOCATION_POOL))]
+        shortcut, profile, user = place(name, location)
+        # A shortcut that works in every run is the same row each time.
+        slots.append({"shortcut": shortcut, "target": target.replace("{u}", user), "status": "present",
+                      "drive": "fixed", "reason": None, "location": location, "profile": profile, "detail": None})
+    # File order: the scanner lists shortcuts as it walks, not broken ones first.
+    keep = slots[:max(rows, broken_slots)]
+    rng.shuffle(keep)
+    return keep
+
+
+def build_machines(rng, n, runs, rows, as_of):
+    machines = []
+    width = max(4, len(str(n)))
+    for i in range(n):
+        spec = SPECIAL[i] if i < len(SPECIAL) else None
+        if spec:
+            name, users, account, special = spec
+        else:
+            name = "%s-%0*d" % (rng.choice(PREFIXES), width, i)
+            users = rng.sample(USERS, rng.choice((1, 1, 1, 2, 3)))
+            account = rng.choice(("NT AUTHORITY\\SYSTEM", "CORP\\" + users[0]))
+            special = None
+        stale = special == "edge-stale" or (special is None and rng.random() < 0.06)
+        partial = special == "hostile" or (special is None and rng.random() < 0.05)
+        if special == "edge-fresh":
+            latest = as_of - STALE_DAYS * DAY
+        elif special == "edge-stale":
+            latest = as_of - STALE_DAYS * DAY - 1
+        elif stale:
+            latest = as_of - rng.randint(8 * DAY, 40 * DAY)
+        else:
+            latest = as_of - rng.randint(600, 6 * DAY)
+        times = [latest]
+        for _ in range(runs - 1):
+            times.append(times[-1] - rng.randint(2 * DAY, 9 * DAY))
+        times.reverse()
+        max_broken = min(max(rows // 3, 1), 8)
+        broken_slots = 0 if rng.random() < 0.3 else rng.randint(1, max_broken)
+        if special in ("case", "hostile"):
+            broken_slots = max(broken_slots, 2)
+        slots = make_slots(rng, users, rows, runs, broken_slots, partial, special)
+        spellings = [name] * runs
+        if special == "case":
+            # Earlier runs spelled the name otherwise, and the latest run is
+            # tied with one whose folder sorts first.
+            spellings = ["WS-MIXEDCASE" if r % 2 == 0 else "Ws-mixedcase" for r in range(runs)]
+            spellings[-1] = name
+        version = ["1.1.0"] * (runs - 1) + ["1.1.1" if rng.random() < 0.9 or special else "1.1.0"]
+        machines.append({"name": name, "users": users, "account": account, "special": special, "times": times,
+                         "slots": slots, "spellings": spellings, "versions": version,
+                         "quick_note": rng.random() < 0.2})
+    return machines
+
+
+# ---- writing the runs and the truth ----------------------------------------
+
+def run_document(m, r, rows, notes):
+    return {
+        "veltmor": "scan-report", "schema": 1, "version": m["versions"][r], "machine": m["spellings"][r],
+        "user": m["account"], "time": fmt_time(m["times"][r]),
+        "options": {"all": False, "includeRemovable": False, "locations": ["start-menu", "common-start-menu"],
+                    "allProfiles": True, "folders": []},
+        "notes": notes, "rows": rows,
+    }
+
+
+def dump(doc):
+    return json.dumps(doc, ensure_ascii=False, separators=(",", ":")) + "\n"
+
+
+def write(path, data):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    with open(path, "wb") as f:
+        f.write(data if isinstance(data, bytes) else data.encode("utf-8"))
+
+
+def rows_of(slots, run):
+    rows = []
+    for s in slots:
+        row = s if type(s) is dict else s.row(run)
+        if row is not None:
+            rows.append(row)
+    return rows
+
+
+def write_runs(fleet, machines):
+    """Writes every run; returns them as (key, time, relpath, machine, rows, notes, run index, name)."""
+    runs = []
+    for m in machines:
+        count = len(m["times"])
+        for r in range(count):
+            rows = rows_of(m["slots"], r)
+            notes = [NOTE_QUICK] if m["quick_note"] else []
+            if m["special"] == "hostile":
+                notes = notes + [HOSTILE_NOTE]
+            if any(row["status"] == "not-scanned" for row in rows):
+                notes = notes + ["some folders could not be read; see the not-scanned rows"]
+            rel = folder_name(m["spellings"][r]) + "/" + fmt_stamp(m["times"][r]) + ".json"
+            write(os.path.join(fleet, rel), dump(run_document(m, r, rows, notes)))
+            runs.append((ascii_lower(m["name"]), m["times"][r], rel, m, rows, notes, r, m["spellings"][r]))
+        if m["special"] == "case" and count > 1:
+            # The tie: same time as the latest run, a folder that sorts first.
+            r = count - 1
+            rows = rows_of(m["slots"], 0)
+            spelling = "WS-MIXEDCASE"
+            rel = spelling + "/" + fmt_stamp(m["times"][r]) + ".json"
+            doc = run_document(m, r, rows, [])
+            doc["machine"] = spelling
+            write(os.path.join(fleet, rel), dump(doc))
+            runs.append((ascii_lower(m["name"]), m["times"][r], rel, m, rows, [], r, spelling))
+    return runs
+
+
+def write_damage(fleet, machines, rng):
+    """Files veltmor-report must name and skip; returns their relative paths."""
+    m = next((m for m in machines if m["special"] is None), machines[0])
+    good = dump(run_document(m, len(m["times"]) - 1, rows_of(m["slots"], 0), []))
+    rows = json.loads(good)["rows"]
+    base = json.loads(good)
+    damaged = {
+        folder_name(m["name"]) + "/20261101-000000.json": good[: len(good) // 2],
+        "exports/plain-json.json": json.dumps(rows, ensure_ascii=False, indent=2),
+        "exports/scan-output.json": "\ufeffshortcut,target,status,drive,reason,location,profile,detail\r\n"
+                                    "C:\\a.lnk,C:\\b.exe,missing,fixed,missing,desktop,,\r\n",
+        "exports/garbage.json": bytes(rng.randrange(256) for _ in range(700)),
+        "exports/empty.json": b"",
+        "exports/other-tool.json": dump(dict(base, veltmor="scan-log")),
+        "PC-FUTURE/20261206-120000.json": dump(dict(base, schema=2, machine="PC-FUTURE")),
+        "PC-BADTIME/20261205-000000.json": dump(dict(base, machine="PC-BADTIME", time="2026-12-05 00:00:00")),
+        "PC-OFFSET/20261205-100000.json": dump(dict(base, machine="PC-OFFSET", time="2026-12-05T10:00:00+01:00")),
+        "exports/rows-object.json": dump(dict(base, machine="PC-ROWSOBJ", rows={"0": rows[0]})),
+        "exports/no-machine.json": dump({k: v for k, v in base.items() if k != "machine"}),
+        "exports/machine-number.json": dump(dict(base, machine=42)),
+    }
+    for rel, data in damaged.items():
+        write(os.path.join(fleet, rel), data)
+    # Not a *.json file: never read, never named.
+    write(os.path.join(fleet, "README.txt"), "Scan files of the fleet.\n")
+    return sorted(damaged)
+
+
+def truth(runs, as_of, damaged):
+    per = {}
+    for run in runs:
+        per.setdefault(run[0], []).append(run)
+    machines = []
+    reasons, locations, programs = {}, {}, {}
+    for key in sorted(per):
+        mine = sorted(per[key], key=lambda r: (r[1], r[2]))
+        _k, t, rel, m, rows, notes, r, spelling = mine[-1]
+        broken = [row for row in rows if row["status"] == "missing"]
+        not_scanned = [row["shortcut"] for row in rows if row["status"] == "not-scanned"]
+        entry = {
+            "name": spelling, "key": key, "user": m["account"], "time": fmt_time(t), "version": m["versions"][r],
+            "runs": len(mine), "broken": len(broken),
+            "unverified": sum(1 for row in rows if row["status"] == "unverified"),
+            "notScanned": len(not_scanned), "partial": bool(not_scanned),
+            "stale": as_of - t > STALE_DAYS * DAY, "file": rel,
+            "brokenShortcuts": [[b["shortcut"], b["target"], b["reason"], b["location"], b["profile"]]
+                                for b in broken],
+            "notScannedPaths": not_scanned, "notes": notes,
+        }
+        machines.append(entry)
+        for b in broken:
+            for table, name_ in ((reasons, b["reason"]), (locations, b["location"])):
+                e = table.setdefault(name_, {"name": name_, "shortcuts": 0, "machines": set()})
+                e["shortcuts"] += 1
+                e["machines"].add(key)
+            if not b["target"]:
+                continue
+            norm = normalise_users(b["target"])
+            folder = program_folder(norm)
+            p = programs.setdefault(ascii_lower(folder), {"folder": folder, "machines": set(), "shortcuts": 0,
+                                                          "targets": {}})
+            p["machines"].add(key)
+            p["shortcuts"] += 1
+            tg = p["targets"].setdefault(ascii_lower(norm), {"target": norm, "machines": set(), "shortcuts": 0})
+            tg["machines"].add(key)
+            tg["shortcuts"] += 1
+
+    def counted(table):
+        out = [{"name": e["name"], "shortcuts": e["shortcuts"], "machines": len(e["machines"])}
+               for e in table.values()]
+        return sorted(out, key=lambda e: (-e["shortcuts"], e["name"]))
+
+    def ranked(items, field):
+        return sorted(items, key=lambda e: (-e["machines"], -e["shortcuts"], ascii_lower(e[field])))
+
+    program_list = ranked([{"folder": p["folder"], "machines": len(p["machines"]), "shortcuts": p["shortcuts"],
+                            "targets": ranked([{"target": t["target"], "machines": len(t["machines"]),
+                                                "shortcuts": t["shortcuts"]} for t in p["targets"].values()],
+                                              "target")}
+                           for p in programs.values()], "folder")
+
+    # Trend: each machine's latest run on or before each day, carried forward.
+    day_of = lambda t: t // DAY  # noqa: E731
+    first = min(day_of(r[1]) for r in runs)
+    last = max(day_of(r[1]) for r in runs)
+    first = max(first, last - TREND_MAX_DAYS + 1)
+    span = last - first + 1
+    broken_delta = [0] * (span + 1)
+    machine_delta = [0] * (span + 1)
+    for key, mine in per.items():
+        mine = sorted(mine, key=lambda r: (r[1], r[2]))
+        per_day = {}
+        for run in mine:
+            per_day[day_of(run[1])] = sum(1 for row in run[4] if row["status"] == "missing")
+        days = sorted(per_day)
+        current = None
+        for i, d in enumerate(days):
+            start = max(d, first) - first
+            end = (days[i + 1] if i + 1 < len(days) else last + 1) - first
+            if end <= 0:
+                continue
+            broken_delta[start] += per_day[d]
+            broken_delta[end] -= per_day[d]
+            if current is None:
+                machine_delta[start] += 1
+                current = d
+    trend = []
+    b = mc = 0
+    for i in range(span):
+        b += broken_delta[i]
+        mc += machine_delta[i]
+        trend.append({"day": fmt_day((first + i) * DAY), "broken": b, "machines": mc})
+
+    totals = {
+        "machines": len(machines),
+        "machinesWithBroken": sum(1 for m in machines if m["broken"]),
+        "broken": sum(m["broken"] for m in machines),
+        "unverified": sum(m["unverified"] for m in machines),
+        "notScanned": sum(m["notScanned"] for m in machines),
+        "partialMachines": sum(1 for m in machines if m["partial"]),
+        "staleMachines": sum(1 for m in machines if m["stale"]),
+    }
+    return {
+        "asOf": fmt_time(as_of), "staleDays": STALE_DAYS,
+        "files": {"read": len(runs), "skipped": len(damaged)},
+        "totals": totals, "byReason": counted(reasons), "byLocation": counted(locations),
+        "programs": program_list, "trend": trend, "machines": machines, "damaged": damaged,
+        "hostile": [HOSTILE_HTML, HOSTILE_CSV, HOSTILE_NOTE],
+    }
+
+
+def main(argv):
+    ap = argparse.ArgumentParser(description="Writes a fleet of scan files and expected.json.")
+    ap.add_argument("outdir")
+    ap.add_argument("--machines", type=int, default=300)
+    ap.add_argument("--runs", type=int, default=4)
+    ap.add_argument("--rows", type=int, default=14)
+    ap.add_argument("--seed", type=int, default=1)
+    ap.add_argument("--as-of", default="2026-12-07T00:00:00Z")
+    ap.add_argument("--no-damage", action="store_true")
+    args = ap.parse_args(argv)
+    if args.machines < 1 or args.runs < 1 or args.rows < 1:
+        ap.error("--machines, --runs and --rows must be at least 1")
+    try:
+        as_of = parse_time(args.as_of)
+    except ValueError:
+        ap.error("--as-of must look like 2026-12-07T00:00:00Z")
+    rng = random.Random(args.seed)
+    fleet = os.path.join(args.outdir, "fleet")
+    if os.path.exists(fleet) and os.listdir(fleet):
+        ap.error(fleet + " is not empty")
+    machines = build_machines(rng, args.machines, args.runs, args.rows, as_of)
+    runs = write_runs(fleet, machines)
+    damaged = [] if args.no_damage else write_damage(fleet, machines, rng)
+    expected = truth(runs, as_of, damaged)
+    with open(os.path.join(args.outdir, "expected.json"), "w", encoding="utf-8") as f:
+        json.dump(expected, f, ensure_ascii=False, separators=(",", ":"))
+        f.write("\n")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
