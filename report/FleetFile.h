@@ -1,0 +1,45 @@
+// One file of the fleet: what veltmor-scan --format report wrote on one
+// machine at one time, as far as the report needs it. The files come from
+// thousands of machines through a share anyone in the fleet may write to,
+// so each is checked field by field and refused whole when it is not ours.
+#ifndef VELTMOR_REPORT_FLEETFILE_H
+#define VELTMOR_REPORT_FLEETFILE_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace report {
+
+// The schema this reader knows; a file of a higher one is refused.
+constexpr int kSchema = 1;
+// Larger files are refused unread: no scan of one machine comes near.
+constexpr std::uintmax_t kMaxFileBytes = 64u << 20;
+
+struct BrokenRow {
+    std::string shortcut, target, reason, location, profile;
+};
+
+struct ScanRun {
+    std::string file;  // relative to the folder read, '/' between names
+    std::string machine, user, time, version;
+    std::int64_t seconds = 0;  // time, since 1970-01-01 UTC
+    std::vector<BrokenRow> broken;        // rows of status "missing", in order
+    std::vector<std::string> notScanned;  // paths of status "not-scanned"
+    std::vector<std::string> notes;
+    std::size_t unverified = 0;
+};
+
+// Reads text into run (file is left as it was). False, with why, when the
+// text is not a report this reader can trust.
+bool ReadScanRun(const std::string& text, ScanRun& run, std::string& problem);
+
+// "2026-12-07T21:05:11Z", exactly, to seconds since 1970; false otherwise.
+bool ParseUtcTime(const std::string& text, std::int64_t& seconds);
+std::string FormatUtcTime(std::int64_t seconds);
+std::string FormatUtcDay(std::int64_t day);  // days since 1970 -> 2026-12-07
+
+}  // namespace report
+
+#endif

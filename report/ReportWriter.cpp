@@ -1,0 +1,200 @@
+#include "ReportWriter.h"
+
+#include <unordered_map>
+#include <vector>
+
+#include <nlohmann/json.hpp>
+
+namespace report {
+
+const char kPlaceholder[] = "\"__VELTMOR_DATA__\"";
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+// The paths repeat across machines: each text once, rows by index.
+class CStrings {
+public:
+    std::size_t Index(const std::string& text)
+    {
+        const auto found = m_index.find(text);
+        if (found != m_index.end())
+            return found->second;
+        m_texts.push_back(text);
+        return m_index[text] = m_texts.size() - 1;
+    }
+    const std::vector<std::string>& Texts() const { return m_texts; }
+
+private:
+    std::unordered_map<std::string, std::size_t> m_index;
+    std::vector<std::string> m_texts;
+};
+
+Json Counts(const std::vector<Count>& counts)
+{
+    Json list = Json::array();
+    for (const Count& count : counts)
+        list.push_back({{"name", count.name}, {"shortcuts", count.shortcuts}, {"machines", count.machines}});
+    return list;
+}
+
+std::string Escaped(const std::string& json)
+{
+    std::string out;
+    out.reserve(json.size() + json.size() / 16);
+    for (std::size_t i = 0; i < json.size(); ++i) {
+        const char c = json[i];
+        if (c == '<')
+            out += "\\u003c";
+        else if (c == '>')
+            out += "\\u003e";
+        else if (c == '&')
+            out += "\\u0026";
+        else if (c == '\xE2' && i + 2 < json.size() && json[i + 1] == '\x80' &&
+                 (json[i + 2] == '\xA8' || json[i + 2] == '\xA9')) {
+            out += json[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";
+            i += 2;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string Cell(const std::string& text)
+{
+    std::string cell = text;
+    if (!cell.empty() && (cell[0] == '=' || cell[0] == '+' || cell[0] == '-' || cell[0] == '@' || cell[0] == '\t' ||
+                          cell[0] == '\r'))
+        cell.insert(cell.begin(), '\'');
+    if (cell.find_first_of(",\"\r\n") == std::string::npos)
+        return cell;
+    std::string quoted = "\"";
+    for (char c : cell) {
+        quoted += c;
+        if (c == '"')
+            quoted += '"';
+    }
+    return quoted + "\"";
+}
+
+std::string Line(std::initializer_list<std::string> cells)
+{
+    std::string line;
+    for (const std::string& cell : cells)
+        line += (line.empty() ? "" : ",") + Cell(cell);
+    return line + "\r\n";
+}
+
+const char kBom[] = "\xEF\xBB\xBF";
+
+}  // namespace
+
+std::string PageData(const FleetTables& tables, const ReportContext& context)
+{
+    Json data;
+    data["version"] = context.version;
+    data["asOf"] = FormatUtcTime(context.asOf);
+    data["staleDays"] = context.staleDays;
+    data["files"] = {{"read", context.filesRead}, {"skipped", context.filesSkipped}};
+    data["totals"] = {{"machines", tables.machines.size()},
+                      {"machinesWithBroken", tables.machinesWithBroken},
+                      {"broken", tables.broken},
+                      {"unverified", tables.unverified},
+                      {"notScanned", tables.notScanned},
+                      {"partialMachines", tables.partial},
+                      {"staleMachines", tables.stale}};
+    data["byReason"] = Counts(tables.byReason);
+    data["byLocation"] = Counts(tables.byLocation);
+    Json& programs = data["programs"] = Json::array();
+    for (std::size_t p = 0; p < tables.programs.size() && p < kPagePrograms; ++p) {
+        const ProgramCount& program = tables.programs[p];
+        Json targets = Json::array();
+        for (std::size_t t = 0; t < program.targets.size() && t < kPageTargets; ++t)
+            targets.push_back({{"target", program.targets[t].target},
+                               {"machines", program.targets[t].machines},
+                               {"shortcuts", program.targets[t].shortcuts}});
+        programs.push_back({{"folder", program.folder},
+                            {"machines", program.machines},
+                            {"shortcuts", program.shortcuts},
+                            {"targets", std::move(targets)}});
+    }
+    Json& trend = data["trend"] = Json::array();
+    for (const TrendDay& day : tables.trend)
+        trend.push_back({{"day", day.day}, {"broken", day.broken}, {"machines", day.machines}});
+
+    CStrings strings;
+    Json machines = Json::array(), shortcuts = Json::array(), notScanned = Json::array(), notes = Json::array();
+    for (const MachineState& machine : tables.machines) {
+        const ScanRun& run = machine.latest;
+        machines.push_back({{"name", run.machine},
+                            {"user", run.user},
+                            {"time", run.time},
+                            {"version", run.version},
+                            {"runs", machine.runs},
+                            {"broken", run.broken.size()},
+                            {"unverified", run.unverified},
+                            {"notScanned", run.notScanned.size()},
+                            {"stale", machine.stale},
+                            {"partial", !run.notScanned.empty()},
+                            {"file", run.file}});
+        Json rows = Json::array();
+        for (const BrokenRow& row : run.broken)
+            rows.push_back({strings.Index(row.shortcut), strings.Index(row.target), strings.Index(row.reason),
+                            strings.Index(row.location), strings.Index(row.profile)});
+        shortcuts.push_back(std::move(rows));
+        Json paths = Json::array();
+        for (const std::string& path : run.notScanned)
+            paths.push_back(strings.Index(path));
+        notScanned.push_back(std::move(paths));
+        Json said = Json::array();
+        for (const std::string& note : run.notes)
+            said.push_back(strings.Index(note));
+        notes.push_back(std::move(said));
+    }
+    data["machines"] = std::move(machines);
+    data["strings"] = strings.Texts();
+    data["shortcuts"] = std::move(shortcuts);
+    data["notScannedPaths"] = std::move(notScanned);
+    data["notes"] = std::move(notes);
+    return Escaped(data.dump(-1, ' ', false, Json::error_handler_t::replace));
+}
+
+std::string Page(const std::string& pageTemplate, const std::string& data)
+{
+    const std::size_t at = pageTemplate.find(kPlaceholder);
+    if (at == std::string::npos)
+        return std::string();
+    std::string page;
+    page.reserve(pageTemplate.size() + data.size());
+    page.append(pageTemplate, 0, at);
+    page += data;
+    page.append(pageTemplate, at + sizeof kPlaceholder - 1, std::string::npos);
+    return page;
+}
+
+std::string TargetsCsv(const FleetTables& tables)
+{
+    std::string csv = kBom + Line({"program folder", "folder machines", "target", "machines", "shortcuts"});
+    for (const ProgramCount& program : tables.programs)
+        for (const TargetCount& target : program.targets)
+            csv += Line({program.folder, std::to_string(program.machines), target.target,
+                         std::to_string(target.machines), std::to_string(target.shortcuts)});
+    return csv;
+}
+
+std::string MachinesCsv(const FleetTables& tables)
+{
+    std::string csv = kBom + Line({"machine", "user", "last run", "runs", "broken", "unverified", "not scanned",
+                                   "partial", "stale", "version", "file"});
+    for (const MachineState& machine : tables.machines) {
+        const ScanRun& run = machine.latest;
+        csv += Line({run.machine, run.user, run.time, std::to_string(machine.runs), std::to_string(run.broken.size()),
+                     std::to_string(run.unverified), std::to_string(run.notScanned.size()),
+                     run.notScanned.empty() ? "no" : "yes", machine.stale ? "yes" : "no", run.version, run.file});
+    }
+    return csv;
+}
+
+}  // namespace report
