@@ -150,7 +150,7 @@ NOTE_QUICK = "left out: quick-launch (the shell has no such folder here)"
 # text; (name per run or None, users, domain user, what is special)
 SPECIAL = [
     ("БУХГАЛТЕРИЯ-01", ["мария", "dmitri"], "CORP\\мария", None),
-    ("ΓΡΑΦΕΙΟ-02", ["ελένη"], "CORP\\ελένη", None),
+    ("ΓΡΑΦΕΙΟ-02", ["ελένη"], "CORP\\ελένη", "many"),
     ("会議室-PC-03", ["李雷", "yuki"], "CORP\\李雷", None),
     ("حاسوب-04", ["فاطمة"], "CORP\\فاطمة", None),
     ("LAB-🚀-05", ["emoji🦊", "alice"], "CORP\\emoji🦊", None),
@@ -163,8 +163,9 @@ PREFIXES = ["PC", "WS-LON", "LT-PAR", "KIOSK", "DEV-BER"]
 
 
 def folder_name(machine):
-    # A machine's folder on the share; a name may hold a '/' a path cannot.
-    return "".join("_" if c in "/\\" or ord(c) < 32 else c for c in machine)
+    # A machine's folder on the share: a name may hold characters no Windows
+    # file name can (the share is read by the Windows build too).
+    return "".join("_" if c in '<>:"/\\|?*' or ord(c) < 32 else c for c in machine)
 
 
 class Slot:
@@ -285,7 +286,13 @@ def build_machines(rng, n, runs, rows, as_of):
         broken_slots = 0 if rng.random() < 0.3 else rng.randint(1, max_broken)
         if special in ("case", "hostile"):
             broken_slots = max(broken_slots, 2)
+        if special == "many":
+            broken_slots = 12  # two digits: a table sorting counts as text would show it
         slots = make_slots(rng, users, rows, runs, broken_slots, partial, special)
+        if special == "many":
+            for slot in slots:
+                if type(slot) is not dict and slot.kind == "missing":
+                    slot.active.add(runs - 1)
         spellings = [name] * runs
         if special == "case":
             # Earlier runs spelled the name otherwise, and the latest run is

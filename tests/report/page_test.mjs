@@ -1,0 +1,323 @@
+// Drives veltmor-report's page in headless Chromium and holds every figure it shows against the
+// generator's expected.json; also checks the program's standard error and its two CSV files.
+//   node page_test.mjs --modules DIR --page HTML --expected JSON --stderr FILE --profile DIR
+//                      [--bench] [--screenshot PNG]
+import fs from 'node:fs';
+import path from 'node:path';
+import crypto from 'node:crypto';
+import { createRequire } from 'node:module';
+import { pathToFileURL } from 'node:url';
+
+const opt = {};
+for (let i = 2; i < process.argv.length; i++) {
+  const a = process.argv[i];
+  if (a === '--bench') opt.bench = true;
+  else if (a.startsWith('--')) opt[a.slice(2)] = process.argv[++i];
+}
+const puppeteer = createRequire(path.join(path.resolve(opt.modules), 'package.json'))('puppeteer-core');
+const expected = JSON.parse(fs.readFileSync(opt.expected, 'utf8'));
+const failures = [];
+const fail = (msg) => failures.push(msg);
+const show = (v) => { const s = JSON.stringify(v); return s.length > 400 ? s.slice(0, 400) + '…' : s; };
+function same(actual, want, what) {
+  if (JSON.stringify(actual) !== JSON.stringify(want)) fail(`${what}: expected ${show(want)}\n    but got ${show(actual)}`);
+}
+const when = (t) => t.replace('T', ' ').replace('Z', ' UTC');
+const byKey = (a, b) => (a < b ? -1 : a > b ? 1 : 0);
+const machines = expected.machines;
+
+// ---- the program's own output ----------------------------------------------------------------
+const outDir = path.dirname(opt.page);
+function checkStderr() {
+  const lines = fs.readFileSync(opt.stderr, 'utf8').split('\n').filter((l) => l !== '');
+  const skipped = lines.filter((l) => l.startsWith('veltmor-report: skipped '));
+  for (const p of expected.damaged) {
+    if (!skipped.some((l) => l.startsWith(`veltmor-report: skipped ${p}: `) && l.length > `veltmor-report: skipped ${p}: `.length)) {
+      fail(`standard error does not name the damaged file ${p} as skipped (with a reason)`);
+    }
+  }
+  if (skipped.length !== expected.damaged.length) fail(`standard error names ${skipped.length} skipped files, the fleet has ${expected.damaged.length} damaged ones:\n    ${skipped.join('\n    ')}`);
+  same(lines[lines.length - 1], `veltmor-report: ${expected.files.read} files read, ${expected.files.skipped} skipped, ${machines.length} machines`, 'last line of standard error');
+}
+
+function parseCsv(text) {  // RFC 4180
+  const rows = []; let row = []; let cell = ''; let quoted = false;
+  for (let i = 0; i < text.length; i++) {
+    const c = text[i];
+    if (quoted) {
+      if (c === '"' && text[i + 1] === '"') { cell += '"'; i++; } else if (c === '"') quoted = false; else cell += c;
+    } else if (c === '"') quoted = true;
+    else if (c === ',') { row.push(cell); cell = ''; }
+    else if (c === '\r' && text[i + 1] === '\n') { row.push(cell); rows.push(row); row = []; cell = ''; i++; }
+    else cell += c;
+  }
+  if (cell !== '' || row.length) fail('a CSV file does not end with CRLF');
+  return rows;
+}
+const guard = (v) => { v = String(v); return /^[=+\-@\t\r]/.test(v) ? "'" + v : v; };
+function checkCsv() {
+  const read = (name) => {
+    const bytes = fs.readFileSync(path.join(outDir, name));
+    if (bytes[0] !== 0xef || bytes[1] !== 0xbb || bytes[2] !== 0xbf) fail(`${name} does not start with a UTF-8 BOM`);
+    const text = bytes.toString('utf8').replace(/^\ufeff/, '');
+    if (/[^\r]\n/.test(text)) fail(`${name} has a line ending that is not CRLF`);
+    return parseCsv(text);
+  };
+  const yn = (b) => (b ? 'yes' : 'no');
+  same(read('veltmor-machines.csv'), [['machine', 'user', 'last run', 'runs', 'broken', 'unverified', 'not scanned', 'partial', 'stale', 'version', 'file'],
+    ...machines.map((m) => [m.name, m.user, m.time, m.runs, m.broken, m.unverified, m.notScanned, yn(m.partial), yn(m.stale), m.version, m.file].map(guard))],
+  'veltmor-machines.csv');
+  const targets = [['program folder', 'folder machines', 'target', 'machines', 'shortcuts']];
+  for (const p of expected.programs) for (const t of p.targets) targets.push([p.folder, p.machines, t.target, t.machines, t.shortcuts].map(guard));
+  same(read('veltmor-targets.csv'), targets, 'veltmor-targets.csv');
+}
+
+// The page's Content-Security-Policy names its script by hash; an edit without a new hash would leave the page dead.
+function checkScriptHash() {
+  const html = fs.readFileSync(opt.page, 'utf8');
+  const script = /<script>([\s\S]*?)<\/script>/.exec(html);
+  const csp = /script-src 'sha256-([^']+)'/.exec(html);
+  const hash = script && crypto.createHash('sha256').update(script[1], 'utf8').digest('base64');
+  if (!csp || hash !== csp[1]) fail(`the page's Content-Security-Policy script hash is not the script's: put 'sha256-${hash}' in report/page.html`);
+}
+
+// ---- the page -------------------------------------------------------------------------------
+const pageUrl = pathToFileURL(path.resolve(opt.page)).href;
+const problems = [];
+let sawOwnPage = false;
+const browser = await puppeteer.launch({
+  executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+  headless: true,
+  userDataDir: opt.profile,
+  args: [...(process.getuid && process.getuid() === 0 ? ['--no-sandbox'] : []), '--lang=en-US', '--disable-gpu',
+    '--disable-dev-shm-usage', '--no-first-run', '--disable-extensions', '--disable-background-networking',
+    '--disable-component-update', '--disable-sync', '--disable-default-apps'],
+});
+const page = await browser.newPage();
+await page.setViewport({ width: 1280, height: 900 });
+await page.setRequestInterception(true);
+page.on('request', (r) => {
+  if (r.url() === pageUrl) { sawOwnPage = true; r.continue(); return; }
+  problems.push(`the page asked for ${r.url()}`);
+  r.abort();
+});
+page.on('console', (m) => { if (m.type() === 'error') problems.push(`console error: ${m.text()}`); });
+page.on('pageerror', (e) => problems.push(`page error: ${e.message}`));
+
+const q = (sel) => page.$$eval(sel, (els) => els.map((e) => e.textContent));
+const digits = (s) => Number(String(s).replace(/[^0-9]/g, ''));
+const cells = (sel) => page.$$eval(sel, (rows) => rows.map((r) => Array.from(r.querySelectorAll('th, td')).map((c) => c.textContent)));
+async function click(sel) { await page.click(sel); }
+async function matches() { return Number(await page.$eval('[data-testid=table-count]', (e) => e.getAttribute('data-matches'))); }
+
+async function allTableRows() {  // every row of the machines table, page by page
+  while (!(await page.$eval('[data-testid=pager-prev]', (b) => b.disabled))) await click('[data-testid=pager-prev]');
+  const out = [];
+  for (;;) {
+    out.push(...await cells('[data-testid=machine-row]'));
+    if (await page.$eval('[data-testid=pager-next]', (b) => b.disabled)) return out;
+    await click('[data-testid=pager-next]');
+  }
+}
+const COL = { name: 0, user: 1, time: 2, runs: 3, broken: 4, unverified: 5, notScanned: 6, partial: 7, stale: 8, version: 9 };
+const rowNames = (rows) => rows.map((r) => r[COL.name]);
+
+async function checkTotals() {
+  for (const [k, v] of Object.entries(expected.totals)) {
+    const text = await page.$eval(`[data-testid=total-${k}] .num`, (e) => e.textContent).catch(() => null);
+    if (text === null || digits(text) !== v) fail(`total ${k}: expected ${v}, page shows ${text}`);
+  }
+  const meta = await page.$eval('[data-testid=meta]', (e) => e.textContent);
+  if (!meta.includes(`${expected.files.read.toLocaleString('en-US')} scan files read, ${expected.files.skipped} skipped`)) fail(`header does not give the files read and skipped: ${meta}`);
+}
+
+async function checkCounts() {
+  for (const what of ['by-reason', 'by-location']) {
+    const rows = await page.$$eval(`[data-testid=${what}-row]`, (rs) => rs.map((r) => [r.querySelector('th').childNodes[0].textContent,
+      ...Array.from(r.querySelectorAll('td.n')).map((c) => c.textContent)]));
+    const list = what === 'by-reason' ? expected.byReason : expected.byLocation;
+    same(rows.map((r) => [r[0], digits(r[1]), digits(r[2])]), list.map((e) => [e.name, e.shortcuts, e.machines]), what);
+  }
+}
+
+async function checkPrograms() {
+  if (await page.$('[data-testid=programs-more]')) await click('[data-testid=programs-more]');
+  const rows = await cells('[data-testid=program-row]');
+  const want = expected.programs.slice(0, 100);
+  same(rows.map((r) => [r[0], digits(r[1]), digits(r[2])]), want.map((p) => [p.folder, p.machines, p.shortcuts]), 'program folders in order');
+  // Open the first program and one with several targets.
+  const several = want.findIndex((p) => p.targets.length > 1);
+  for (const i of new Set([0, several].filter((x) => x >= 0))) {
+    await click(`[data-testid=program-row][data-index="${i}"] [data-testid=program-toggle]`);
+    const t = await page.$$eval(`[data-testid=program-row][data-index="${i}"] + tr [data-testid=program-target]`,
+      (rs) => rs.map((r) => Array.from(r.cells).map((c) => c.textContent)));
+    same(t.map((r) => [r[0], digits(r[1]), digits(r[2])]), want[i].targets.slice(0, 20).map((x) => [x.target, x.machines, x.shortcuts]), `targets of ${want[i].folder}`);
+  }
+}
+
+async function checkTrend() {
+  const rows = await cells('[data-testid=trend-table] tbody tr');
+  same(rows.map((r) => [r[0], digits(r[1]), digits(r[2])]).reverse(), expected.trend.map((d) => [d.day, d.broken, d.machines]), 'trend per day');
+  if (!(await page.$('[data-testid=trend-chart] path'))) fail('the trend chart has no line');
+}
+
+async function checkLists() {
+  for (const [what, flag] of [['stale-list', 'stale'], ['partial-list', 'partial']]) {
+    if (await page.$(`[data-testid=${what}-more]`)) await click(`[data-testid=${what}-more]`);
+    const names = (await q(`[data-testid=${what}-machine]`)).sort(byKey);
+    same(names, machines.filter((m) => m[flag]).map((m) => m.name).sort(byKey), `${flag} machines`);
+  }
+}
+
+async function checkSorting() {
+  const sorted = (key, dir) => machines.map((m) => m[key]).sort((a, b) => dir * (a < b ? -1 : a > b ? 1 : 0));
+  const cases = [
+    ['broken', 'descending', (rows) => rows.map((r) => digits(r[COL.broken])), sorted('broken', -1)],
+    ['broken', 'ascending', (rows) => rows.map((r) => digits(r[COL.broken])), sorted('broken', 1)],
+    ['name', 'ascending', rowNames, machines.map((m) => m.name)],
+    ['name', 'descending', rowNames, machines.map((m) => m.name).reverse()],
+    ['time', 'ascending', (rows) => rows.map((r) => r[COL.time]), sorted('time', 1).map(when)],
+    ['time', 'descending', (rows) => rows.map((r) => r[COL.time]), sorted('time', -1).map(when)],
+  ];
+  for (const [key, dir, pick, want] of cases) {
+    let sort = await page.$eval(`th[data-key=${key}]`, (th) => th.getAttribute('aria-sort'));
+    for (let n = 0; sort !== dir && n < 2; n++) {
+      await click(`[data-testid=sort-${key}]`);
+      sort = await page.$eval(`th[data-key=${key}]`, (th) => th.getAttribute('aria-sort'));
+    }
+    if (sort !== dir) { fail(`sorting by ${key}: aria-sort never became ${dir}`); continue; }
+    same(pick(await allTableRows()), want, `machines sorted by ${key} ${dir}`);
+  }
+  await click('[data-testid=sort-name]');  // back to machine order
+  if (await page.$eval('th[data-key=name]', (th) => th.getAttribute('aria-sort')) !== 'ascending') await click('[data-testid=sort-name]');
+}
+
+async function setText(text) {
+  await page.$eval('[data-testid=filter-text]', (e) => { e.value = ''; e.dispatchEvent(new Event('input', { bubbles: true })); });
+  if (text) await page.type('[data-testid=filter-text]', text);
+  // The table follows typing after a moment; wait until it shows this very text.
+  await page.waitForFunction((t) => document.querySelector('[data-testid=table-count]').getAttribute('data-search') === t, { timeout: 5000 }, text);
+}
+async function waitMatches(n, what) {
+  try { await page.waitForFunction((n) => document.querySelector('[data-testid=table-count]').getAttribute('data-matches') === String(n), { timeout: 5000 }, n); }
+  catch { fail(`${what}: expected ${n} machines, the table says ${await matches()}`); }
+}
+async function checkFilters() {
+  const inText = (t) => machines.filter((m) => (m.name + '\n' + m.user).toLowerCase().includes(t.toLowerCase()));
+  for (const text of ['бухгалтерия', '会議室', 'γραφειο', 'ελένη', 'ws-mixedcase']) {
+    const want = inText(text);
+    if (!want.length) { fail(`the fleet has no machine or user with ${text}`); continue; }
+    await setText(text);
+    await waitMatches(want.length, `filter "${text}"`);
+    same(rowNames(await allTableRows()).sort(byKey), want.map((m) => m.name).sort(byKey), `machines found by "${text}"`);
+  }
+  await setText('');
+  await waitMatches(machines.length, 'empty filter');
+  for (const [box, pick] of [['stale', (m) => m.stale], ['partial', (m) => m.partial], ['broken', (m) => m.broken > 0]]) {
+    await click(`[data-testid=filter-${box}]`);
+    const want = machines.filter(pick);
+    await waitMatches(want.length, `only ${box}`);
+    same(rowNames(await allTableRows()).sort(byKey), want.map((m) => m.name).sort(byKey), `machines with "only ${box}"`);
+    await click(`[data-testid=filter-${box}]`);
+  }
+  await waitMatches(machines.length, 'no filter');
+}
+
+async function detailOf(name) {
+  return page.$$eval('[data-testid=machine-detail]', (boxes, name) => {
+    const box = boxes.find((b) => b.getAttribute('data-machine') === name);
+    if (!box) return null;
+    const list = (id) => Array.from(box.querySelectorAll(`[data-testid=${id}] li`)).map((li) => li.textContent);
+    return {
+      broken: Array.from(box.querySelectorAll('[data-testid=detail-broken] tbody tr')).map((r) => Array.from(r.cells).map((c) => c.textContent)),
+      notScanned: list('detail-notscanned'), notes: list('detail-notes'),
+    };
+  }, name);
+}
+async function checkMachines() {
+  // The machine with the most broken shortcuts, opened from the table.
+  const most = machines.reduce((a, b) => (b.broken > a.broken ? b : a));
+  await setText(most.name);
+  await page.waitForFunction((n) => Array.from(document.querySelectorAll('[data-testid=machine-open]')).some((b) => b.textContent === n), { timeout: 5000 }, most.name);
+  const buttons = await page.$$('[data-testid=machine-open]');
+  for (const b of buttons) if (await b.evaluate((e) => e.textContent) === most.name) await b.click();
+  const got = await detailOf(most.name);
+  if (!got) fail(`opening ${most.name} shows no details`);
+  else same(got, { broken: most.brokenShortcuts, notScanned: most.notScannedPaths, notes: most.notes }, `details of ${most.name}`);
+  // The hostile machine, opened from the list of partial machines.
+  const hostile = machines.find((m) => m.partial && m.notes.some((n) => expected.hostile.includes(n)));
+  if (!hostile) { fail('the fleet has no partial machine with a hostile note'); return; }
+  const link = (await page.$$('[data-testid=partial-list-machine]'));
+  for (const l of link) if (await l.evaluate((e) => e.textContent) === hostile.name) await l.click();
+  const h = await detailOf(hostile.name);
+  if (!h) fail(`opening ${hostile.name} from the partial list shows no details`);
+  else same(h, { broken: hostile.brokenShortcuts, notScanned: hostile.notScannedPaths, notes: hostile.notes }, `details of ${hostile.name}`);
+}
+
+async function checkInert() {
+  const r = await page.evaluate((hostile) => ({
+    elements: document.querySelectorAll('b, img, iframe, object, embed').length + document.querySelectorAll('script').length - 2,
+    pwned: window.__veltmorPwned !== undefined,
+    shown: hostile.filter((h) => !document.body.textContent.includes(h)),
+  }), expected.hostile);
+  if (r.elements) fail(`data became markup: ${r.elements} element(s) the page never makes`);
+  if (r.pwned) fail('a script from the data ran');
+  if (r.shown.length) fail(`hostile text not shown as text: ${show(r.shown)}`);
+}
+
+async function bench() {
+  const t = await page.evaluate(() => {
+    const p = (n) => { const e = performance.getEntriesByName(n)[0]; return e ? e.startTime : NaN; };
+    return { firstPaint: p('first-paint'), firstContentfulPaint: p('first-contentful-paint'), ready: p('veltmor-table-ready'),
+      rows: document.querySelectorAll('#machines-body tr').length };
+  });
+  const usable = Math.max(t.ready, t.firstContentfulPaint);
+  console.log(`bench: first paint ${t.firstPaint.toFixed(0)} ms, first contentful paint ${t.firstContentfulPaint.toFixed(0)} ms, table usable ${usable.toFixed(0)} ms (${t.rows} rows in the DOM)`);
+  if (!(t.firstContentfulPaint < 2000)) fail(`first paint took ${t.firstContentfulPaint} ms (limit 2000)`);
+  if (!(usable < 2000)) fail(`the table became usable after ${usable} ms (limit 2000)`);
+  if (t.rows > 200) fail(`the table put ${t.rows} rows into the DOM at once`);
+  // The table must answer a click at this size too.
+  const t0 = Date.now();
+  await click('[data-testid=sort-broken]');
+  const sortMs = Date.now() - t0;
+  console.log(`bench: sorting ${machines.length} machines by broken ${sortMs} ms`);
+  same(digits((await cells('[data-testid=machine-row]'))[0][COL.broken]), Math.max(...machines.map((m) => m.broken)), 'largest broken count after sorting');
+}
+
+try {
+  checkScriptHash();
+  checkStderr();
+  checkCsv();
+  await page.goto(pageUrl, { waitUntil: 'load', timeout: 60000 });
+  await page.waitForSelector('[data-testid=machines-table][data-ready=true]', { timeout: 30000 });
+  if (!sawOwnPage) fail('request interception never saw the page itself, so it cannot vouch that nothing else was fetched');
+  await checkTotals();
+  if (opt.bench) await bench();
+  else {
+    await checkCounts();
+    await checkPrograms();
+    await checkTrend();
+    await checkLists();
+    await checkSorting();
+    await checkFilters();
+    await checkMachines();
+    await checkInert();
+  }
+  if (opt.screenshot) {
+    await setText('');
+    await page.evaluate(() => window.scrollTo(0, 0));
+    await page.setViewport({ width: 1280, height: 1900 });
+    await page.screenshot({ path: opt.screenshot });
+    console.log(`screenshot: ${opt.screenshot}`);
+  }
+} catch (e) {
+  fail(`test stopped: ${e.stack || e}`);
+} finally {
+  await browser.close();
+}
+failures.push(...problems);
+if (failures.length) {
+  console.error(`FAILED: ${failures.length} problem(s)\n  - ${failures.join('\n  - ')}`);
+  process.exit(1);
+}
+console.log(`page test passed: ${machines.length} machines, ${expected.programs.length} program folders, ${expected.trend.length} days`);
