@@ -221,11 +221,14 @@ def make_slots(rng, users, rows, runs, broken_slots, partial, special):
         slots.append(Slot(shortcut, target.replace("{u}", user), location, profile, drive, "missing", reason,
                           None, window()))
     if special == "hostile":
+        # This machine sorts first, so its spellings are the ones shown: a lower-case per-user target
+        # keeps its own drive letter and folder names, only "\\Users\\<name>\\" is rewritten.
         for target, name in ((HOSTILE_CSV, HOSTILE_CSV), ("C:\\Program Files\\" + HOSTILE_HTML + "\\evil.exe",
-                                                          HOSTILE_HTML)):
-            shortcut, profile, _u = place(name, "desktop")
-            slots.append(Slot(shortcut, target, "desktop", profile, "fixed", "missing", "missing", None,
-                              set(range(runs))))
+                                                          HOSTILE_HTML),
+                             ("c:\\users\\{u}\\appdata\\local\\programs\\chatty\\Chatty.exe", "Chatty")):
+            shortcut, profile, user = place(name, "desktop")
+            slots.append(Slot(shortcut, target.replace("{u}", user), "desktop", profile, "fixed", "missing", "missing",
+                              None, set(range(runs))))
     if rng.random() < 0.12 or special:
         shortcut, profile, _u = place("Share tool", "common-start-menu")
         slots.append(Slot(shortcut, "\\\\nas-02\\tools\\share.exe", "common-start-menu", profile, "network",
