@@ -9,6 +9,10 @@
 # Each prefix has a home of its own (HOME, the XDG folders), so nothing a
 # program does reaches the real user's home: Wine keeps the Recycle Bin in
 # $XDG_DATA_HOME/Trash and links the profile's folders to the home's.
+#   wine-run.sh PROGRAM [ARGUMENTS...]        one program in a fresh prefix
+#   wine-run.sh --script FILE [ARGUMENTS...]  bash FILE in a fresh prefix
+#       (WINEPREFIX, HOME and DISPLAY set as for a program), so that several
+#       Wine programs share the one prefix: an install, then what it left
 set -u
 export WINEDEBUG=${WINEDEBUG:--all}
 
@@ -88,7 +92,12 @@ fi
 cp -a "$template/." "$prefix/"
 export WINEPREFIX="$prefix"
 use_home "$prefix/home"
-wine "$@"
+if [ "${1:-}" = --script ]; then
+    shift
+    bash "$@"
+else
+    wine "$@"
+fi
 rc=$?
 WINEPREFIX="$prefix" wineserver -w
 exit $rc
