@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "cli/ScanArguments.h"
 #include "OutputReaders.h"
 #include "RecordingScanView.h"
 #include "TempFolder.h"
@@ -433,11 +434,41 @@ TEST_F(ScannerTest, HelpAndVersion)
 
     run = RunScanner({"--help"});
     EXPECT_EQ(0u, run.status);
-    EXPECT_EQ(0u, run.out.find("usage: veltmor-scan [--all] [--include-removable] [--format text|csv|json]\r\n"
-                               "                    [--location NAME[,NAME...]] [--all-profiles] [--jobs N]\r\n"
-                               "                    [--output FILE] [FOLDER...]\r\n"))
-        << run.out;
+    EXPECT_EQ(cli::ScanArguments::Usage(), run.out);
     EXPECT_EQ("", run.err);
+}
+
+TEST_F(ScannerTest, AReportSaysThisMachineThisAccountAndNowAndTheSummaryEndsTheOutput)
+{
+    Folder(root / "menu");
+    Link(root / "menu\\broken.lnk", root / "removed.exe");
+    const std::string file = root / "scan.json";
+    SYSTEMTIME before;
+    GetSystemTime(&before);
+    const ChildResult run = RunScanner({"--format", "report", "--output", file, "--summary", root / "menu"});
+    EXPECT_EQ(1u, run.status);
+    EXPECT_EQ("", run.err) << "standard error stays empty for a console that reads it as failure";
+    EXPECT_EQ(0u, run.out.find("veltmor-scan: 1 broken shortcut (missing 1), 0 unverified, 0 not scanned: " +
+                               root / "menu\\broken.lnk\r\n"))
+        << run.out;
+
+    std::string text;
+    ASSERT_TRUE(wintest::ReadBytes(file, text));
+    const nlohmann::json report = nlohmann::json::parse(text);
+    char machine[MAX_COMPUTERNAME_LENGTH + 1];
+    DWORD size = sizeof machine;
+    ASSERT_TRUE(GetComputerNameA(machine, &size));
+    EXPECT_EQ(machine, report["machine"].get<std::string>());
+    char user[256];
+    size = sizeof user;
+    ASSERT_TRUE(GetUserNameA(user, &size));
+    const std::string account = report["user"];
+    EXPECT_EQ(user, account.substr(account.find('\\') + 1)) << account;
+    char now[32];
+    std::snprintf(now, sizeof now, "%04u-%02u-%02uT%02u", before.wYear, before.wMonth, before.wDay, before.wHour);
+    EXPECT_EQ(0u, report["time"].get<std::string>().find(now)) << report["time"];
+    ASSERT_EQ(1u, report["rows"].size());
+    EXPECT_EQ("missing", report["rows"][0]["status"]);
 }
 
 TEST(ScannerResources, TheScannerTakesTheFilesTheDialogTakes)
