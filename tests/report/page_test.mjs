@@ -20,7 +20,12 @@ const failures = [];
 const fail = (msg) => failures.push(msg);
 const show = (v) => { const s = JSON.stringify(v); return s.length > 400 ? s.slice(0, 400) + '…' : s; };
 function same(actual, want, what) {
-  if (JSON.stringify(actual) !== JSON.stringify(want)) fail(`${what}: expected ${show(want)}\n    but got ${show(actual)}`);
+  if (JSON.stringify(actual) === JSON.stringify(want)) return;
+  if (Array.isArray(actual) && Array.isArray(want)) {  // name the first entry that differs
+    const i = want.findIndex((w, k) => JSON.stringify(w) !== JSON.stringify(actual[k]));
+    const at = i < 0 ? want.length : i;
+    fail(`${what} (${want.length} expected, ${actual.length} shown): entry ${at} should be ${show(want[at])}\n    but is ${show(actual[at])}`);
+  } else fail(`${what}: expected ${show(want)}\n    but got ${show(actual)}`);
 }
 const when = (t) => t.replace('T', ' ').replace('Z', ' UTC');
 const byKey = (a, b) => (a < b ? -1 : a > b ? 1 : 0);
