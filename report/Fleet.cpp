@@ -159,7 +159,8 @@ std::string WithoutUser(const std::string& path)
     const std::size_t end = path.find('\\', name);
     if (end == std::string::npos || end == name)
         return path;
-    return path.substr(0, name) + "*" + path.substr(end);
+    // One spelling for every user's folder, whatever case each file wrote.
+    return path.substr(0, 3) + "Users\\*" + path.substr(end);
 }
 
 std::string ProgramFolder(const std::string& target)
