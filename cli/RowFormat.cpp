@@ -90,8 +90,11 @@ std::string FormatText(const std::vector<ScanRow>& rows, std::size_t notScanned,
         Cells headings{};
         std::copy(std::begin(kHeadings), std::end(kHeadings), headings.text);
         AppendLine(out, headings, widths, columns);
-        for (const ScanRow& row : rows)
+        for (const ScanRow& row : rows) {
             AppendLine(out, CellsOf(row), widths, columns);
+            if (!row.candidate.empty())
+                out += "    -> " + row.candidate + " (" + GradeName(row.grade) + ": " + row.evidence + ")\r\n";
+        }
     }
     out += std::to_string(rows.size()) + (rows.size() == 1 ? " shortcut" : " shortcuts") + " listed, " +
            std::to_string(missing) + " missing";
@@ -101,12 +104,17 @@ std::string FormatText(const std::vector<ScanRow>& rows, std::size_t notScanned,
     return out;
 }
 
-std::string FormatCsv(const std::vector<ScanRow>& rows, const std::vector<NotScannedPath>& notScanned)
+std::string FormatCsv(const std::vector<ScanRow>& rows, const std::vector<NotScannedPath>& notScanned,
+                      bool suggestions)
 {
-    std::string out = "shortcut,target,status,drive,reason,location,profile,detail\r\n";
-    const auto line = [&out](const std::string& shortcut, const std::string& target, const char* status,
-                             const char* drive, const char* reason, const std::string& location,
-                             const std::string& profile, const std::string& detail) {
+    std::string out = suggestions ? "shortcut,target,status,drive,reason,location,profile,detail,candidate,grade,"
+                                    "evidence\r\n"
+                                  : "shortcut,target,status,drive,reason,location,profile,detail\r\n";
+    const ScanRow none;
+    const auto line = [&out, suggestions](const std::string& shortcut, const std::string& target, const char* status,
+                                          const char* drive, const char* reason, const std::string& location,
+                                          const std::string& profile, const std::string& detail,
+                                          const ScanRow& suggested) {
         AppendCsvField(out, shortcut);
         out += ',';
         AppendCsvField(out, target);
@@ -116,20 +124,27 @@ std::string FormatCsv(const std::vector<ScanRow>& rows, const std::vector<NotSca
         AppendCsvField(out, profile);
         out += ',';
         AppendCsvField(out, detail);
+        if (suggestions) {
+            out += ',';
+            AppendCsvField(out, suggested.candidate);
+            out += std::string(",") + GradeName(suggested.grade) + ',';
+            AppendCsvField(out, suggested.evidence);
+        }
         out += "\r\n";
     };
     for (const ScanRow& row : rows)
         line(row.shortcut, row.target, row.StatusName(), row.DriveTypeName(), row.ReasonName(), row.location,
-             row.profile, row.detail);
+             row.profile, row.detail, row);
     for (const NotScannedPath& skipped : notScanned)
         line(skipped.path, std::string(), "not-scanned", "", skipped.ReasonName(), std::string(), std::string(),
-             skipped.Words());
+             skipped.Words(), none);
     return out;
 }
 
 namespace {
 
-nlohmann::ordered_json RowsJson(const std::vector<ScanRow>& rows, const std::vector<NotScannedPath>& notScanned)
+nlohmann::ordered_json RowsJson(const std::vector<ScanRow>& rows, const std::vector<NotScannedPath>& notScanned,
+                                bool suggestions)
 {
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
     for (const ScanRow& row : rows) {
@@ -148,6 +163,12 @@ nlohmann::ordered_json RowsJson(const std::vector<ScanRow>& rows, const std::vec
             object["detail"] = row.detail;
         else
             object["detail"] = nullptr;
+        if (suggestions) {
+            const bool found = !row.candidate.empty();
+            object["candidate"] = found ? nlohmann::ordered_json(row.candidate) : nlohmann::ordered_json();
+            object["grade"] = found ? nlohmann::ordered_json(GradeName(row.grade)) : nlohmann::ordered_json();
+            object["evidence"] = found ? nlohmann::ordered_json(row.evidence) : nlohmann::ordered_json();
+        }
         list.push_back(std::move(object));
     }
     for (const NotScannedPath& skipped : notScanned) {
@@ -160,6 +181,8 @@ nlohmann::ordered_json RowsJson(const std::vector<ScanRow>& rows, const std::vec
         object["location"] = nullptr;
         object["profile"] = nullptr;
         object["detail"] = skipped.Words();
+        if (suggestions)
+            object["candidate"] = object["grade"] = object["evidence"] = nullptr;
         list.push_back(std::move(object));
     }
     return list;
@@ -184,9 +207,10 @@ std::size_t CutPoint(const std::string& text, std::size_t bytes)
 
 }  // namespace
 
-std::string FormatJson(const std::vector<ScanRow>& rows, const std::vector<NotScannedPath>& notScanned)
+std::string FormatJson(const std::vector<ScanRow>& rows, const std::vector<NotScannedPath>& notScanned,
+                       bool suggestions)
 {
-    return Dump(RowsJson(rows, notScanned), 2);
+    return Dump(RowsJson(rows, notScanned, suggestions), 2);
 }
 
 std::string FormatReport(const ReportHeader& header, const std::vector<ScanRow>& rows,
@@ -206,7 +230,7 @@ std::string FormatReport(const ReportHeader& header, const std::vector<ScanRow>&
     options["allProfiles"] = header.allProfiles;
     options["folders"] = header.folders;
     report["notes"] = header.notes;
-    report["rows"] = RowsJson(rows, notScanned);
+    report["rows"] = RowsJson(rows, notScanned, header.suggestions);
     // One line: thousands of these files are read at once.
     return Dump(report, -1);
 }

@@ -25,12 +25,18 @@ std::string FormatText(const std::vector<ScanRow>& rows, std::size_t notScanned 
 // comma, a double quote or a line break, its quotes doubled. The columns
 // added later (location, profile) come last, so readers of the first five
 // keep working.
-std::string FormatCsv(const std::vector<ScanRow>& rows, const std::vector<NotScannedPath>& notScanned = {});
+// With suggestions (--suggest), three columns more: candidate, grade
+// (exact, likely, name-only) and evidence, empty where none was found.
+std::string FormatCsv(const std::vector<ScanRow>& rows, const std::vector<NotScannedPath>& notScanned = {},
+                      bool suggestions = false);
 
 // One JSON document: an array of objects with the keys shortcut, target,
 // status, drive, reason (null for a present target), location, profile and
 // detail (null unless unverified), in that order.
-std::string FormatJson(const std::vector<ScanRow>& rows, const std::vector<NotScannedPath>& notScanned = {});
+// With suggestions, the keys candidate, grade and evidence too (null where
+// none was found).
+std::string FormatJson(const std::vector<ScanRow>& rows, const std::vector<NotScannedPath>& notScanned = {},
+                       bool suggestions = false);
 
 // The report format: one JSON object on one line saying where, when and how
 // the scan ran, with json's array of rows under "rows", so that a folder of
@@ -42,6 +48,7 @@ struct ReportHeader {
     bool all = false, includeRemovable = false, allProfiles = false;
     std::vector<std::string> locations, folders;
     std::vector<std::string> notes;  // what standard error said or would have said
+    bool suggestions = false;
 };
 std::string FormatReport(const ReportHeader& header, const std::vector<ScanRow>& rows,
                          const std::vector<NotScannedPath>& notScanned);

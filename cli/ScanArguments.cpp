@@ -76,6 +76,7 @@ ScanArguments ScanArguments::Parse(const std::vector<std::string>& args)
 {
     ScanArguments parsed;
     bool optionsEnded = false;
+    bool evidenceGiven = false;
     std::string value;
     bool missing = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -117,11 +118,20 @@ ScanArguments ScanArguments::Parse(const std::vector<std::string>& args)
             parsed.summary = true;
         } else if (arg == "--all-profiles") {
             parsed.allProfiles = true;
-        } else if (arg == "--quarantine" || arg == "--restore") {
+        } else if (arg == "--suggest") {
+            parsed.suggest = true;
+        } else if (OptionWithValue(args, i, "--evidence", value, missing)) {
+            if (missing || (value != "exact" && value != "likely"))
+                return Refused("--evidence takes exact or likely");
+            parsed.evidence = value == "exact" ? Grade::Exact : Grade::Likely;
+            evidenceGiven = true;
+        } else if (arg == "--quarantine" || arg == "--restore" || arg == "--repair") {
             // A value that looks like an option is a forgotten folder.
             if (i + 1 == args.size() || args[i + 1].empty() || args[i + 1][0] == '-')
                 return Refused(arg + " needs a folder");
-            std::string& folder = arg == "--quarantine" ? parsed.quarantine : parsed.restore;
+            std::string& folder = arg == "--quarantine" ? parsed.quarantine
+                                  : arg == "--restore"  ? parsed.restore
+                                                        : parsed.repair;
             if (!folder.empty())
                 return Refused(arg + " is given twice");
             folder = args[++i];
@@ -145,13 +155,17 @@ ScanArguments ScanArguments::Parse(const std::vector<std::string>& args)
     // Folders alone name no per-user location to take from each profile.
     if (parsed.allProfiles && parsed.locations.empty() && !parsed.folders.empty())
         return Refused("--all-profiles scans the locations of each profile: name them with --location");
-    if (!parsed.quarantine.empty() && !parsed.restore.empty())
-        return Refused("--quarantine and --restore cannot be used together");
+    if (!parsed.quarantine.empty() + !parsed.restore.empty() + !parsed.repair.empty() > 1)
+        return Refused("--quarantine, --repair and --restore go one at a time");
+    if (evidenceGiven && parsed.repair.empty())
+        return Refused("--evidence goes with --repair");
+    if (!parsed.repair.empty())
+        parsed.suggest = true;
     // A restore scans nothing: a scan's option beside it is a mistake.
     if (!parsed.restore.empty() && args.size() != (parsed.dryRun ? 3u : 2u))
         return Refused("--restore takes no other option than --dry-run, and no FOLDER");
-    if (parsed.dryRun && parsed.quarantine.empty() && parsed.restore.empty())
-        return Refused("--dry-run goes with --quarantine or --restore");
+    if (parsed.dryRun && parsed.quarantine.empty() && parsed.restore.empty() && parsed.repair.empty())
+        return Refused("--dry-run goes with --quarantine, --repair or --restore");
     if (parsed.maxMoves && parsed.quarantine.empty())
         return Refused("--max-moves goes with --quarantine");
     return parsed;
@@ -162,7 +176,8 @@ const char* ScanArguments::Usage()
     return "usage: veltmor-scan [--all] [--include-removable] [--format FORMAT]\r\n"
            "                    [--location NAME[,NAME...]] [--all-profiles] [--jobs N]\r\n"
            "                    [--output FILE] [--summary] [FOLDER...]\r\n"
-           "                    [--quarantine DIR [--max-moves N] [--dry-run]]\r\n"
+           "                    [--quarantine DIR [--max-moves N] [--dry-run]] [--suggest]\r\n"
+           "                    [--repair DIR [--evidence exact|likely] [--dry-run]]\r\n"
            "       veltmor-scan --restore DIR [--dry-run]\r\n"
            "\r\n"
            "Lists broken shortcuts (.lnk and .pif files whose target is missing) below each\r\n"
@@ -195,8 +210,18 @@ const char* ScanArguments::Usage()
            "                       record it in DIR\\manifest.json; nothing is written over\r\n"
            "  --max-moves N        with --quarantine: when more than N shortcuts would move,\r\n"
            "                       move none and exit with 2\r\n"
-           "  --restore DIR        move every shortcut in DIR back to its original path\r\n"
-           "  --dry-run            with either: say what would move, move nothing\r\n"
+           "  --suggest            for each missing target, look where moved programs go\r\n"
+           "                       (the other program files folder and fixed drives,\r\n"
+           "                       other versions' folders, the installed programs) and\r\n"
+           "                       grade what is found by what the shortcut stored:\r\n"
+           "                       exact (name, size and write time), likely, name-only\r\n"
+           "  --repair DIR         retarget the shortcuts whose candidate is exact (with\r\n"
+           "                       --evidence likely, likely too), keeping each file's\r\n"
+           "                       bytes in DIR first, as --quarantine keeps them\r\n"
+           "  --restore DIR        move every shortcut in DIR back to its original path;\r\n"
+           "                       a repaired one gets its kept bytes back\r\n"
+           "  --dry-run            with any of these three: say what would change, change\r\n"
+           "                       nothing\r\n"
            "  --help               this text\r\n"
            "  --version            the version number\r\n"
            "  --                   what follows is a FOLDER, even if it begins with '-'\r\n"

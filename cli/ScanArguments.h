@@ -1,9 +1,10 @@
 // The scanner's command line:
 //   veltmor-scan [--all] [--include-removable] [--format text|csv|json|report]
 //                [--location NAME[,NAME...]] [--all-profiles] [--output FILE] [--summary]
-//                [--quarantine DIR [--dry-run]]
+//                [--quarantine DIR [--dry-run]] [--suggest]
+//                [--repair DIR [--evidence exact|likely] [--dry-run]]
 //                [FOLDER...]
-//   veltmor-scan --restore DIR [--dry-run]
+//   veltmor-scan --restore DIR [--dry-run]   (quarantined and repaired alike)
 #ifndef VELTMOR_CLI_SCANARGUMENTS_H
 #define VELTMOR_CLI_SCANARGUMENTS_H
 
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "ScanLocations.h"
+#include "cli/suggest/Suggest.h"
 
 namespace cli {
 
@@ -36,6 +38,13 @@ struct ScanArguments {
     // --max-moves N: more than N shortcuts to move and nothing moves; 0: no bound.
     unsigned long maxMoves = 0;
     bool dryRun = false;               // --dry-run: say what would move, move nothing
+    // --suggest: a candidate for each missing target, with its evidence.
+    bool suggest = false;
+    // --repair DIR: retarget the shortcuts whose candidate is proven at
+    // least as well as --evidence says (exact, or likely), keeping their
+    // bytes in DIR as the quarantine keeps them.
+    std::string repair;
+    Grade evidence = Grade::Exact;
     std::string problem;               // Refuse: what is wrong, in one line
 
     // args: the arguments after the program's name. Read left to right;

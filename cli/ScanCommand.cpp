@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "CollectingScanView.h"
+#include "cli/suggest/LinkEvidence.h"
 #include "cli/quarantine/Quarantine.h"
 #include "cli/quarantine/QuarantineLayout.h"
 #include "RowFormat.h"
@@ -67,7 +68,8 @@ int CScanCommand::Run(const std::vector<std::string>& args)
         return status;
     // A run that failed says why on standard error after all; a quarantine
     // that left shortcuts behind has failed too.
-    if (status == kExitRefused || (!arguments.quarantine.empty() && status != kExitAllMoved))
+    const bool changes = !arguments.quarantine.empty() || !arguments.repair.empty();
+    if (status == kExitRefused || (changes && status != kExitAllMoved))
         m_host.Release();
     if (!m_summary.empty() && !m_host.WriteOutput(m_summary, ScanHost::Encoding::CodePage))
         status = kExitRefused;
@@ -91,11 +93,16 @@ int CScanCommand::RunParsed(const ScanArguments& arguments)
     }
     // Redirected, this build takes working shortcuts for broken ones: a
     // listing says so, a move would act on it.
-    if (!arguments.quarantine.empty() && m_host.RunsUnderWow64())
-        return Refuse("--quarantine needs the 64-bit veltmor-scan.exe on 64-bit Windows: this 32-bit one "
-                      "sees System32 and Program Files redirected and would move working shortcuts");
-    if ((!arguments.quarantine.empty() || !arguments.restore.empty()) && !m_mover)
+    const std::string& keepIn = !arguments.quarantine.empty() ? arguments.quarantine : arguments.repair;
+    const char* const option = !arguments.quarantine.empty() ? "--quarantine" : "--repair";
+    if (!keepIn.empty() && m_host.RunsUnderWow64())
+        return Refuse(option + std::string(" needs the 64-bit veltmor-scan.exe on 64-bit Windows: this 32-bit one "
+                                           "sees System32 and Program Files redirected and would change working "
+                                           "shortcuts"));
+    if ((!keepIn.empty() || !arguments.restore.empty()) && !m_mover)
         return Refuse("this build cannot move files");
+    if ((arguments.suggest && (!m_suggest || !m_mover)) || (!arguments.repair.empty() && !m_retargeter))
+        return Refuse("this build cannot look for moved targets");
     if (!arguments.restore.empty()) {
         CQuarantine restore(*m_mover, m_fileSystem, m_host);
         const std::string problem =
@@ -131,11 +138,11 @@ int CScanCommand::RunParsed(const ScanArguments& arguments)
     // The quarantine folder is made and written before the scan: one that
     // cannot be used stops the run before anything moves.
     std::unique_ptr<CQuarantine> quarantine;
-    if (!arguments.quarantine.empty()) {
+    if (!keepIn.empty()) {
         // A quarantine folder inside a scanned folder, or holding one, would
         // be scanned and written at once: refused before it is written.
         std::string dir;
-        if (PlainFullPath(m_mover->FullPath(arguments.quarantine), dir)) {
+        if (PlainFullPath(m_mover->FullPath(keepIn), dir)) {
             for (const ScanPlace& place : places) {
                 std::string scanned;
                 if (PlainFullPath(m_mover->FullPath(place.folder), scanned) &&
@@ -146,17 +153,21 @@ int CScanCommand::RunParsed(const ScanArguments& arguments)
         }
         quarantine.reset(new CQuarantine(*m_mover, m_fileSystem, m_host));
         const std::string problem =
-            quarantine->Open(arguments.quarantine, CQuarantine::Purpose::Quarantine, arguments.dryRun);
+            quarantine->Open(keepIn, CQuarantine::Purpose::Quarantine, arguments.dryRun);
         if (!problem.empty())
             return Refuse(problem);
     }
 
-    const ScanResult result = Scan(places, arguments.ignoreRemovable, arguments.displayAll);
+    ScanResult result = Scan(places, arguments.ignoreRemovable, arguments.displayAll);
+    if (arguments.suggest)
+        Suggest(result.rows);
     const int written = WriteRows(result, arguments);
     if (written != kExitNoneMissing)
         return written;
     if (arguments.summary)
         m_summary = FormatSummary(result.rows, result.notScanned.size());
+    if (quarantine && !arguments.repair.empty())
+        return quarantine->Repair(QuarantineItems(result.rows), *m_retargeter, arguments.evidence);
     if (quarantine) {
         // A safety valve: one bad rule must not empty every Start Menu.
         std::size_t moving = 0;
@@ -422,19 +433,42 @@ ReportHeader CScanCommand::Header(const ScanArguments& arguments)
     for (Location location : arguments.locations)
         header.locations.push_back(LocationName(location));
     header.folders = arguments.folders;
+    header.suggestions = arguments.suggest;
     const std::string prefix = kProgram;
     for (const std::string& note : m_host.Notes())
         header.notes.push_back(note.compare(0, prefix.size(), prefix) == 0 ? note.substr(prefix.size()) : note);
     return header;
 }
 
+void CScanCommand::Suggest(std::vector<ScanRow>& rows)
+{
+    for (ScanRow& row : rows) {
+        const MissingReason reason = row.Reason();
+        if (row.target.empty() || (reason != MissingReason::Missing && reason != MissingReason::UnreachableDrive))
+            continue;
+        // What the shortcut stored of its target is read from the file
+        // itself; a file that cannot be read or checked stores nothing.
+        std::string full, bytes;
+        LinkEvidence evidence;
+        if (PlainFullPath(m_mover->FullPath(row.shortcut), full) && m_mover->ReadFile(full, bytes) == Mover::Read::Done) {
+            scan::MemoryByteSource source(bytes.data(), bytes.size());
+            ReadLinkEvidence(source, evidence);
+        }
+        const Suggestion found = cli::Suggest(row.target, row.shortcut, evidence, *m_suggest);
+        row.candidate = found.candidate;
+        row.grade = found.grade;
+        row.evidence = found.evidence;
+        row.equallyGood = found.equallyGood;
+    }
+}
+
 std::string CScanCommand::Format(const ScanResult& result, const ScanArguments& arguments)
 {
     switch (arguments.format) {
     case OutputFormat::Csv:
-        return FormatCsv(result.rows, result.notScanned);
+        return FormatCsv(result.rows, result.notScanned, arguments.suggest);
     case OutputFormat::Json:
-        return FormatJson(result.rows, result.notScanned);
+        return FormatJson(result.rows, result.notScanned, arguments.suggest);
     case OutputFormat::Report:
         return FormatReport(Header(arguments), result.rows, result.notScanned);
     case OutputFormat::Text:

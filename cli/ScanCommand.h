@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "cli/quarantine/Mover.h"
+#include "cli/quarantine/Retargeter.h"
+#include "cli/suggest/Suggest.h"
 #include "ParallelScan.h"
 #include "ScanArguments.h"
 #include "NoteKeepingHost.h"
@@ -62,6 +64,11 @@ public:
     // --restore are refused.
     void SetMover(Mover& mover) { m_mover = &mover; }
 
+    // Where --suggest looks, and how --repair changes a shortcut; without
+    // them those are refused.
+    void SetSuggestSource(SuggestSource& source) { m_suggest = &source; }
+    void SetRetargeter(Retargeter& retargeter) { m_retargeter = &retargeter; }
+
 private:
     int RunParsed(const ScanArguments& arguments);
     // The folders of the locations, each once, after those already in
@@ -89,11 +96,16 @@ private:
     unsigned DriveTypeOf(const std::string& target);
     std::string Format(const ScanResult& result, const ScanArguments& arguments);
     ReportHeader Header(const ScanArguments& arguments);
+    // A candidate for each row whose target is missing, from what its
+    // shortcut file stored.
+    void Suggest(std::vector<ScanRow>& rows);
 
     scan::ScanFileSystem& m_fileSystem;
     CNoteKeepingHost m_host;
     std::string m_summary;  // --summary's line, once the rows are written
     Mover* m_mover = nullptr;  // we don't own it
+    SuggestSource* m_suggest = nullptr;  // we don't own it
+    Retargeter* m_retargeter = nullptr;  // we don't own it
     // Drive type by root. The system is asked once per root: a drive-type
     // query is a round trip to it (hundreds of microseconds under Wine), and
     // a scan's thousands of targets share a handful of roots.

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "ScanLocations.h"
+#include "cli/suggest/Suggest.h"
 #include "scan/ScanPlatform.h"
 
 namespace cli {
@@ -41,6 +42,12 @@ struct ScanRow {
     std::string unsafe;
     std::string digest;  // of the shortcut file as the scan read it; empty: not noted
     std::shared_ptr<const ProfileRecord> otherProfile;
+    // --suggest: where the target may have gone, how well the shortcut's
+    // own record of it agrees, and how many other candidates agree as well.
+    std::string candidate;
+    Grade grade = Grade::None;
+    std::string evidence;
+    std::size_t equallyGood = 0;
 
     MissingReason Reason() const;
 

@@ -36,6 +36,11 @@ public:
     // they do not.
     virtual Moved MoveIfSame(const std::string& from, const std::string& to, const std::string& digest) = 0;
 
+    // Writes bytes over the file at path only while its bytes give digest,
+    // through one handle that no one may write, rename or delete meanwhile:
+    // a shortcut changed since the scan is left alone (Changed).
+    virtual Moved RewriteIfSame(const std::string& path, const std::string& digest, const std::string& bytes) = 0;
+
     // Every file below folder, as paths relative to it, in the order found;
     // folders that could not be read (or are links elsewhere) in skipped.
     virtual void ListFiles(const std::string& folder, std::vector<std::string>& files,

@@ -51,7 +51,7 @@ std::vector<QuarantineItem> QuarantineItems(const std::vector<ScanRow>& rows)
     items.reserve(rows.size());
     for (const ScanRow& row : rows)
         items.push_back({row.shortcut, row.target, row.ReasonName(), row.location, row.profile, row.root, row.unsafe,
-                         row.digest, row.otherProfile});
+                         row.digest, row.otherProfile, row.driveType, row.candidate, row.grade, row.equallyGood});
     return items;
 }
 
@@ -141,6 +141,10 @@ std::string CQuarantine::ReadRecords()
         return Quoted(m_journalPath) + " is not a quarantine journal; move it away first";
     // A move begun by a killed run: the layout says whether it was made.
     for (ManifestEntry& entry : moving) {
+        if (entry.action == "repairing") {
+            ReplayRepair(entry);
+            continue;
+        }
         const bool back = entry.action == "restoring";
         const std::string inQuarantine = m_folder + "\\" + entry.place;
         if (!IsWithin(inQuarantine, m_folder))
@@ -154,6 +158,26 @@ std::string CQuarantine::ReadRecords()
     return std::string();
 }
 
+void CQuarantine::ReplayRepair(ManifestEntry& entry)
+{
+    // A repair begun by a killed run: the repaired file says it was made;
+    // kept bytes of a file never changed are taken away again.
+    const std::string inQuarantine = m_folder + "\\" + entry.place;
+    std::string bytes;
+    if (!IsWithin(inQuarantine, m_folder) || m_mover.ReadFile(entry.original, bytes) != Mover::Read::Done)
+        return;
+    const std::string now = scan::Digest(bytes);
+    if (now == entry.repairedDigest && m_mover.Exists(inQuarantine)) {
+        entry.action = "repair";
+        if (!m_manifest.Records(entry.action, entry.original, entry.place))
+            m_manifest.Add(entry);
+    } else if (now == entry.digest && !m_dryRun) {
+        std::string kept;
+        if (m_mover.ReadFile(inQuarantine, kept) == Mover::Read::Done && scan::Digest(kept) == entry.digest)
+            m_mover.Remove(inQuarantine);
+    }
+}
+
 int CQuarantine::Quarantine(const std::vector<QuarantineItem>& items)
 {
     std::size_t moved = 0, left = 0;
@@ -162,62 +186,10 @@ int CQuarantine::Quarantine(const std::vector<QuarantineItem>& items)
         if (item.reason != "missing")
             continue;
         const std::string& shortcut = item.shortcut;
-        if (!item.unsafe.empty()) {
-            Left(("its folder may not be cleaned: " + item.unsafe).c_str(), shortcut);
-            ++left;
-            continue;
-        }
-        // Such a name is what the folder search gives for one the code page
-        // cannot spell: it names no real file, or the wrong one.
-        if (scan::HasWildcard(shortcut.c_str())) {
-            Left("name outside the code page", shortcut);
-            ++left;
-            continue;
-        }
-        std::string original;
-        if (!PlainFullPath(m_mover.FullPath(shortcut), original)) {
-            Left("cannot make its full path", shortcut);
-            ++left;
-            continue;
-        }
-        if (!seen.insert(original).second)
-            continue;
-        if (IsWithin(original, m_folder)) {
-            Left("already inside the quarantine folder", shortcut);
-            ++left;
-            continue;
-        }
-        // The target may have come back since the scan (a drive mounted, a
-        // program reinstalled): then the shortcut works again. Only a target
-        // the system says again is not there lets it move.
-        const bool pif = scan::EndsWithText(shortcut.c_str(), ".pif", m_fileSystem);
-        scan::ShortcutTarget target;
-        target.text = item.target;
-        const scan::Presence now =
-            pif ? m_fileSystem.PifTargetPresence(target) : m_fileSystem.LinkTargetPresence(target);
-        if (!now.ProvenMissing()) {
-            m_host.WriteError(kProgram +
-                              std::string(now.verdict == scan::Verdict::Present
-                                              ? "not moved, its target is back: "
-                                              : "not moved, its target can no longer be tested (" + now.detail +
-                                                    "): ") +
-                              Quoted(shortcut));
-            continue;
-        }
-        std::string place;
-        if (!QuarantinePlace(original, place)) {
-            Left("no place for it in the quarantine folder", shortcut);
-            ++left;
-            continue;
-        }
-        // The scan may have gone through a folder link out of the location
-        // it was asked to clean: nothing reached so moves.
-        std::string link, root;
-        if (!item.root.empty())
-            link = PlainFullPath(m_mover.FullPath(item.root), root) ? LinkOnWay(root, original) : item.root;
-        if (!link.empty()) {
-            Left(("a link lies on its way: " + Quoted(link)).c_str(), shortcut);
-            ++left;
+        std::string original, place;
+        const Check check = Checked(item, seen, "not moved", original, place);
+        if (check != Check::Go) {
+            left += check == Check::Left ? 1 : 0;
             continue;
         }
         const std::string destination = m_folder + "\\" + place;
@@ -239,23 +211,10 @@ int CQuarantine::Quarantine(const std::vector<QuarantineItem>& items)
         }
         // The file moved must be the file scanned: its bytes give the
         // digest the scan noted, read through the handle that moves it.
-        // Where the scan noted none, the target is read through the shell
-        // again and the digest taken now.
-        std::string digest = item.digest;
+        const std::string digest = ScannedDigest(item, original);
         if (digest.empty()) {
-            std::string bytes;
-            scan::ShortcutTarget again;
-            if (m_mover.ReadFile(original, bytes) == Mover::Read::Done) {
-                m_host.ReadTargetsFor(item.otherProfile.get());
-                m_fileSystem.ResolveShortcut(shortcut, again);
-                m_host.ReadTargetsFor(nullptr);
-            }
-            if (again.text != item.target) {
-                Left("it changed since the scan", shortcut);
-                ++left;
-                continue;
-            }
-            digest = scan::Digest(bytes);
+            ++left;
+            continue;
         }
         ManifestEntry entry = Entry("moving", original, place);
         entry.target = item.target;
@@ -297,6 +256,241 @@ int CQuarantine::Quarantine(const std::vector<QuarantineItem>& items)
     return left == 0 ? kExitAllMoved : kExitSomeLeft;
 }
 
+CQuarantine::Check CQuarantine::Checked(const QuarantineItem& item, std::set<std::string>& seen, const char* verb,
+                                        std::string& original, std::string& place)
+{
+    const std::string& shortcut = item.shortcut;
+    if (!item.unsafe.empty()) {
+        Left(("its folder may not be cleaned: " + item.unsafe).c_str(), shortcut);
+        return Check::Left;
+    }
+    // Such a name is what the folder search gives for one the code page
+    // cannot spell: it names no real file, or the wrong one.
+    if (scan::HasWildcard(shortcut.c_str())) {
+        Left("name outside the code page", shortcut);
+        return Check::Left;
+    }
+    if (!PlainFullPath(m_mover.FullPath(shortcut), original)) {
+        Left("cannot make its full path", shortcut);
+        return Check::Left;
+    }
+    if (!seen.insert(original).second)
+        return Check::Skip;
+    if (IsWithin(original, m_folder)) {
+        Left("already inside the quarantine folder", shortcut);
+        return Check::Left;
+    }
+    // The target may have come back since the scan (a drive mounted, a
+    // program reinstalled): then the shortcut works again. Only a target
+    // the system says again is not there lets it move.
+    const bool pif = scan::EndsWithText(shortcut.c_str(), ".pif", m_fileSystem);
+    scan::ShortcutTarget target;
+    target.text = item.target;
+    const scan::Presence now =
+        pif ? m_fileSystem.PifTargetPresence(target) : m_fileSystem.LinkTargetPresence(target);
+    if (!now.ProvenMissing()) {
+        m_host.WriteError(std::string(kProgram) + verb +
+                          std::string(now.verdict == scan::Verdict::Present
+                                                 ? ", its target is back: "
+                                                 : ", its target can no longer be tested (" + now.detail + "): ") +
+                          Quoted(shortcut));
+        return Check::Skip;
+    }
+    if (!QuarantinePlace(original, place)) {
+        Left("no place for it in the quarantine folder", shortcut);
+        return Check::Left;
+    }
+    // The scan may have gone through a folder link out of the location
+    // it was asked to clean: nothing reached so moves.
+    std::string link, root;
+    if (!item.root.empty())
+        link = PlainFullPath(m_mover.FullPath(item.root), root) ? LinkOnWay(root, original) : item.root;
+    if (!link.empty()) {
+        Left(("a link lies on its way: " + Quoted(link)).c_str(), shortcut);
+        return Check::Left;
+    }
+    return Check::Go;
+}
+
+std::string CQuarantine::ScannedDigest(const QuarantineItem& item, const std::string& original)
+{
+    // Where the scan noted no digest, the target is read through the shell
+    // again and the digest taken now.
+    if (!item.digest.empty())
+        return item.digest;
+    std::string bytes;
+    scan::ShortcutTarget again;
+    if (m_mover.ReadFile(original, bytes) == Mover::Read::Done) {
+        m_host.ReadTargetsFor(item.otherProfile.get());
+        m_fileSystem.ResolveShortcut(item.shortcut, again);
+        m_host.ReadTargetsFor(nullptr);
+    }
+    if (again.text != item.target) {
+        Left("it changed since the scan", item.shortcut);
+        return std::string();
+    }
+    return scan::Digest(bytes);
+}
+
+namespace {
+
+// What old and new have in common at their ends, whole names: "C:\\Program
+// Files\\App 4.1\\bin\\app.exe" and "...\\App 4.2\\bin\\app.exe" give the folders
+// "...\\App 4.1" and "...\\App 4.2", which the working folder and icon follow.
+void MovedFolders(const std::string& old, const std::string& now, std::string& from, std::string& to)
+{
+    std::size_t a = old.size(), b = now.size();
+    while (a > 0 && b > 0) {
+        const std::size_t slashA = old.rfind('\\', a - 1), slashB = now.rfind('\\', b - 1);
+        if (slashA == std::string::npos || slashB == std::string::npos ||
+            scan::AsciiLower(old.substr(slashA, a - slashA)) != scan::AsciiLower(now.substr(slashB, b - slashB)))
+            break;
+        a = slashA;
+        b = slashB;
+    }
+    from = old.substr(0, a);
+    to = now.substr(0, b);
+}
+
+}  // namespace
+
+int CQuarantine::Repair(const std::vector<QuarantineItem>& items, Retargeter& retargeter, Grade least)
+{
+    std::size_t repaired = 0, left = 0;
+    std::set<std::string> seen;
+    for (const QuarantineItem& item : items) {
+        // A target on a fixed drive proven missing, or on a drive letter
+        // that no longer exists; never one on a disk or share that may only
+        // be away now.
+        const bool driveGone = item.reason == "unreachable-drive" && item.driveType == kDriveNoRoot;
+        if ((item.reason != "missing" && !driveGone) || item.candidate.empty() || item.grade < least)
+            continue;
+        const std::string& shortcut = item.shortcut;
+        if (item.equallyGood > 0) {
+            m_host.WriteError(kProgram + std::string("not repaired, ") + std::to_string(item.equallyGood + 1) +
+                              " candidates are as good: " + Quoted(shortcut));
+            continue;
+        }
+        std::string original, place;
+        const Check check = Checked(item, seen, "not repaired", original, place);
+        if (check != Check::Go) {
+            left += check == Check::Left ? 1 : 0;
+            continue;
+        }
+        if (!m_mover.Exists(item.candidate) || m_mover.IsFolder(item.candidate)) {
+            Left("its new target is gone", shortcut);
+            ++left;
+            continue;
+        }
+        const std::string destination = m_folder + "\\" + place;
+        if (m_mover.Exists(destination)) {
+            Left("its place in the quarantine folder is taken", shortcut);
+            ++left;
+            continue;
+        }
+        if (m_dryRun) {
+            m_host.WriteError(kProgram + std::string("would repair: ") + Quoted(shortcut) + " -> " +
+                              Quoted(item.candidate));
+            ++repaired;
+            continue;
+        }
+        const std::string digest = ScannedDigest(item, original);
+        std::string bytes;
+        if (digest.empty() || m_mover.ReadFile(original, bytes) != Mover::Read::Done ||
+            scan::Digest(bytes) != digest) {
+            if (!digest.empty())
+                Left("it changed since the scan", shortcut);
+            ++left;
+            continue;
+        }
+        std::string from, to, newBytes, problem;
+        MovedFolders(item.target, item.candidate, from, to);
+        if (!retargeter.Retarget(bytes, item.candidate, from, to, newBytes, problem)) {
+            Left(problem.c_str(), shortcut);
+            ++left;
+            continue;
+        }
+        const std::string unsafe = SafeParent(destination);
+        if (!unsafe.empty()) {
+            Left(unsafe.c_str(), shortcut);
+            ++left;
+            continue;
+        }
+        ManifestEntry entry = Entry("repairing", original, place);
+        entry.target = item.target;
+        entry.reason = item.reason;
+        entry.location = item.location;
+        entry.profile = item.profile;
+        entry.newTarget = item.candidate;
+        entry.digest = digest;
+        entry.repairedDigest = scan::Digest(newBytes);
+        if (!Record(entry)) {
+            Left(("cannot write the journal: " + m_mover.LastError()).c_str(), shortcut);
+            ++left;
+            break;  // no change goes unrecorded
+        }
+        // The old bytes are kept before the file changes: a restore, or the
+        // next run after a kill, finds them.
+        if (!m_mover.ReplaceFile(destination, bytes)) {
+            Left(("cannot keep its bytes in the quarantine folder: " + m_mover.LastError()).c_str(), shortcut);
+            ++left;
+            continue;
+        }
+        switch (m_mover.RewriteIfSame(original, digest, newBytes)) {
+        case Mover::Moved::Yes:
+            entry.action = "repair";
+            Record(entry);
+            m_manifest.Add(std::move(entry));
+            m_host.WriteError(kProgram + std::string("repaired: ") + Quoted(shortcut) + " -> " +
+                              Quoted(item.candidate));
+            ++repaired;
+            continue;
+        case Mover::Moved::Changed:
+            Left("it changed since the scan", shortcut);
+            break;
+        default:
+            Left(m_mover.LastError().c_str(), shortcut);
+            break;
+        }
+        ++left;
+        m_mover.Remove(destination);
+    }
+
+    m_host.WriteError(kProgram + Count(repaired, m_dryRun ? "would be repaired, " : "repaired, ") +
+                      Count(left, "left as they were") + "; the originals are kept in " + Quoted(m_folder));
+    if (repaired > 0 && !m_dryRun && !SaveManifest())
+        return kExitSomeLeft;
+    return left == 0 ? kExitAllMoved : kExitSomeLeft;
+}
+
+bool CQuarantine::RestoreRepaired(const ManifestEntry& repair, const std::string& inQuarantine, std::string& report)
+{
+    std::string kept;
+    if (m_mover.ReadFile(inQuarantine, kept) != Mover::Read::Done || scan::Digest(kept) != repair.digest) {
+        Left("its kept bytes are not the ones the repair kept", inQuarantine);
+        return false;
+    }
+    if (!Record(Entry("restoring", repair.original, repair.place))) {
+        Left(("cannot write the journal: " + m_mover.LastError()).c_str(), inQuarantine);
+        return false;
+    }
+    switch (m_mover.RewriteIfSame(repair.original, repair.repairedDigest, kept)) {
+    case Mover::Moved::Yes:
+        break;
+    case Mover::Moved::Changed:
+        Left("the repaired shortcut changed since the repair", inQuarantine);
+        return false;
+    default:
+        Left(m_mover.LastError().c_str(), inQuarantine);
+        return false;
+    }
+    m_mover.Remove(inQuarantine);
+    Record(Entry("restore", repair.original, repair.place));
+    m_manifest.Add(Entry("restore", repair.original, repair.place));
+    report += "restored: " + Quoted(repair.original) + "\r\n";
+    return true;
+}
+
 int CQuarantine::Restore()
 {
     std::vector<std::string> files, skipped;
@@ -333,6 +527,18 @@ int CQuarantine::Restore()
             continue;
         }
         const std::string originalShown = Quoted(original);
+        ManifestEntry repair;
+        if (m_manifest.LatestRepair(original, place, repair) && m_mover.Exists(original)) {
+            if (m_dryRun) {
+                report += "would restore: " + originalShown + "\r\n";
+                ++restored;
+            } else if (RestoreRepaired(repair, inQuarantine, report)) {
+                ++restored;
+            } else {
+                ++left;
+            }
+            continue;
+        }
         if (m_dryRun) {
             if (m_mover.Exists(original)) {
                 Left("its original place is taken", inQuarantine);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Mover.h"
+#include "Retargeter.h"
 #include "QuarantineManifest.h"
 #include "cli/ScanHost.h"
 #include "cli/ScanRow.h"
@@ -32,6 +33,11 @@ struct QuarantineItem {
     std::string unsafe;    // why it may never move; empty: it may
     std::string digest;    // of the file as scanned; empty: read it again through the shell
     std::shared_ptr<const ProfileRecord> otherProfile;  // whose variables its target was read with
+    unsigned driveType = 0;  // of the target's root
+    // The proposal of --suggest, for --repair.
+    std::string candidate;
+    Grade grade = Grade::None;
+    std::size_t equallyGood = 0;
 };
 
 // The scan's rows as the quarantine takes them, in the same order.
@@ -57,11 +63,34 @@ public:
     // kExitAllMoved or kExitSomeLeft.
     int Quarantine(const std::vector<QuarantineItem>& items);
 
+    // After Open: for each shortcut whose target is proven missing (or whose
+    // drive letter no longer exists) and whose proposal has at least grade
+    // least and no equal, keeps the file's bytes in the folder, in the
+    // quarantine's layout, then sets its target to the candidate, in place,
+    // only while the file is the one scanned. Returns kExitAllMoved or
+    // kExitSomeLeft.
+    int Repair(const std::vector<QuarantineItem>& items, Retargeter& retargeter, Grade least);
+
     // After Open: moves every file below the folder back to its original
-    // path. Returns kExitAllMoved or kExitSomeLeft.
+    // path; a repaired shortcut gets its kept bytes back. Returns
+    // kExitAllMoved or kExitSomeLeft.
     int Restore();
 
 private:
+    // The checks a shortcut passes before anything of it moves or changes:
+    // Go, with its full path and its place in the folder; Left, named on
+    // standard error; Skip, a shortcut seen already or that works again.
+    // verb: what did not happen to it ("not moved").
+    enum class Check { Go, Left, Skip };
+    Check Checked(const QuarantineItem& item, std::set<std::string>& seen, const char* verb, std::string& original,
+                  std::string& place);
+    // The digest of the file as scanned (read again through the shell when
+    // the scan noted none); empty, named on standard error, when it changed.
+    std::string ScannedDigest(const QuarantineItem& item, const std::string& original);
+    // Folds in a repair a killed run began.
+    void ReplayRepair(ManifestEntry& entry);
+    // Puts a repaired shortcut's kept bytes back over it.
+    bool RestoreRepaired(const ManifestEntry& repair, const std::string& inQuarantine, std::string& report);
     // The manifest, with what the journal of a killed run holds folded in.
     std::string ReadRecords();
     bool MakeParent(const std::string& path);

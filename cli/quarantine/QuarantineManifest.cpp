@@ -79,6 +79,11 @@ Json ObjectOf(const ManifestEntry& entry)
     object["time"] = entry.time;
     object["computer"] = entry.computer;
     object["version"] = entry.version;
+    if (!entry.newTarget.empty() || !entry.digest.empty() || !entry.repairedDigest.empty()) {
+        object["newTarget"] = entry.newTarget;
+        object["digest"] = entry.digest;
+        object["repairedDigest"] = entry.repairedDigest;
+    }
     return object;
 }
 
@@ -95,6 +100,9 @@ ManifestEntry EntryOf(const Json& object)
     entry.time = TextOf(object, "time");
     entry.computer = TextOf(object, "computer");
     entry.version = TextOf(object, "version");
+    entry.newTarget = TextOf(object, "newTarget");
+    entry.digest = TextOf(object, "digest");
+    entry.repairedDigest = TextOf(object, "repairedDigest");
     return entry;
 }
 
@@ -131,6 +139,20 @@ bool CManifest::Load(const std::string& text)
     return true;
 }
 
+bool CManifest::LatestRepair(const std::string& original, const std::string& place, ManifestEntry& entry) const
+{
+    const Json& entries = m_document["entries"];
+    for (auto at = entries.rbegin(); at != entries.rend(); ++at) {
+        if (TextOf(*at, "original") != original || TextOf(*at, "place") != place)
+            continue;
+        if (TextOf(*at, "action") != "repair")
+            return false;
+        entry = EntryOf(*at);
+        return true;
+    }
+    return false;
+}
+
 bool CManifest::Records(const std::string& action, const std::string& original, const std::string& place) const
 {
     const Json& entries = m_document["entries"];
@@ -161,7 +183,7 @@ bool CManifest::Replay(const std::string& journal, std::vector<ManifestEntry>& m
         if (!IsEntry(object))
             return false;
         const ManifestEntry entry = EntryOf(object);
-        if (entry.action == "moving" || entry.action == "restoring")
+        if (entry.action == "moving" || entry.action == "restoring" || entry.action == "repairing")
             moving.push_back(entry);
         else if (!m_keys.count(KeyOf(object)))
             Add(entry);

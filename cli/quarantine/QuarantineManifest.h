@@ -18,7 +18,7 @@ namespace cli {
 
 // All text UTF-8.
 struct ManifestEntry {
-    std::string action;    // "quarantine" or "restore"
+    std::string action;    // "quarantine", "repair" or "restore"
     std::string original;  // the shortcut's own path
     std::string place;     // where it is (quarantine) or was (restore), relative to the folder
     std::string target;
@@ -28,6 +28,11 @@ struct ManifestEntry {
     std::string time;      // UTC, "2024-05-01T09:30:00Z"
     std::string computer;
     std::string version;   // the scanner's
+    // A repair only: the shortcut's new target, and the digests of the file
+    // before (its bytes kept at place) and after.
+    std::string newTarget;
+    std::string digest;
+    std::string repairedDigest;
 };
 
 class CManifest {
@@ -44,7 +49,7 @@ public:
 
     // Folds a journal's lines in, each once: a line already in the manifest
     // (a run killed after saving it) is skipped, a cut last line too. Lines
-    // of action "moving" (written before a move) come back in moving, for
+    // of action "moving", "restoring" or "repairing" (written before the change) come back in moving, for
     // the caller to look whether the file arrived. False when a whole line is
     // not an entry.
     bool Replay(const std::string& journal, std::vector<ManifestEntry>& moving);
@@ -52,6 +57,11 @@ public:
     // A restore entry takes target, reason, location and profile from the
     // latest quarantine entry of the same original path.
     void Add(ManifestEntry entry);
+
+    // The latest entry for original at place, when it is a repair: a
+    // restore writes the kept bytes back over the repaired file, and only
+    // over that.
+    bool LatestRepair(const std::string& original, const std::string& place, ManifestEntry& entry) const;
 
     // True when an entry of action for original at place is there.
     bool Records(const std::string& action, const std::string& original, const std::string& place) const;

@@ -12,6 +12,8 @@
 #include "cli/ScanCommand.h"
 #include "Win32Mover.h"
 #include "Win32ScanHost.h"
+#include "Win32SuggestSource.h"
+#include "ShellRetargeter.h"
 #include "framework/ProcessHardening.h"
 #include "scan/Win32Text.h"
 
@@ -73,6 +75,10 @@ int main()
         cli::CScanCommand command(fileSystem, host);
         command.SetReaders(readers);
         command.SetMover(mover);
+        cli::CWin32SuggestSource suggest;
+        command.SetSuggestSource(suggest);
+        cli::CShellRetargeter retargeter;
+        command.SetRetargeter(retargeter);
         return command.Run(args);
     } catch (const std::exception& e) {
         host.WriteError(std::string("veltmor-scan: ") + e.what());

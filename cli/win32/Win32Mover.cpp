@@ -186,6 +186,27 @@ Mover::Moved CWin32Mover::MoveIfSame(const std::string& from, const std::string&
     return Moved::Changed;
 }
 
+Mover::Moved CWin32Mover::RewriteIfSame(const std::string& path, const std::string& digest, const std::string& bytes)
+{
+    Handle file = OwnHandle(::CreateFileW(Long(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL,
+                                          OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, NULL));
+    if (!file) {
+        Fail();
+        return Moved::Failed;
+    }
+    std::string read;
+    if (!ReadAll(file.get(), read) || scan::Digest(read) != digest)
+        return Moved::Changed;
+    DWORD written = 0;
+    if (::SetFilePointer(file.get(), 0, NULL, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
+        !::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, NULL) ||
+        written != bytes.size() || !::SetEndOfFile(file.get()) || !::FlushFileBuffers(file.get())) {
+        Fail();
+        return Moved::Failed;
+    }
+    return Moved::Yes;
+}
+
 void CWin32Mover::ListFiles(const std::string& folder, std::vector<std::string>& files,
                             std::vector<std::string>& skipped)
 {

@@ -23,6 +23,7 @@ public:
     bool MakeFolders(const std::string& folder) override;
     Moved Move(const std::string& from, const std::string& to) override;
     Moved MoveIfSame(const std::string& from, const std::string& to, const std::string& digest) override;
+    Moved RewriteIfSame(const std::string& path, const std::string& digest, const std::string& bytes) override;
     void ListFiles(const std::string& folder, std::vector<std::string>& files,
                    std::vector<std::string>& skipped) override;
     void RemoveEmptyFolders(const std::string& folder) override;

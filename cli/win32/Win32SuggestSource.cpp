@@ -1,0 +1,283 @@
+#include "Win32SuggestSource.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <objidl.h>
+#include <shlobj.h>
+
+#include <algorithm>
+
+#include "SystemPath.h"
+#include "scan/Win32Text.h"
+
+namespace cli {
+
+namespace {
+
+using scan::Narrow;
+using scan::Widen;
+
+// The shell may take this long to answer; it never searches or asks.
+constexpr DWORD kResolveMilliseconds = 500;
+// Nothing in a path list or registry value we read is longer.
+constexpr DWORD kLongestValue = 32768;
+
+std::uint64_t Ticks(const FILETIME& time)
+{
+    return static_cast<std::uint64_t>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
+}
+
+// "C:\\" or "\\\\server\\share\\" of a full path; empty for another form.
+std::string RootOf(const std::string& path)
+{
+    if (path.size() >= 3 && path[1] == ':' && path[2] == '\\')
+        return path.substr(0, 3);
+    if (path.compare(0, 2, "\\\\") != 0)
+        return std::string();
+    const std::size_t server = path.find('\\', 2);
+    const std::size_t share = server == std::string::npos ? server : path.find('\\', server + 1);
+    return share == std::string::npos ? path + "\\" : path.substr(0, share + 1);
+}
+
+class CKey {
+public:
+    CKey() = default;
+    ~CKey()
+    {
+        if (m_key)
+            ::RegCloseKey(m_key);
+    }
+    CKey(const CKey&) = delete;
+    CKey& operator=(const CKey&) = delete;
+
+    bool Open(HKEY parent, const std::wstring& path, REGSAM view)
+    {
+        return ::RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ | view, &m_key) == ERROR_SUCCESS;
+    }
+    HKEY Get() const { return m_key; }
+
+    // A text value, expanded when stored as REG_EXPAND_SZ; "" otherwise.
+    std::string Text(const wchar_t* name) const
+    {
+        DWORD kind = 0, size = 0;
+        if (::RegQueryValueExW(m_key, name, NULL, &kind, NULL, &size) != ERROR_SUCCESS ||
+            (kind != REG_SZ && kind != REG_EXPAND_SZ) || size > kLongestValue * sizeof(wchar_t))
+            return std::string();
+        std::wstring data(size / sizeof(wchar_t) + 1, L'\0');
+        if (::RegQueryValueExW(m_key, name, NULL, &kind, reinterpret_cast<BYTE*>(&data[0]), &size) != ERROR_SUCCESS)
+            return std::string();
+        data.resize(wcsnlen(data.c_str(), data.size()));
+        if (kind == REG_EXPAND_SZ) {
+            const DWORD n = ::ExpandEnvironmentStringsW(data.c_str(), NULL, 0);
+            std::wstring expanded(n ? n : 1, L'\0');
+            if (n && n <= kLongestValue && ::ExpandEnvironmentStringsW(data.c_str(), &expanded[0], n) == n)
+                data.assign(expanded.c_str());
+        }
+        return Narrow(data, CP_UTF8);
+    }
+
+private:
+    HKEY m_key = NULL;
+};
+
+// The registry's two views on 64-bit Windows: programs of either kind
+// register themselves in their own.
+const REGSAM kViews[] = {KEY_WOW64_64KEY, KEY_WOW64_32KEY};
+
+// "C:\App\app.exe" of a value such as "\"C:\App\app.exe\",0" or
+// "C:\App\app.exe -flag".
+std::string PathOfCommand(std::string value)
+{
+    if (!value.empty() && value[0] == '"') {
+        const std::size_t end = value.find('"', 1);
+        return end == std::string::npos ? std::string() : value.substr(1, end - 1);
+    }
+    const std::size_t comma = value.rfind(',');
+    if (comma != std::string::npos && value.find('\\', comma) == std::string::npos)
+        value.erase(comma);
+    return value;
+}
+
+template <typename T>
+class CReleasing {
+public:
+    ~CReleasing()
+    {
+        if (m_p)
+            m_p->Release();
+    }
+    T** Out() { return &m_p; }
+    T* operator->() const { return m_p; }
+    T* Get() const { return m_p; }
+
+private:
+    T* m_p = nullptr;
+};
+
+}  // namespace
+
+bool CWin32SuggestSource::Facts(const std::string& path, FileFacts& facts)
+{
+    facts = FileFacts();
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!::GetFileAttributesExW(SystemPath(path).c_str(), GetFileExInfoStandard, &data))
+        return false;
+    facts.exists = true;
+    facts.folder = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    facts.size = static_cast<std::uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+    facts.writeTime = Ticks(data.ftLastWriteTime);
+    facts.creationTime = Ticks(data.ftCreationTime);
+    facts.attributes = data.dwFileAttributes;
+    const std::string root = RootOf(path);
+    auto known = m_serials.find(root);
+    if (known == m_serials.end()) {
+        DWORD serial = 0;
+        const bool read = !root.empty() && ::GetVolumeInformationW(Widen(root, CP_UTF8).c_str(), NULL, 0, &serial,
+                                                                   NULL, NULL, NULL, 0);
+        known = m_serials.emplace(root, std::make_pair(read, static_cast<unsigned>(serial))).first;
+    }
+    facts.hasSerial = known->second.first;
+    facts.volumeSerial = known->second.second;
+    return true;
+}
+
+std::vector<std::string> CWin32SuggestSource::FixedDrives()
+{
+    if (!m_fixedDrives) {
+        m_fixedDrives.reset(new std::vector<std::string>());
+        const DWORD drives = ::GetLogicalDrives();
+        for (int letter = 0; letter < 26; ++letter) {
+            if (!(drives & (1u << letter)))
+                continue;
+            const wchar_t root[] = {static_cast<wchar_t>(L'A' + letter), L':', L'\\', L'\0'};
+            if (::GetDriveTypeW(root) == DRIVE_FIXED)
+                m_fixedDrives->push_back(Narrow(root, CP_UTF8));
+        }
+    }
+    return *m_fixedDrives;
+}
+
+std::vector<std::string> CWin32SuggestSource::SubFolders(const std::string& folder, std::size_t limit)
+{
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW found;
+    const HANDLE find = ::FindFirstFileExW((SystemPath(folder) + L"\\*").c_str(), FindExInfoStandard, &found,
+                                           FindExSearchLimitToDirectories, NULL, 0);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        const std::wstring name = found.cFileName;
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != L"." && name != L"..")
+            names.push_back(Narrow(name, CP_UTF8));
+    } while (names.size() < limit && ::FindNextFileW(find, &found));
+    ::FindClose(find);
+    return names;
+}
+
+std::vector<std::string> CWin32SuggestSource::ProgramFilesFolders()
+{
+    std::vector<std::string> folders;
+    for (const wchar_t* name : {L"ProgramW6432", L"ProgramFiles", L"ProgramFiles(x86)"}) {
+        wchar_t value[MAX_PATH];
+        const DWORD n = ::GetEnvironmentVariableW(name, value, MAX_PATH);
+        if (n == 0 || n >= MAX_PATH)
+            continue;
+        const std::string folder = Narrow(value, CP_UTF8);
+        bool seen = false;
+        for (const std::string& known : folders)
+            seen = seen || ::lstrcmpiW(Widen(known, CP_UTF8).c_str(), value) == 0;
+        if (!seen)
+            folders.push_back(folder);
+    }
+    return folders;
+}
+
+std::vector<std::string> CWin32SuggestSource::RegisteredPaths(const std::string& fileName)
+{
+    std::vector<std::string> paths;
+    if (fileName.empty() || fileName.find('\\') != std::string::npos)
+        return paths;
+    const std::wstring key = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\" + Widen(fileName, CP_UTF8);
+    for (HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        for (REGSAM view : kViews) {
+            CKey registered;
+            if (!registered.Open(hive, key, view))
+                continue;
+            const std::string path = PathOfCommand(registered.Text(NULL));
+            if (!path.empty() && std::find(paths.begin(), paths.end(), path) == paths.end())
+                paths.push_back(path);
+        }
+    }
+    return paths;
+}
+
+std::vector<InstalledProgram> CWin32SuggestSource::InstalledPrograms()
+{
+    if (m_installed)
+        return *m_installed;
+    m_installed.reset(new std::vector<InstalledProgram>());
+    const wchar_t kUninstall[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+    for (HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        for (REGSAM view : kViews) {
+            CKey list;
+            if (!list.Open(hive, kUninstall, view))
+                continue;
+            // A machine has hundreds of entries, never tens of thousands.
+            for (DWORD i = 0; i < 10000; ++i) {
+                wchar_t name[256];
+                DWORD length = 256;
+                if (::RegEnumKeyExW(list.Get(), i, name, &length, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
+                    break;
+                CKey entry;
+                if (!entry.Open(list.Get(), name, view))
+                    continue;
+                InstalledProgram program;
+                program.displayName = entry.Text(L"DisplayName");
+                program.installLocation = entry.Text(L"InstallLocation");
+                program.displayIcon = PathOfCommand(entry.Text(L"DisplayIcon"));
+                if (!program.installLocation.empty() || !program.displayIcon.empty())
+                    m_installed->push_back(program);
+            }
+        }
+    }
+    return *m_installed;
+}
+
+bool CWin32SuggestSource::ShellResolve(const std::string& shortcut, std::string& target)
+{
+    // The file's bytes, loaded from memory: the shell can neither update
+    // nor lock the shortcut itself.
+    const HANDLE file = ::CreateFileW(SystemPath(shortcut).c_str(), GENERIC_READ, FILE_SHARE_READ, NULL,
+                                      OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    std::string bytes(1 << 20, '\0');
+    DWORD read = 0;
+    const BOOL done = ::ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, NULL);
+    ::CloseHandle(file);
+    if (!done || read == 0 || read == bytes.size())
+        return false;
+    bytes.resize(read);
+    CReleasing<IShellLinkW> link;
+    CReleasing<IPersistStream> persist;
+    CReleasing<IStream> stream;
+    ULONG written = 0;
+    LARGE_INTEGER start = {};
+    if (FAILED(::CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                  reinterpret_cast<void**>(link.Out()))) ||
+        FAILED(link->QueryInterface(IID_IPersistStream, reinterpret_cast<void**>(persist.Out()))) ||
+        FAILED(::CreateStreamOnHGlobal(NULL, TRUE, stream.Out())) ||
+        FAILED(stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written)) ||
+        FAILED(stream->Seek(start, STREAM_SEEK_SET, NULL)) || FAILED(persist->Load(stream.Get())))
+        return false;
+    const DWORD flags = SLR_NO_UI | SLR_NOUPDATE | SLR_NOSEARCH | SLR_NOTRACK | (kResolveMilliseconds << 16);
+    if (link->Resolve(NULL, flags) != S_OK)
+        return false;
+    wchar_t path[MAX_PATH * 4] = L"";
+    if (link->GetPath(path, MAX_PATH * 4, NULL, 0) != S_OK || !path[0])
+        return false;
+    target = Narrow(path, CP_UTF8);
+    return true;
+}
+
+}  // namespace cli
