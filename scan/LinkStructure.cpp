@@ -331,8 +331,8 @@ bool CheckExtraData(Reader& in, std::uint64_t at, unsigned advertised)
 }
 
 // The header, ID list, link info and strings; flags and where the extra
-// data starts.
-bool CheckSections(Reader& in, std::uint32_t& flags, std::uint64_t& extraData)
+// data starts (and the link info, 0 when there is none).
+bool CheckSections(Reader& in, std::uint32_t& flags, std::uint64_t& extraData, std::uint64_t* linkInfo = nullptr)
 {
     const unsigned char* header = in.At(0, kHeaderSize);
     if (!header || Le32(header) != kHeaderSize || std::memcmp(header + 4, kLinkClassId, sizeof kLinkClassId) != 0)
@@ -342,6 +342,8 @@ bool CheckSections(Reader& in, std::uint32_t& flags, std::uint64_t& extraData)
     std::uint64_t at = kHeaderSize;
     if ((flags & kHasIdList) && !CheckIdList(in, at))
         return false;
+    if (linkInfo)
+        *linkInfo = (flags & kHasLinkInfo) ? at : 0;
     if ((flags & kHasLinkInfo) && !CheckLinkInfo(in, at))
         return false;
     const unsigned width = (flags & kIsUnicode) ? 2 : 1;
@@ -398,17 +400,22 @@ std::string Digest(const std::string& bytes)
     return text;
 }
 
-bool StoredEnvironmentTarget(ByteSource& source, std::u16string& target)
+bool FindLinkSections(ByteSource& source, LinkSections& sections)
 {
-    constexpr std::uint32_t kHasExpString = 0x200;
-    constexpr std::uint32_t kEnvironmentBlock = 0xA0000001;
-    target.clear();
+    sections = LinkSections{};
     Reader in(source);
-    std::uint32_t flags = 0;
-    std::uint64_t at = 0;
-    if (!in.Open() || !CheckFrom(in) || !CheckSections(in, flags, at) || !(flags & kHasExpString))
+    return in.Open() && CheckFrom(in) &&
+           CheckSections(in, sections.flags, sections.extraData, &sections.linkInfo);
+}
+
+bool FindExtraDataBlock(ByteSource& source, const LinkSections& sections, std::uint32_t signature,
+                        std::uint64_t& offset, std::uint32_t& size)
+{
+    Reader in(source);
+    if (!in.Open() || sections.extraData > in.Size())
         return false;
     // The blocks as the check walked them.
+    std::uint64_t at = sections.extraData;
     for (std::uint32_t blockSize = 0; in.Size() - at >= 8 && in.U32(at, blockSize); at += blockSize) {
         if (blockSize == 0 || blockSize > 0xFFFF || blockSize > in.Size() - at)
             return false;
@@ -416,17 +423,34 @@ bool StoredEnvironmentTarget(ByteSource& source, std::u16string& target)
             blockSize = 4;
             continue;
         }
-        std::uint32_t signature = 0;
-        if (!in.U32(at + 4, signature))
+        std::uint32_t found = 0;
+        if (!in.U32(at + 4, found))
             return false;
-        if (signature != kEnvironmentBlock || blockSize < kTextBlockSize)
-            continue;
-        const unsigned char* wide = in.At(at + 8 + 260, 520);
-        for (std::size_t i = 0; wide && i + 1 < 520 && (wide[i] || wide[i + 1]); i += 2)
-            target += static_cast<char16_t>(wide[i] | wide[i + 1] << 8);
-        return !target.empty();
+        if (found == signature && blockSize >= MinimumBlockSize(signature)) {
+            offset = at;
+            size = blockSize;
+            return true;
+        }
     }
     return false;
+}
+
+bool StoredEnvironmentTarget(ByteSource& source, std::u16string& target)
+{
+    constexpr std::uint32_t kHasExpString = 0x200;
+    constexpr std::uint32_t kEnvironmentBlock = 0xA0000001;
+    target.clear();
+    LinkSections sections;
+    std::uint64_t at = 0;
+    std::uint32_t blockSize = 0;
+    if (!FindLinkSections(source, sections) || !(sections.flags & kHasExpString) ||
+        !FindExtraDataBlock(source, sections, kEnvironmentBlock, at, blockSize))
+        return false;
+    Reader in(source);
+    const unsigned char* wide = in.Open() ? in.At(at + 8 + 260, 520) : nullptr;
+    for (std::size_t i = 0; wide && i + 1 < 520 && (wide[i] || wide[i + 1]); i += 2)
+        target += static_cast<char16_t>(wide[i] | wide[i + 1] << 8);
+    return !target.empty();
 }
 
 bool CheckLinkStructure(ByteSource& source)

@@ -65,6 +65,21 @@ std::string Digest(const std::string& bytes);
 // give it at all. False when the file fails the check or has no such block.
 bool StoredEnvironmentTarget(ByteSource& source, std::u16string& target);
 
+// Where the parts of a file that passes the check lie, for readers of the
+// fields the check passes over. False when the file fails the check.
+struct LinkSections {
+    std::uint32_t flags = 0;      // the header's link flags
+    std::uint64_t linkInfo = 0;   // 0 when the flags announce none
+    std::uint64_t extraData = 0;  // the first extra data block
+};
+bool FindLinkSections(ByteSource& source, LinkSections& sections);
+
+// The first extra data block of this signature that the shell's list reader
+// takes whole and that holds the block's published fields: its offset and
+// size. Sections come from FindLinkSections on the same source.
+bool FindExtraDataBlock(ByteSource& source, const LinkSections& sections, std::uint32_t signature,
+                        std::uint64_t& offset, std::uint32_t& size);
+
 }  // namespace scan
 
 #endif

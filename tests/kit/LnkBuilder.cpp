@@ -53,15 +53,23 @@ std::uint32_t Size32(std::size_t n)
     return static_cast<std::uint32_t>(n);
 }
 
-std::string Header(std::uint32_t flags)
+void Add64(std::string& out, std::uint64_t value)
+{
+    Add32(out, static_cast<std::uint32_t>(value & 0xFFFFFFFF));
+    Add32(out, static_cast<std::uint32_t>(value >> 32));
+}
+
+std::string Header(std::uint32_t flags, const LinkParts& parts)
 {
     std::string out;
     Add32(out, 0x4C);
     out += std::string("\x01\x14\x02\x00\x00\x00\x00\x00\xC0\x00\x00\x00\x00\x00\x00\x46", 16);
     Add32(out, flags);
-    Add32(out, 0x20);            // target attributes: archive
-    out += std::string(24, '\0');  // creation, access, write times
-    Add32(out, 0);               // target size
+    Add32(out, parts.fileAttributes);
+    Add64(out, parts.creationTime);
+    Add64(out, parts.accessTime);
+    Add64(out, parts.writeTime);
+    Add32(out, parts.fileSize);
     Add32(out, 0);               // icon index
     Add32(out, 1);               // show normally
     out += std::string(12, '\0');  // hotkey, reserved
@@ -81,14 +89,18 @@ std::string IdList(const std::vector<std::string>& items)
     return out + list;
 }
 
-std::string VolumeId(const std::string& label)
+std::string VolumeId(const LinkParts& parts)
 {
+    const std::string label = parts.wideVolumeLabel ? WideTerminated(parts.volumeLabel) : Terminated(parts.volumeLabel);
+    const std::uint32_t fixed = parts.wideVolumeLabel ? 0x14 : 0x10;
     std::string out;
-    Add32(out, Size32(0x10 + label.size() + 1));
-    Add32(out, 3);           // fixed drive
-    Add32(out, 0x1234ABCD);  // serial number
-    Add32(out, 0x10);        // label right after
-    return out + Terminated(label);
+    Add32(out, Size32(fixed + label.size()));
+    Add32(out, parts.driveType);
+    Add32(out, parts.volumeSerial);
+    Add32(out, fixed);  // 0x10: the label right after; 0x14: the wide label's offset follows
+    if (parts.wideVolumeLabel)
+        Add32(out, fixed);
+    return out + label;
 }
 
 std::string NetworkLink(const std::string& netName, const std::string& deviceName)
@@ -119,7 +131,7 @@ std::string LinkInfo(const LinkParts& parts)
         body += part;
         return offset;
     };
-    const std::uint32_t volume = local ? place(VolumeId(parts.volumeLabel)) : 0;
+    const std::uint32_t volume = local ? place(VolumeId(parts)) : 0;
     const std::uint32_t localPath = local ? place(Terminated(parts.localBasePath)) : 0;
     const std::uint32_t networkLink = network ? place(NetworkLink(parts.netName, parts.deviceName)) : 0;
     const std::uint32_t suffix = place(Terminated(parts.commonPathSuffix));
@@ -158,18 +170,30 @@ std::string TwoStringBlock(std::uint32_t signature, const std::string& text)
     return out + narrow + wide;
 }
 
-std::string TrackerBlock()
+std::string TrackerBlock(const LinkParts& parts)
 {
     std::string out;
     Add32(out, 0x60);
     Add32(out, 0xA0000003);
     Add32(out, 0x58);  // length of the rest
     Add32(out, 0);     // version
-    std::string machine = "veltmor";
+    std::string machine = parts.trackerMachine;
     machine.resize(16, '\0');
     out += machine;
     for (int i = 0; i < 64; ++i)  // volume and object identifiers, twice
-        out += static_cast<char>(0x40 + i % 16);
+        out += parts.trackerIds ? static_cast<char>(0x40 + i % 16) : '\0';
+    return out;
+}
+
+std::string KnownFolderBlock(const std::string& id)
+{
+    std::string out;
+    Add32(out, 0x1C);
+    Add32(out, 0xA000000B);
+    std::string bytes = id;
+    bytes.resize(16, '\0');
+    out += bytes;
+    Add32(out, 0);  // offset of the folder's item in the ID list
     return out;
 }
 
@@ -220,7 +244,7 @@ std::string Build(const LinkParts& parts, Layout* layout)
     for (int i = 0; i < 5; ++i)
         flags |= *strings[i] ? stringFlags[i] : 0;
 
-    std::string out = Header(flags);
+    std::string out = Header(flags, parts);
     if (parts.idList) {
         where.idList = out.size();
         out += IdList(*parts.idList);
@@ -245,7 +269,9 @@ std::string Build(const LinkParts& parts, Layout* layout)
     if (!parts.darwinId.empty())
         block(TwoStringBlock(0xA0000006, parts.darwinId));
     if (parts.tracker)
-        block(TrackerBlock());
+        block(TrackerBlock(parts));
+    if (!parts.knownFolder.empty())
+        block(KnownFolderBlock(parts.knownFolder));
     if (!parts.propertyValue.empty())
         block(PropertyStoreBlock(parts.propertyValue));
     if (parts.lastBlockShortBy)

@@ -18,6 +18,11 @@ namespace lnkkit {
 struct LinkParts {
     std::optional<std::vector<std::string>> idList;  // item bodies, each without its size
 
+    // The header's record of the target when the link was saved.
+    std::uint32_t fileAttributes = 0x20;  // archive
+    std::uint64_t creationTime = 0, accessTime = 0, writeTime = 0;  // FILETIME ticks
+    std::uint32_t fileSize = 0;
+
     // Link info: a fixed drive's volume and local path, or a network share
     // (net name, optional mapped drive) and the rest of the path.
     std::string localBasePath;
@@ -26,6 +31,9 @@ struct LinkParts {
     std::string deviceName;
     std::string commonPathSuffix;
     bool wideLinkInfo = false;  // the longer header with wide copies of the paths
+    std::uint32_t driveType = 3;  // fixed
+    std::uint32_t volumeSerial = 0x1234ABCD;
+    bool wideVolumeLabel = false;  // the label in UTF-16, behind the second offset
 
     bool unicode = false;  // string data in UTF-16
     std::optional<std::string> name, relativePath, workingDir, arguments, iconLocation;
@@ -33,6 +41,9 @@ struct LinkParts {
     std::string environmentTarget;  // environment variables block
     std::string darwinId;           // installer (darwin) block of an advertised shortcut
     bool tracker = false;           // the link tracker's block, as Windows writes
+    std::string trackerMachine = "veltmor";  // its machine name (at most 16 bytes)
+    bool trackerIds = true;         // false: its volume and object identifiers all zero
+    std::string knownFolder;        // 16 bytes of a known folder's id: that block
     std::string propertyValue;      // property store block holding this one text property
 
     // Some real files stop this many bytes before their last extra data

@@ -1,0 +1,202 @@
+#include "LinkEvidence.h"
+
+#include <algorithm>
+
+namespace cli {
+
+namespace {
+
+constexpr std::uint32_t kHeaderSize = 0x4C;
+constexpr std::uint32_t kVolumeAndLocalPath = 0x01;  // link-info flag
+constexpr std::uint32_t kTrackerBlock = 0xA0000003;
+constexpr std::uint32_t kKnownFolderBlock = 0xA000000B;
+constexpr std::size_t kTrackerSize = 0x60;
+constexpr std::size_t kKnownFolderSize = 0x1C;
+constexpr std::size_t kLongestLabel = 256;  // a label is 32 characters at most; more is damage
+
+std::uint32_t Le32(const unsigned char* p)
+{
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+std::uint64_t Le64(const unsigned char* p)
+{
+    return static_cast<std::uint64_t>(Le32(p)) | static_cast<std::uint64_t>(Le32(p + 4)) << 32;
+}
+
+// Reads that never ask the source for a byte past its size, whatever an
+// offset in the file says.
+class Bounded {
+public:
+    explicit Bounded(scan::ByteSource& source) : m_source(source) {}
+    bool Open() { return m_source.Size(m_size); }
+
+    bool Read(std::uint64_t offset, void* buffer, std::size_t length)
+    {
+        return offset <= m_size && length <= m_size - offset && m_source.Read(offset, buffer, length);
+    }
+    bool U32(std::uint64_t offset, std::uint32_t& value)
+    {
+        unsigned char bytes[4];
+        if (!Read(offset, bytes, sizeof bytes))
+            return false;
+        value = Le32(bytes);
+        return true;
+    }
+
+    // Text of width-byte characters from offset up to a null character or
+    // end, at most limit characters, in one read: UTF-8 for wide text,
+    // bytes as stored for narrow text.
+    std::string Text(std::uint64_t offset, std::uint64_t end, unsigned width, std::size_t limit)
+    {
+        if (offset >= end || offset > m_size)
+            return std::string();
+        std::uint64_t length = std::min<std::uint64_t>({end - offset, m_size - offset, std::uint64_t{limit} * width});
+        length -= length % width;
+        std::string bytes(static_cast<std::size_t>(length), '\0');
+        if (!Read(offset, &bytes[0], bytes.size()))
+            return std::string();
+        std::string narrow;
+        std::u16string wide;
+        for (std::size_t i = 0; i + width <= bytes.size(); i += width) {
+            const unsigned char low = static_cast<unsigned char>(bytes[i]);
+            const unsigned char high = width == 2 ? static_cast<unsigned char>(bytes[i + 1]) : 0;
+            if (low == 0 && high == 0)
+                break;
+            if (width == 1)
+                narrow += bytes[i];
+            else
+                wide += static_cast<char16_t>(low | high << 8);
+        }
+        return width == 1 ? narrow : Utf8FromUtf16(wide);
+    }
+
+private:
+    scan::ByteSource& m_source;
+    std::uint64_t m_size = 0;
+};
+
+void ReadVolume(Bounded& in, std::uint64_t linkInfo, LinkEvidence& evidence)
+{
+    std::uint32_t infoSize = 0, flags = 0, volumeOffset = 0;
+    if (!in.U32(linkInfo, infoSize) || !in.U32(linkInfo + 8, flags) || !in.U32(linkInfo + 0x0C, volumeOffset) ||
+        !(flags & kVolumeAndLocalPath) || volumeOffset >= infoSize)
+        return;
+    const std::uint64_t volume = linkInfo + volumeOffset;
+    unsigned char fixed[0x14] = {};
+    std::uint32_t volumeSize = 0;
+    if (!in.U32(volume, volumeSize) || volumeSize < 0x10 || volumeSize > infoSize - volumeOffset ||
+        !in.Read(volume, fixed, 0x10))
+        return;
+    const std::uint64_t end = volume + volumeSize;
+    evidence.hasVolume = true;
+    evidence.driveType = Le32(fixed + 4);
+    evidence.volumeSerial = Le32(fixed + 8);
+    const std::uint32_t labelOffset = Le32(fixed + 0x0C);
+    if (labelOffset != 0x14) {
+        if (labelOffset < volumeSize)
+            evidence.volumeLabel = in.Text(volume + labelOffset, end, 1, kLongestLabel);
+        return;
+    }
+    // 0x14 says: the label is wide and its offset follows.
+    std::uint32_t wideOffset = 0;
+    if (volumeSize >= 0x14 && in.U32(volume + 0x10, wideOffset) && wideOffset < volumeSize)
+        evidence.volumeLabel = in.Text(volume + wideOffset, end, 2, kLongestLabel);
+}
+
+void ReadTracker(Bounded& in, std::uint64_t block, LinkEvidence& evidence)
+{
+    unsigned char bytes[kTrackerSize];
+    if (!in.Read(block, bytes, sizeof bytes))
+        return;
+    evidence.hasTracker = true;
+    // The machine's name: 16 bytes, null-terminated when shorter.
+    for (std::size_t i = 0x10; i < 0x20 && bytes[i]; ++i)
+        evidence.machineName += bytes[i] >= 0x20 && bytes[i] < 0x7F ? static_cast<char>(bytes[i]) : '?';
+    evidence.hasObjectIds = std::any_of(bytes + 0x20, bytes + kTrackerSize, [](unsigned char b) { return b != 0; });
+}
+
+// A GUID's 16 stored bytes as registry text: three little-endian fields,
+// then eight bytes as they are.
+std::string GuidText(const unsigned char* g)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    static const int kOrder[] = {3, 2, 1, 0, -1, 5, 4, -1, 7, 6, -1, 8, 9, -1, 10, 11, 12, 13, 14, 15};
+    std::string text = "{";
+    for (int i : kOrder) {
+        if (i < 0) {
+            text += '-';
+            continue;
+        }
+        text += kHex[g[i] >> 4];
+        text += kHex[g[i] & 0xF];
+    }
+    return text + "}";
+}
+
+}  // namespace
+
+std::string Utf8FromUtf16(const std::u16string& text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        std::uint32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00u);
+            ++i;
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = 0xFFFD;
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | c >> 6);
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | c >> 12);
+            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | c >> 18);
+            out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+bool ReadLinkEvidence(scan::ByteSource& source, LinkEvidence& evidence)
+{
+    evidence = LinkEvidence{};
+    scan::LinkSections sections;
+    Bounded in(source);
+    unsigned char header[kHeaderSize];
+    if (!scan::FindLinkSections(source, sections) || !in.Open() || !in.Read(0, header, sizeof header))
+        return false;
+    evidence.fileAttributes = Le32(header + 0x18);
+    evidence.creationTime = Le64(header + 0x1C);
+    evidence.writeTime = Le64(header + 0x2C);
+    evidence.fileSize = Le32(header + 0x34);
+
+    if (sections.linkInfo)
+        ReadVolume(in, sections.linkInfo, evidence);
+
+    std::uint64_t block = 0;
+    std::uint32_t blockSize = 0;
+    if (scan::FindExtraDataBlock(source, sections, kTrackerBlock, block, blockSize) && blockSize >= kTrackerSize)
+        ReadTracker(in, block, evidence);
+    unsigned char known[kKnownFolderSize];
+    if (scan::FindExtraDataBlock(source, sections, kKnownFolderBlock, block, blockSize) &&
+        blockSize >= kKnownFolderSize && in.Read(block, known, sizeof known)) {
+        evidence.hasKnownFolder = true;
+        evidence.knownFolderId = GuidText(known + 8);
+    }
+    std::u16string environment;
+    if (scan::StoredEnvironmentTarget(source, environment))
+        evidence.environmentTarget = Utf8FromUtf16(environment);
+    return true;
+}
+
+}  // namespace cli

@@ -1,0 +1,60 @@
+// What a shortcut remembers of its target, beyond the path: the header's
+// size, times and attributes, the volume it lay on, the machine that saved
+// it, the stored environment and known-folder forms of the path. A missing
+// target's candidates are graded against it (Suggest.h). Portable: read
+// through a byte source, only from a file that passes the structure check,
+// every field bounds-checked again where it is read.
+#ifndef VELTMOR_CLI_SUGGEST_LINKEVIDENCE_H
+#define VELTMOR_CLI_SUGGEST_LINKEVIDENCE_H
+
+#include <cstdint>
+#include <string>
+
+#include "scan/LinkStructure.h"
+
+namespace cli {
+
+// The drive types a volume record stores (the platform's DRIVE_* values).
+enum StoredDriveType : std::uint32_t {
+    kDriveUnknown = 0,
+    kDriveNoRoot = 1,
+    kDriveRemovable = 2,
+    kDriveFixed = 3,
+    kDriveRemote = 4,
+    kDriveCdRom = 5,
+    kDriveRamDisk = 6,
+};
+
+struct LinkEvidence {
+    // Header: the target as it was when the shortcut was saved.
+    std::uint32_t fileSize = 0;       // low 32 bits of its size; 0: not stored
+    std::uint64_t writeTime = 0;      // FILETIME ticks (UTC); 0: not stored
+    std::uint64_t creationTime = 0;
+    std::uint32_t fileAttributes = 0;
+
+    // The link info's volume record, when the target was local.
+    bool hasVolume = false;
+    std::uint32_t driveType = kDriveUnknown;
+    std::uint32_t volumeSerial = 0;
+    std::string volumeLabel;  // narrow label as stored (code page unknown); a wide one in UTF-8
+
+    // The link tracker's block.
+    bool hasTracker = false;
+    std::string machineName;   // NetBIOS name, ASCII (anything else shown as '?')
+    bool hasObjectIds = false;  // the volume and object identifiers are not all zero
+
+    std::string environmentTarget;  // "%ProgramFiles%\\..." in UTF-8; empty: none
+    bool hasKnownFolder = false;
+    std::string knownFolderId;  // "{905E63B6-C1BF-494E-B29C-65B732D3D21A}"
+};
+
+// Fills evidence from a shortcut file. False (evidence left empty) when the
+// file fails scan::CheckLinkStructure or cannot be read.
+bool ReadLinkEvidence(scan::ByteSource& source, LinkEvidence& evidence);
+
+// UTF-16 code units as UTF-8; a lone surrogate becomes U+FFFD.
+std::string Utf8FromUtf16(const std::u16string& text);
+
+}  // namespace cli
+
+#endif
