@@ -560,8 +560,13 @@ Suggestion Suggest(const std::string& target, const std::string& shortcutPath, c
         }
     }
     candidates.Widen(kMostCandidates);
+    // The shell is asked only where the shortcut keeps a form of its path
+    // that it can resolve without searching or tracking (a known folder,
+    // environment variables): otherwise it has nothing to go by that was not
+    // tried above, and each answer costs as much as the rest of the search.
     std::string resolved;
-    if (source.ShellResolve(shortcutPath, resolved))
+    if ((evidence.hasKnownFolder || !evidence.environmentTarget.empty()) &&
+        source.ShellResolve(shortcutPath, resolved))
         candidates.Add(CleanRecordedPath(resolved, false), Route::Shell);
 
     const std::string wanted = located ? fileName : FileName(target);

@@ -159,7 +159,13 @@ std::vector<std::string> CWin32SuggestSource::FixedDrives()
 
 std::vector<std::string> CWin32SuggestSource::SubFolders(const std::string& folder, std::size_t limit)
 {
-    std::vector<std::string> names;
+    // Many missing targets share a parent (Program Files): each folder is
+    // listed once a run.
+    const std::string key = folder + '\n' + std::to_string(limit);
+    const auto listed = m_subFolders.find(key);
+    if (listed != m_subFolders.end())
+        return listed->second;
+    std::vector<std::string>& names = m_subFolders[key];
     WIN32_FIND_DATAW found;
     const HANDLE find = ::FindFirstFileExW((SystemPath(folder) + L"\\*").c_str(), FindExInfoStandard, &found,
                                            FindExSearchLimitToDirectories, NULL, 0);
@@ -194,21 +200,40 @@ std::vector<std::string> CWin32SuggestSource::ProgramFilesFolders()
 
 std::vector<std::string> CWin32SuggestSource::RegisteredPaths(const std::string& fileName)
 {
-    std::vector<std::string> paths;
-    if (fileName.empty() || fileName.find('\\') != std::string::npos)
-        return paths;
-    const std::wstring key = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\" + Widen(fileName, CP_UTF8);
-    for (HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-        for (REGSAM view : kViews) {
-            CKey registered;
-            if (!registered.Open(hive, key, view))
-                continue;
-            const std::string path = PathOfCommand(registered.Text(NULL));
-            if (!path.empty() && std::find(paths.begin(), paths.end(), path) == paths.end())
-                paths.push_back(path);
+    // Every registration is read once a run: opening a key that is not
+    // there, four times a missing target, costs more than the rest of the
+    // search.
+    if (!m_appPaths) {
+        m_appPaths.reset(new std::map<std::wstring, std::vector<std::string>>());
+        const wchar_t kAppPaths[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+        for (HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+            for (REGSAM view : kViews) {
+                CKey list;
+                if (!list.Open(hive, kAppPaths, view))
+                    continue;
+                for (DWORD i = 0; i < 10000; ++i) {
+                    wchar_t name[256];
+                    DWORD length = 256;
+                    if (::RegEnumKeyExW(list.Get(), i, name, &length, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
+                        break;
+                    CKey registered;
+                    if (!registered.Open(list.Get(), name, view))
+                        continue;
+                    const std::string path = PathOfCommand(registered.Text(NULL));
+                    ::CharUpperW(name);
+                    std::vector<std::string>& paths = (*m_appPaths)[name];
+                    if (!path.empty() && std::find(paths.begin(), paths.end(), path) == paths.end())
+                        paths.push_back(path);
+                }
+            }
         }
     }
-    return paths;
+    std::wstring key = Widen(fileName, CP_UTF8);
+    if (key.empty())
+        return std::vector<std::string>();
+    ::CharUpperW(&key[0]);
+    const auto found = m_appPaths->find(key);
+    return found == m_appPaths->end() ? std::vector<std::string>() : found->second;
 }
 
 std::vector<InstalledProgram> CWin32SuggestSource::InstalledPrograms()

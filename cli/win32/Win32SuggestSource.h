@@ -29,6 +29,8 @@ private:
     std::map<std::string, std::pair<bool, unsigned>> m_serials;  // by root: known, serial
     std::unique_ptr<std::vector<std::string>> m_fixedDrives;
     std::unique_ptr<std::vector<InstalledProgram>> m_installed;
+    std::map<std::string, std::vector<std::string>> m_subFolders;  // by folder and limit
+    std::unique_ptr<std::map<std::wstring, std::vector<std::string>>> m_appPaths;  // by file name, upper case
 };
 
 }  // namespace cli

@@ -188,8 +188,15 @@ TEST(Suggest, EachKindOfMoveIsFoundAndGradedByTheStoredEvidence)
          }), "E:\\Soft\\Zed 3\\bin\\zed.exe", Grade::Exact, {}},
         {"shell's resolution", "C:\\Data\\viewer.exe",
          File("Q:\\Elsewhere\\viewer.exe", kStoredSize, kStoredTime,
-              [](FakeMachine& m, cli::LinkEvidence&) { m.shellAnswer = "Q:\\Elsewhere\\viewer.exe"; }),
+              [](FakeMachine& m, cli::LinkEvidence& e) {
+                  m.shellAnswer = "Q:\\Elsewhere\\viewer.exe";
+                  e.hasKnownFolder = true;
+              }),
          "Q:\\Elsewhere\\viewer.exe", Grade::Exact, {"shell"}},
+        {"the shell, without a known folder or variables to go by", "C:\\Data\\viewer.exe",
+         File("Q:\\Elsewhere\\viewer.exe", kStoredSize, kStoredTime,
+              [](FakeMachine& m, cli::LinkEvidence&) { m.shellAnswer = "Q:\\Elsewhere\\viewer.exe"; }),
+         "", Grade::None, {}},
         {"FAT time, 1.9999999 s later", x86,
          File(pf, kStoredSize, kYear2000 + 2 * kSecond - 1, [](FakeMachine&, cli::LinkEvidence& e) { e.writeTime = kYear2000; }),
          pf, Grade::Exact, {"FAT"}},
@@ -218,11 +225,17 @@ TEST(Suggest, DecoysAreNeverGradedAboveWhatTheyShare)
         {"a folder of that name", target, File(moved + "\\x"), "", Grade::None, {}},
         {"the shell names the target", target,
          File(target, kStoredSize, kStoredTime,
-              [](FakeMachine& m, cli::LinkEvidence&) { m.shellAnswer = "c:\\program files (X86)\\app\\APP.exe"; }),
+              [](FakeMachine& m, cli::LinkEvidence& e) {
+                  m.shellAnswer = "c:\\program files (X86)\\app\\APP.exe";
+                  e.environmentTarget = "%ProgramFiles%\\app\\app.exe";
+              }),
          "", Grade::None, {}},
         {"the shell names another file", target,
          File("D:\\x\\other.exe", kStoredSize, kStoredTime,
-              [](FakeMachine& m, cli::LinkEvidence&) { m.shellAnswer = "D:\\x\\other.exe"; }),
+              [](FakeMachine& m, cli::LinkEvidence& e) {
+                  m.shellAnswer = "D:\\x\\other.exe";
+                  e.hasKnownFolder = true;
+              }),
          "", Grade::None, {}},
         {"digits alone are no version", "D:\\Apps\\4.1\\app.exe", File("D:\\Apps\\4.2\\app.exe"), "", Grade::None, {}},
         {"a removable drive's folders are not listed", "G:\\Apps\\App 1\\app.exe", File("G:\\Apps\\App 2\\app.exe"), "",
@@ -321,7 +334,9 @@ TEST(Suggest, TheSearchIsBoundedWhateverTheMachineHolds)
         machine.shellAnswer = "K:\\Found\\app.exe";
         machine.PutExact(machine.shellAnswer);
 
-        const cli::Suggestion got = cli::Suggest("C:\\Program Files\\App 4.1\\app.exe", "", Stored(), machine);
+        cli::LinkEvidence evidence = Stored();
+        evidence.hasKnownFolder = true;
+        const cli::Suggestion got = cli::Suggest("C:\\Program Files\\App 4.1\\app.exe", "", evidence, machine);
         EXPECT_EQ(cli::kMostCandidates, machine.asked.size());
         EXPECT_EQ(machine.asked.size(), got.tested);
         EXPECT_LE(machine.listings, cli::kMostSiblingFolders);
