@@ -17,6 +17,12 @@
 #include "ChildProcess.h"
 #include "TempFolder.h"
 #include "TestFiles.h"
+#include "cli/quarantine/Quarantine.h"
+#include "cli/win32/ShellRetargeter.h"
+#include "cli/win32/Win32Mover.h"
+#include "cli/win32/Win32ScanHost.h"
+#include "scan/LinkStructure.h"
+#include "scan/Win32ScanFileSystem.h"
 #include "tests/kit/LnkBuilder.h"
 
 namespace {
@@ -250,6 +256,36 @@ TEST_F(RepairTest, AShortcutWithTwoEqualCandidatesIsLeftAlone)
     std::string after;
     ASSERT_TRUE(wintest::ReadBytes(link, after));
     EXPECT_EQ(before, after);
+}
+
+TEST_F(RepairTest, AShortcutChangedSinceTheScanIsLeftAsItIs)
+{
+    const std::string real = work.Path() + "new\\h.exe";
+    Program(real, 2000);
+    const std::string link = Shortcut("changed", work.Path() + "old\\h.exe", 2000);
+    std::string before;
+    ASSERT_TRUE(wintest::ReadBytes(link, before));
+
+    cli::QuarantineItem item;
+    item.shortcut = link;
+    item.target = work.Path() + "old\\h.exe";
+    item.reason = "missing";
+    item.digest = scan::Digest(before + "edited since");
+    item.candidate = real;
+    item.grade = cli::Grade::Exact;
+    cli::CWin32Mover mover;
+    scan::CWin32ScanFileSystem fileSystem{NULL};
+    cli::CWin32ScanHost host;
+    cli::CShellRetargeter retargeter;
+    cli::CQuarantine repair(mover, fileSystem, host);
+    const std::string keep = work.Path() + "kept";
+    ASSERT_EQ("", repair.Open(keep, cli::CQuarantine::Purpose::Quarantine, false));
+    EXPECT_EQ(cli::kExitSomeLeft, repair.Repair({item}, retargeter, cli::Grade::Exact));
+    std::string after;
+    ASSERT_TRUE(wintest::ReadBytes(link, after));
+    EXPECT_EQ(before, after);
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((keep + "\\" + link.substr(0, 1) + link.substr(2)).c_str()))
+        << "nothing kept for a shortcut left alone";
 }
 
 }  // namespace

@@ -118,9 +118,16 @@ TEST(QuarantineArguments, ARestoreTakesOnlyADryRun)
     parsed = cli::ScanArguments::Parse({"--dry-run", "--restore", "Q"});
     EXPECT_EQ("Q", parsed.restore);
     EXPECT_EQ(cli::ScanArguments::Action::Scan, parsed.action);
+    parsed = cli::ScanArguments::Parse({"--repair", "R", "--evidence", "likely", "F"});
+    EXPECT_EQ("R", parsed.repair);
+    EXPECT_TRUE(parsed.suggest) << "a repair needs the suggestions";
+    EXPECT_EQ(cli::Grade::Likely, parsed.evidence);
+    EXPECT_EQ(cli::Grade::Exact, cli::ScanArguments::Parse({"--repair", "R"}).evidence);
     for (const Args& refused : {Args{"--quarantine"}, Args{"--quarantine", "--all"}, Args{"--restore", "Q", "F"},
                                 Args{"--restore", "Q", "--all"}, Args{"--dry-run"},
-                                Args{"--quarantine", "Q", "--restore", "R"}})
+                                Args{"--quarantine", "Q", "--restore", "R"}, Args{"--quarantine", "Q", "--repair", "R"},
+                                Args{"--evidence", "exact"}, Args{"--repair", "R", "--evidence", "name-only"},
+                                Args{"--suggest", "--dry-run"}})
         EXPECT_EQ(cli::ScanArguments::Action::Refuse, cli::ScanArguments::Parse(refused).action)
             << refused[0] << " " << refused.size();
 }
@@ -131,9 +138,13 @@ TEST(QuarantineArguments, The32BitScannerOn64BitWindowsMovesNothing)
     fake::FakeFileSystem fileSystem{log};
     fake::FakeScanHost host;
     host.wow64 = true;
-    EXPECT_EQ(cli::kExitRefused, cli::CScanCommand(fileSystem, host).Run({"--quarantine", "Q", "C:\\Menu"}));
-    ASSERT_EQ(1u, host.errors.size());
-    EXPECT_NE(std::string::npos, host.errors[0].find("64-bit veltmor-scan.exe")) << host.errors[0];
+    for (const char* option : {"--quarantine", "--repair"}) {
+        host.Clear();
+        EXPECT_EQ(cli::kExitRefused, cli::CScanCommand(fileSystem, host).Run({option, "Q", "C:\\Menu"}));
+        ASSERT_EQ(1u, host.errors.size());
+        EXPECT_EQ(0u, host.errors[0].find(std::string("veltmor-scan: ") + option + " needs the 64-bit veltmor-scan.exe"))
+            << host.errors[0];
+    }
 }
 
 }  // namespace
