@@ -6,6 +6,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "SystemPath.h"
 #include "scan/Win32Text.h"
@@ -83,6 +84,28 @@ private:
 // The registry's two views on 64-bit Windows: programs of either kind
 // register themselves in their own.
 const REGSAM kViews[] = {KEY_WOW64_64KEY, KEY_WOW64_32KEY};
+
+// Each key below path in both hives and both registry views, opened; a
+// machine has hundreds of them, never tens of thousands.
+void EachSubKey(const wchar_t* path, const std::function<void(const wchar_t* name, const CKey& key)>& visit)
+{
+    for (HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        for (REGSAM view : kViews) {
+            CKey list;
+            if (!list.Open(hive, path, view))
+                continue;
+            for (DWORD i = 0; i < 10000; ++i) {
+                wchar_t name[256];
+                DWORD length = 256;
+                if (::RegEnumKeyExW(list.Get(), i, name, &length, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
+                    break;
+                CKey entry;
+                if (entry.Open(list.Get(), name, view))
+                    visit(name, entry);
+            }
+        }
+    }
+}
 
 // "C:\App\app.exe" of a value such as "\"C:\App\app.exe\",0" or
 // "C:\App\app.exe -flag".
@@ -205,28 +228,15 @@ std::vector<std::string> CWin32SuggestSource::RegisteredPaths(const std::string&
     // search.
     if (!m_appPaths) {
         m_appPaths.reset(new std::map<std::wstring, std::vector<std::string>>());
-        const wchar_t kAppPaths[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
-        for (HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-            for (REGSAM view : kViews) {
-                CKey list;
-                if (!list.Open(hive, kAppPaths, view))
-                    continue;
-                for (DWORD i = 0; i < 10000; ++i) {
-                    wchar_t name[256];
-                    DWORD length = 256;
-                    if (::RegEnumKeyExW(list.Get(), i, name, &length, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
-                        break;
-                    CKey registered;
-                    if (!registered.Open(list.Get(), name, view))
-                        continue;
-                    const std::string path = PathOfCommand(registered.Text(NULL));
-                    ::CharUpperW(name);
-                    std::vector<std::string>& paths = (*m_appPaths)[name];
-                    if (!path.empty() && std::find(paths.begin(), paths.end(), path) == paths.end())
-                        paths.push_back(path);
-                }
-            }
-        }
+        EachSubKey(L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths",
+                   [this](const wchar_t* name, const CKey& registered) {
+                       const std::string path = PathOfCommand(registered.Text(NULL));
+                       std::wstring key = name;
+                       ::CharUpperW(&key[0]);
+                       std::vector<std::string>& paths = (*m_appPaths)[key];
+                       if (!path.empty() && std::find(paths.begin(), paths.end(), path) == paths.end())
+                           paths.push_back(path);
+                   });
     }
     std::wstring key = Widen(fileName, CP_UTF8);
     if (key.empty())
@@ -241,30 +251,14 @@ std::vector<InstalledProgram> CWin32SuggestSource::InstalledPrograms()
     if (m_installed)
         return *m_installed;
     m_installed.reset(new std::vector<InstalledProgram>());
-    const wchar_t kUninstall[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-    for (HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
-        for (REGSAM view : kViews) {
-            CKey list;
-            if (!list.Open(hive, kUninstall, view))
-                continue;
-            // A machine has hundreds of entries, never tens of thousands.
-            for (DWORD i = 0; i < 10000; ++i) {
-                wchar_t name[256];
-                DWORD length = 256;
-                if (::RegEnumKeyExW(list.Get(), i, name, &length, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
-                    break;
-                CKey entry;
-                if (!entry.Open(list.Get(), name, view))
-                    continue;
-                InstalledProgram program;
-                program.displayName = entry.Text(L"DisplayName");
-                program.installLocation = entry.Text(L"InstallLocation");
-                program.displayIcon = PathOfCommand(entry.Text(L"DisplayIcon"));
-                if (!program.installLocation.empty() || !program.displayIcon.empty())
-                    m_installed->push_back(program);
-            }
-        }
-    }
+    EachSubKey(L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", [this](const wchar_t*, const CKey& entry) {
+        InstalledProgram program;
+        program.displayName = entry.Text(L"DisplayName");
+        program.installLocation = entry.Text(L"InstallLocation");
+        program.displayIcon = PathOfCommand(entry.Text(L"DisplayIcon"));
+        if (!program.installLocation.empty() || !program.displayIcon.empty())
+            m_installed->push_back(program);
+    });
     return *m_installed;
 }
 
