@@ -5,7 +5,7 @@
 # --bench       a 10,000-machine fleet instead: veltmor-report under 10 s, first paint and a usable
 #               table under 2 s
 # --screenshot  also saves a 1280-pixel-wide PNG of the page
-# puppeteer-core is installed (once per package-lock.json) beside REPORT_PROGRAM in the build tree, or in
+# puppeteer-core, at the exact version package.json names, is installed once beside REPORT_PROGRAM in the build tree, or in
 # $VELTMOR_NODE_MODULES; npm's cache, Chromium's profile and HOME are throw-away folders.
 set -uo pipefail
 
@@ -37,13 +37,13 @@ export HOME="$work/home" XDG_CACHE_HOME="$work/cache" XDG_CONFIG_HOME="$work/con
 export npm_config_cache="$work/npm-cache" npm_config_update_notifier=false
 
 modules=${VELTMOR_NODE_MODULES:-$(dirname "$prog")/browser-test-node}
-stamp=$(cat "$here/package.json" "$here/package-lock.json" | sha256sum | cut -d' ' -f1)
+stamp=$(sha256sum < "$here/package.json" | cut -d' ' -f1)
 mkdir -p "$(dirname "$modules")"
 (
     flock 9  # two test runs at once share one install
     if [ "$(cat "$modules/.stamp" 2>/dev/null)" != "$stamp" ]; then
-        rm -rf "$modules" && mkdir -p "$modules" && cp "$here/package.json" "$here/package-lock.json" "$modules/" &&
-        (cd "$modules" && npm ci --ignore-scripts --no-audit --no-fund --loglevel=error >&2) &&
+        rm -rf "$modules" && mkdir -p "$modules" && cp "$here/package.json" "$modules/" &&
+        (cd "$modules" && npm install --ignore-scripts --no-audit --no-fund --no-package-lock --loglevel=error >&2) &&
         echo "$stamp" > "$modules/.stamp"
     fi
 ) 9>"$modules.lock" || die "could not install puppeteer-core into $modules"

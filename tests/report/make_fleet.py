@@ -263,9 +263,9 @@ def build_machines(rng, n, runs, rows, as_of):
     machines = []
     width = max(4, len(str(n)))
     for i in range(n):
-        spec = SPECIAL[i] if i < len(SPECIAL) else None
-        if spec:
-            name, users, account, special = spec
+        planted = SPECIAL[i] if i < len(SPECIAL) else None
+        if planted:
+            name, users, account, special = planted
         else:
             name = "%s-%0*d" % (rng.choice(PREFIXES), width, i)
             users = rng.sample(USERS, rng.choice((1, 1, 1, 2, 3)))
