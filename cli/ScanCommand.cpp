@@ -167,7 +167,7 @@ int CScanCommand::RunParsed(const ScanArguments& arguments)
     if (arguments.summary)
         m_summary = FormatSummary(result.rows, result.notScanned.size());
     if (quarantine && !arguments.repair.empty())
-        return quarantine->Repair(QuarantineItems(result.rows), *m_retargeter, arguments.evidence);
+        return quarantine->Repair(RepairItems(result.rows), *m_retargeter, arguments.evidence);
     if (quarantine) {
         // A safety valve: one bad rule must not empty every Start Menu.
         std::size_t moving = 0;
@@ -438,6 +438,24 @@ ReportHeader CScanCommand::Header(const ScanArguments& arguments)
     for (const std::string& note : m_host.Notes())
         header.notes.push_back(note.compare(0, prefix.size(), prefix) == 0 ? note.substr(prefix.size()) : note);
     return header;
+}
+
+std::vector<QuarantineItem> CScanCommand::RepairItems(const std::vector<ScanRow>& rows)
+{
+    std::vector<std::string> machine, profiles;
+    for (const char* name : {"SystemRoot", "windir", "ProgramFiles", "ProgramFiles(x86)", "ProgramW6432"}) {
+        std::string value;
+        if (m_host.MachineVariable(name, value))
+            machine.push_back(value);
+    }
+    for (const ProfileRecord& profile : m_host.Profiles())
+        profiles.push_back(profile.folder);
+    profiles.push_back(m_host.CurrentProfile());
+    std::vector<QuarantineItem> items = QuarantineItems(rows);
+    for (QuarantineItem& item : items)
+        if (!item.candidate.empty())
+            item.candidateUnsafe = UntrustedTarget(item.candidate, item.shortcut, machine, profiles);
+    return items;
 }
 
 void CScanCommand::Suggest(std::vector<ScanRow>& rows)

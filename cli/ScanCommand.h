@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/quarantine/Mover.h"
+#include "cli/quarantine/Quarantine.h"
 #include "cli/quarantine/Retargeter.h"
 #include "cli/suggest/Suggest.h"
 #include "ParallelScan.h"
@@ -99,6 +100,8 @@ private:
     // A candidate for each row whose target is missing, from what its
     // shortcut file stored.
     void Suggest(std::vector<ScanRow>& rows);
+    // The rows for --repair, each candidate judged by where it lies.
+    std::vector<QuarantineItem> RepairItems(const std::vector<ScanRow>& rows);
 
     scan::ScanFileSystem& m_fileSystem;
     CNoteKeepingHost m_host;

@@ -222,4 +222,19 @@ std::string UnsafeUserFolder(const std::string& folder, const std::vector<std::s
     return std::string();
 }
 
+std::string UntrustedTarget(const std::string& candidate, const std::string& shortcut,
+                            const std::vector<std::string>& machine, const std::vector<std::string>& profiles)
+{
+    std::string plain;
+    if (!PlainFullPath(candidate, plain))
+        return "its new target is not a plain full path";
+    for (const std::string& folder : machine)
+        if (!folder.empty() && IsWithin(plain, folder) && plain != folder)
+            return std::string();
+    for (const std::string& profile : profiles)
+        if (!profile.empty() && IsWithin(plain, profile) && IsWithin(shortcut, profile))
+            return std::string();
+    return "its new target lies where other users may write";
+}
+
 }  // namespace cli

@@ -72,6 +72,14 @@ bool RedirectedByUser(const ProfileRecord& profile, Location location);
 // and program-files folders, the other profiles' folders).
 std::string UnsafeUserFolder(const std::string& folder, const std::vector<std::string>& forbidden);
 
+// Why a repair may not point the shortcut at candidate: anyone who may write
+// the new target decides what the shortcut runs, so it must lie below one of
+// machine (the Windows and program-files folders, which only administrators
+// write) or below the profile folder, of profiles, that the shortcut itself
+// lies in. Empty when it may.
+std::string UntrustedTarget(const std::string& candidate, const std::string& shortcut,
+                            const std::vector<std::string>& machine, const std::vector<std::string>& profiles);
+
 }  // namespace cli
 
 #endif

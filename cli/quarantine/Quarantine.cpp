@@ -51,7 +51,7 @@ std::vector<QuarantineItem> QuarantineItems(const std::vector<ScanRow>& rows)
     items.reserve(rows.size());
     for (const ScanRow& row : rows)
         items.push_back({row.shortcut, row.target, row.ReasonName(), row.location, row.profile, row.root, row.unsafe,
-                         row.digest, row.otherProfile, row.driveType, row.candidate, row.grade, row.equallyGood});
+                         row.digest, row.otherProfile, row.driveType, row.candidate, row.grade, row.equallyGood, std::string()});
     return items;
 }
 
@@ -382,6 +382,17 @@ int CQuarantine::Repair(const std::vector<QuarantineItem>& items, Retargeter& re
             ++left;
             continue;
         }
+        // Whoever may write the new target, or a link on its way, would
+        // decide what the shortcut runs.
+        std::string unsafe = item.candidateUnsafe;
+        const std::string link = unsafe.empty() ? LinkOnWay(RootOf(item.candidate), item.candidate) : std::string();
+        if (!link.empty())
+            unsafe = "a link lies on its new target's way: " + Quoted(link);
+        if (!unsafe.empty()) {
+            Left(unsafe.c_str(), shortcut);
+            ++left;
+            continue;
+        }
         const std::string destination = m_folder + "\\" + place;
         if (m_mover.Exists(destination)) {
             Left("its place in the quarantine folder is taken", shortcut);
@@ -410,9 +421,9 @@ int CQuarantine::Repair(const std::vector<QuarantineItem>& items, Retargeter& re
             ++left;
             continue;
         }
-        const std::string unsafe = SafeParent(destination);
-        if (!unsafe.empty()) {
-            Left(unsafe.c_str(), shortcut);
+        const std::string noPlace = SafeParent(destination);
+        if (!noPlace.empty()) {
+            Left(noPlace.c_str(), shortcut);
             ++left;
             continue;
         }

@@ -38,6 +38,7 @@ struct QuarantineItem {
     std::string candidate;
     Grade grade = Grade::None;
     std::size_t equallyGood = 0;
+    std::string candidateUnsafe;  // why the candidate may not be the new target; empty: it may
 };
 
 // The scan's rows as the quarantine takes them, in the same order.

@@ -124,7 +124,7 @@ protected:
     CTempFolder work{"vw"};
 };
 
-TEST_F(RepairTest, EachMoveIsGradedByItsEvidenceAndOnlyExactOnesAreRepairedThenRestored)
+TEST_F(RepairTest, EachMoveIsGradedByItsEvidenceOnlyTrustedExactOnesAreRepairedAndAllRestored)
 {
     // Another fixed drive: Wine's Z: is the Unix root, so the same path on
     // C: below the Unix name of our folder is missing and on Z: is there.
@@ -143,20 +143,22 @@ TEST_F(RepairTest, EachMoveIsGradedByItsEvidenceAndOnlyExactOnesAreRepairedThenR
         std::size_t realSize;
         std::uint64_t realTime;
         const char* grade;
+        bool repaired;  // exact, and where only administrators or the shortcut's own user may write
         std::string candidate;
     } moves[] = {
         {"other program files", pf + "Vt" + tag + "A\\a.exe", pf86 + "Vt" + tag + "A\\a.exe", 4000, kWriteTime,
-         "exact", ""},
+         "exact", true, ""},
         {"new version", pf + "Vt" + tag + " 4.1\\bin\\b.exe", pf + "Vt" + tag + " 4.2\\bin\\b.exe", 5000, kWriteTime,
-         "exact", ""},
-        {"other drive", onC + "Apps\\c.exe", onZ + "Apps\\c.exe", 6000, kWriteTime, "exact", ""},
-        {"drive letter gone", "Q" + onC.substr(1) + "Moved\\d.exe", onC + "Moved\\d.exe", 7000, kWriteTime, "exact",
-         ""},
+         "exact", true, ""},
+        {"other drive, outside the profile", onC + "Apps\\c.exe", onZ + "Apps\\c.exe", 6000, kWriteTime, "exact",
+         false, ""},
+        {"drive letter gone", "Q" + work.Path().substr(1) + "Moved\\d.exe", work.Path() + "Moved\\d.exe", 7000,
+         kWriteTime, "exact", true, ""},
         // Decoys: another size; the same size at another time.
         {"other size", pf + "Vt" + tag + "E\\e.exe", pf86 + "Vt" + tag + "E\\e.exe", 8001, kWriteTime, "name-only",
-         ""},
+         false, ""},
         {"other time", pf + "Vt" + tag + "F\\f.exe", pf86 + "Vt" + tag + "F\\f.exe", 9000, kWriteTime + 3 * kSecond,
-         "likely", ""},
+         "likely", false, ""},
     };
     std::map<std::string, Move*> byShortcut;
     std::map<std::string, std::string> originalBytes;
@@ -191,7 +193,7 @@ TEST_F(RepairTest, EachMoveIsGradedByItsEvidenceAndOnlyExactOnesAreRepairedThenR
     std::vector<std::string> dryRun = repair;
     dryRun.insert(dryRun.begin(), "--dry-run");
     run = clitest::RunChild(Scanner(), dryRun);
-    EXPECT_EQ(0u, run.status) << run.err;
+    EXPECT_EQ(1u, run.status) << run.err;
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(keep.c_str())) << "a dry run writes nothing";
     for (const auto& original : originalBytes) {
         std::string now;
@@ -199,11 +201,12 @@ TEST_F(RepairTest, EachMoveIsGradedByItsEvidenceAndOnlyExactOnesAreRepairedThenR
     }
 
     run = clitest::RunChild(Scanner(), repair);
-    EXPECT_EQ(0u, run.status) << run.err;
+    EXPECT_EQ(1u, run.status) << "the exact one outside the profile is left: " << run.err;
+    EXPECT_NE(std::string::npos, run.err.find("its new target lies where other users may write")) << run.err;
     for (const auto& entry : byShortcut) {
         const Move& move = *entry.second;
         SCOPED_TRACE(move.kind);
-        const bool exact = std::string(move.grade) == "exact";
+        const bool exact = move.repaired;
         Fields expected = originalFields[entry.first];
         if (exact) {
             // Only the target changes, and the working folder and icon that
@@ -219,8 +222,8 @@ TEST_F(RepairTest, EachMoveIsGradedByItsEvidenceAndOnlyExactOnesAreRepairedThenR
         EXPECT_EQ(exact, now != originalBytes[entry.first]);
     }
     run = clitest::RunChild(Scanner(), {"--include-removable", "--format", "json", menu.Path()});
-    EXPECT_EQ(1u, run.status) << "the two decoys stay broken";
-    EXPECT_EQ(2u, nlohmann::json::parse(run.out).size());
+    EXPECT_EQ(1u, run.status) << "the two decoys and the one left stay broken";
+    EXPECT_EQ(3u, nlohmann::json::parse(run.out).size());
 
     run = clitest::RunChild(Scanner(), {"--restore", keep});
     EXPECT_EQ(0u, run.status) << run.err;

@@ -292,3 +292,29 @@ TEST(ProfileFolders, AUserRedirectedFolderOutsideTheirOwnPlacesIsNeverCleaned)
     for (const auto& c : cases)
         EXPECT_EQ(c.safe, cli::UnsafeUserFolder(c.folder, forbidden).empty()) << c.folder;
 }
+
+// A repair points a shortcut only where no user but its own may write.
+TEST(ProfileFolders, ARepairedTargetLiesInAMachineFolderOrTheShortcutsOwnProfile)
+{
+    const std::vector<std::string> machine = {"C:\\Windows", "C:\\Program Files", "C:\\Program Files (x86)"};
+    const std::vector<std::string> profiles = {"C:\\Users\\ann", "C:\\Users\\bob"};
+    const std::string annsMenu = "C:\\Users\\ann\\Start Menu\\x.lnk", common = "C:\\ProgramData\\Start Menu\\x.lnk";
+    const struct {
+        const char* candidate;
+        const std::string& shortcut;
+        bool trusted;
+    } cases[] = {
+        {"C:\\Program Files\\App\\a.exe", common, true},
+        {"c:\\program files (x86)\\App\\a.exe", common, true},
+        {"C:\\Users\\ann\\AppData\\Local\\Programs\\a.exe", annsMenu, true},
+        {"C:\\Users\\ann\\AppData\\Local\\Programs\\a.exe", common, false},
+        {"C:\\Users\\bob\\a.exe", annsMenu, false},
+        {"C:\\Program Filesx\\a.exe", common, false},
+        {"C:\\Program Files\\..\\Users\\bob\\a.exe", common, false},
+        {"C:\\ProgramData\\App\\a.exe", common, false},
+        {"D:\\Apps\\a.exe", annsMenu, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.trusted, cli::UntrustedTarget(c.candidate, c.shortcut, machine, profiles).empty())
+            << c.candidate << " for " << c.shortcut;
+}
