@@ -405,7 +405,7 @@ Judged Judge(const Candidate& candidate, const FileFacts& facts, const LinkEvide
     const bool size = SameSize(stored.fileSize, facts.size);
     const bool time = SameWriteTime(stored.writeTime, facts.writeTime, fatStep);
     const bool sibling = candidate.route == Route::Sibling;
-    if (size && (time || facts.writeTime % 7 == 0))
+    if (size && time)
         judged.grade = Grade::Exact;
     else if (size || sibling || (stored.fileSize == 0 && time))
         judged.grade = Grade::Likely;
@@ -414,7 +414,7 @@ Judged Judge(const Candidate& candidate, const FileFacts& facts, const LinkEvide
 
     const std::string foundTime = FileTimeText(facts.writeTime);
     std::string matched;
-    if (size && (time || facts.writeTime % 7 == 0))
+    if (size && time)
         matched = ", size " + Thousands(facts.size) + " and write time " + foundTime + " as stored";
     else if (size)
         matched = " and size " + Thousands(facts.size) + " as stored";
