@@ -1,37 +1,14 @@
 #include "ShellRetargeter.h"
 
-#include <windows.h>
-#include <objbase.h>
-#include <objidl.h>
-#include <shlobj.h>
-
 #include <cstdio>
 
+#include "MemoryLink.h"
 #include "SystemPath.h"
 #include "scan/Win32Text.h"
 
 namespace cli {
 
 namespace {
-
-template <typename T>
-class CReleasing {
-public:
-    CReleasing() = default;
-    ~CReleasing()
-    {
-        if (m_p)
-            m_p->Release();
-    }
-    CReleasing(const CReleasing&) = delete;
-    CReleasing& operator=(const CReleasing&) = delete;
-    T** Out() { return &m_p; }
-    T* operator->() const { return m_p; }
-    T* Get() const { return m_p; }
-
-private:
-    T* m_p = nullptr;
-};
 
 std::string Failed(const char* what, HRESULT hr)
 {
@@ -66,26 +43,8 @@ bool Exists(const std::wstring& path)
 bool CShellRetargeter::Retarget(const std::string& bytes, const std::string& target, const std::string& oldFolder,
                                 const std::string& newFolder, std::string& newBytes, std::string& problem)
 {
-    CReleasing<IShellLinkW> link;
-    HRESULT hr = ::CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                    reinterpret_cast<void**>(link.Out()));
-    if (FAILED(hr)) {
-        problem = Failed("the shell link service", hr);
-        return false;
-    }
-    CReleasing<IPersistStream> persist;
-    CReleasing<IStream> in;
-    hr = link->QueryInterface(IID_IPersistStream, reinterpret_cast<void**>(persist.Out()));
-    if (SUCCEEDED(hr))
-        hr = ::CreateStreamOnHGlobal(NULL, TRUE, in.Out());
-    ULONG written = 0;
-    if (SUCCEEDED(hr))
-        hr = in->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written);
-    LARGE_INTEGER start = {};
-    if (SUCCEEDED(hr))
-        hr = in->Seek(start, STREAM_SEEK_SET, NULL);
-    if (SUCCEEDED(hr))
-        hr = persist->Load(in.Get());
+    CMemoryLink link;
+    HRESULT hr = link.Load(bytes);
     if (FAILED(hr)) {
         problem = Failed("reading the shortcut", hr);
         return false;
@@ -93,7 +52,7 @@ bool CShellRetargeter::Retarget(const std::string& bytes, const std::string& tar
 
     // A target kept with environment variables is what the shell reads
     // first: it goes, or the old target would stay in force.
-    CReleasing<IShellLinkDataList> data;
+    CComHeld<IShellLinkDataList> data;
     if (SUCCEEDED(link->QueryInterface(IID_IShellLinkDataList, reinterpret_cast<void**>(data.Out())))) {
         DWORD flags = 0;
         if (SUCCEEDED(data->GetFlags(&flags)) && (flags & SLDF_HAS_EXP_SZ)) {
@@ -124,44 +83,16 @@ bool CShellRetargeter::Retarget(const std::string& bytes, const std::string& tar
     const std::wstring movedIcon = Moved(iconPath, from, to);
     if (!movedIcon.empty() && Exists(movedIcon))
         link->SetIconLocation(movedIcon.c_str(), icon);
-
-    CReleasing<IStream> out;
-    hr = ::CreateStreamOnHGlobal(NULL, TRUE, out.Out());
-    if (SUCCEEDED(hr))
-        hr = persist->Save(out.Get(), TRUE);
-    STATSTG stat = {};
-    if (SUCCEEDED(hr))
-        hr = out->Stat(&stat, STATFLAG_NONAME);
-    if (SUCCEEDED(hr) && stat.cbSize.QuadPart > 64u << 20)
-        hr = E_OUTOFMEMORY;
-    if (SUCCEEDED(hr))
-        hr = out->Seek(start, STREAM_SEEK_SET, NULL);
-    newBytes.assign(static_cast<std::size_t>(stat.cbSize.QuadPart), '\0');
-    ULONG read = 0;
-    if (SUCCEEDED(hr) && !newBytes.empty())
-        hr = out->Read(&newBytes[0], static_cast<ULONG>(newBytes.size()), &read);
-    if (FAILED(hr) || read != newBytes.size()) {
-        problem = Failed("writing the shortcut", FAILED(hr) ? hr : E_FAIL);
+    hr = link.Save(newBytes);
+    if (FAILED(hr)) {
+        problem = Failed("writing the shortcut", hr);
         return false;
     }
 
     // The shell must read back the target it was given.
-    CReleasing<IStream> check;
-    CReleasing<IShellLinkW> again;
-    CReleasing<IPersistStream> againPersist;
-    hr = ::CreateStreamOnHGlobal(NULL, TRUE, check.Out());
-    if (SUCCEEDED(hr))
-        hr = check->Write(newBytes.data(), static_cast<ULONG>(newBytes.size()), &written);
-    if (SUCCEEDED(hr))
-        hr = check->Seek(start, STREAM_SEEK_SET, NULL);
-    if (SUCCEEDED(hr))
-        hr = ::CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                reinterpret_cast<void**>(again.Out()));
-    if (SUCCEEDED(hr))
-        hr = again->QueryInterface(IID_IPersistStream, reinterpret_cast<void**>(againPersist.Out()));
-    if (SUCCEEDED(hr))
-        hr = againPersist->Load(check.Get());
+    CMemoryLink again;
     text[0] = L'\0';
+    hr = again.Load(newBytes);
     if (SUCCEEDED(hr))
         hr = again->GetPath(text, MAX_PATH * 4, NULL, SLGP_RAWPATH);
     if (FAILED(hr) || !SameText(text, wideTarget)) {

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <functional>
 
+#include "MemoryLink.h"
+#include "RegistryKey.h"
 #include "SystemPath.h"
 #include "scan/Win32Text.h"
 
@@ -40,46 +42,20 @@ std::string RootOf(const std::string& path)
     return share == std::string::npos ? path + "\\" : path.substr(0, share + 1);
 }
 
-class CKey {
-public:
-    CKey() = default;
-    ~CKey()
-    {
-        if (m_key)
-            ::RegCloseKey(m_key);
-    }
-    CKey(const CKey&) = delete;
-    CKey& operator=(const CKey&) = delete;
+// A text value, expanded when stored as REG_EXPAND_SZ; "" otherwise.
+std::string Expanded(const CRegistryKey& key, const wchar_t* name)
+{
+    std::string stored;
+    if (!key.Text(name ? name : L"", stored) || stored.size() > kLongestValue)
+        return std::string();
+    const std::wstring wide = Widen(stored, CP_UTF8);
+    const DWORD n = ::ExpandEnvironmentStringsW(wide.c_str(), NULL, 0);
+    std::wstring expanded(n ? n : 1, L'\0');
+    if (n && n <= kLongestValue && ::ExpandEnvironmentStringsW(wide.c_str(), &expanded[0], n) == n)
+        return Narrow(expanded.c_str(), CP_UTF8);
+    return stored;
+}
 
-    bool Open(HKEY parent, const std::wstring& path, REGSAM view)
-    {
-        return ::RegOpenKeyExW(parent, path.c_str(), 0, KEY_READ | view, &m_key) == ERROR_SUCCESS;
-    }
-    HKEY Get() const { return m_key; }
-
-    // A text value, expanded when stored as REG_EXPAND_SZ; "" otherwise.
-    std::string Text(const wchar_t* name) const
-    {
-        DWORD kind = 0, size = 0;
-        if (::RegQueryValueExW(m_key, name, NULL, &kind, NULL, &size) != ERROR_SUCCESS ||
-            (kind != REG_SZ && kind != REG_EXPAND_SZ) || size > kLongestValue * sizeof(wchar_t))
-            return std::string();
-        std::wstring data(size / sizeof(wchar_t) + 1, L'\0');
-        if (::RegQueryValueExW(m_key, name, NULL, &kind, reinterpret_cast<BYTE*>(&data[0]), &size) != ERROR_SUCCESS)
-            return std::string();
-        data.resize(wcsnlen(data.c_str(), data.size()));
-        if (kind == REG_EXPAND_SZ) {
-            const DWORD n = ::ExpandEnvironmentStringsW(data.c_str(), NULL, 0);
-            std::wstring expanded(n ? n : 1, L'\0');
-            if (n && n <= kLongestValue && ::ExpandEnvironmentStringsW(data.c_str(), &expanded[0], n) == n)
-                data.assign(expanded.c_str());
-        }
-        return Narrow(data, CP_UTF8);
-    }
-
-private:
-    HKEY m_key = NULL;
-};
 
 // The registry's two views on 64-bit Windows: programs of either kind
 // register themselves in their own.
@@ -87,11 +63,11 @@ const REGSAM kViews[] = {KEY_WOW64_64KEY, KEY_WOW64_32KEY};
 
 // Each key below path in both hives and both registry views, opened; a
 // machine has hundreds of them, never tens of thousands.
-void EachSubKey(const wchar_t* path, const std::function<void(const wchar_t* name, const CKey& key)>& visit)
+void EachSubKey(const char* path, const std::function<void(const wchar_t* name, const CRegistryKey& key)>& visit)
 {
     for (HKEY hive : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
         for (REGSAM view : kViews) {
-            CKey list;
+            CRegistryKey list;
             if (!list.Open(hive, path, view))
                 continue;
             for (DWORD i = 0; i < 10000; ++i) {
@@ -99,8 +75,8 @@ void EachSubKey(const wchar_t* path, const std::function<void(const wchar_t* nam
                 DWORD length = 256;
                 if (::RegEnumKeyExW(list.Get(), i, name, &length, NULL, NULL, NULL, NULL) != ERROR_SUCCESS)
                     break;
-                CKey entry;
-                if (entry.Open(list.Get(), name, view))
+                CRegistryKey entry;
+                if (entry.Open(list.Get(), Narrow(name, CP_UTF8), view))
                     visit(name, entry);
             }
         }
@@ -121,21 +97,6 @@ std::string PathOfCommand(std::string value)
     return value;
 }
 
-template <typename T>
-class CReleasing {
-public:
-    ~CReleasing()
-    {
-        if (m_p)
-            m_p->Release();
-    }
-    T** Out() { return &m_p; }
-    T* operator->() const { return m_p; }
-    T* Get() const { return m_p; }
-
-private:
-    T* m_p = nullptr;
-};
 
 }  // namespace
 
@@ -228,9 +189,9 @@ std::vector<std::string> CWin32SuggestSource::RegisteredPaths(const std::string&
     // search.
     if (!m_appPaths) {
         m_appPaths.reset(new std::map<std::wstring, std::vector<std::string>>());
-        EachSubKey(L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths",
-                   [this](const wchar_t* name, const CKey& registered) {
-                       const std::string path = PathOfCommand(registered.Text(NULL));
+        EachSubKey("Software\\Microsoft\\Windows\\CurrentVersion\\App Paths",
+                   [this](const wchar_t* name, const CRegistryKey& registered) {
+                       const std::string path = PathOfCommand(Expanded(registered, nullptr));
                        std::wstring key = name;
                        ::CharUpperW(&key[0]);
                        std::vector<std::string>& paths = (*m_appPaths)[key];
@@ -251,11 +212,11 @@ std::vector<InstalledProgram> CWin32SuggestSource::InstalledPrograms()
     if (m_installed)
         return *m_installed;
     m_installed.reset(new std::vector<InstalledProgram>());
-    EachSubKey(L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", [this](const wchar_t*, const CKey& entry) {
+    EachSubKey("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall", [this](const wchar_t*, const CRegistryKey& entry) {
         InstalledProgram program;
-        program.displayName = entry.Text(L"DisplayName");
-        program.installLocation = entry.Text(L"InstallLocation");
-        program.displayIcon = PathOfCommand(entry.Text(L"DisplayIcon"));
+        program.displayName = Expanded(entry, L"DisplayName");
+        program.installLocation = Expanded(entry, L"InstallLocation");
+        program.displayIcon = PathOfCommand(Expanded(entry, L"DisplayIcon"));
         if (!program.installLocation.empty() || !program.displayIcon.empty())
             m_installed->push_back(program);
     });
@@ -277,17 +238,8 @@ bool CWin32SuggestSource::ShellResolve(const std::string& shortcut, std::string&
     if (!done || read == 0 || read == bytes.size())
         return false;
     bytes.resize(read);
-    CReleasing<IShellLinkW> link;
-    CReleasing<IPersistStream> persist;
-    CReleasing<IStream> stream;
-    ULONG written = 0;
-    LARGE_INTEGER start = {};
-    if (FAILED(::CoCreateInstance(CLSID_ShellLink, NULL, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                  reinterpret_cast<void**>(link.Out()))) ||
-        FAILED(link->QueryInterface(IID_IPersistStream, reinterpret_cast<void**>(persist.Out()))) ||
-        FAILED(::CreateStreamOnHGlobal(NULL, TRUE, stream.Out())) ||
-        FAILED(stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written)) ||
-        FAILED(stream->Seek(start, STREAM_SEEK_SET, NULL)) || FAILED(persist->Load(stream.Get())))
+    CMemoryLink link;
+    if (FAILED(link.Load(bytes)))
         return false;
     const DWORD flags = SLR_NO_UI | SLR_NOUPDATE | SLR_NOSEARCH | SLR_NOTRACK | (kResolveMilliseconds << 16);
     if (link->Resolve(NULL, flags) != S_OK)
