@@ -38,94 +38,75 @@ msi() { bash "$src/scripts/msi.sh" "$@" 2>&1; }
 check "the x64 package of $version is made" msi x64 "$version" "$work/bin64" "$work/old.msi"
 check "the x64 package of $newer is made" msi x64 "$newer" "$work/bin64" "$work/new.msi"
 check "  and made again (a rebuild)" msi x64 "$newer" "$work/bin64" "$work/rebuilt.msi"
-# The 32-bit programs of build/win32 when they are there; else two 32-bit
-# stand-ins, enough for the package's tables.
-if [ -f "$src/build/win32/app/Veltmor.exe" ] && [ -f "$src/build/win32/cli/veltmor-scan.exe" ]; then
-    cp "$src/build/win32/app/Veltmor.exe" "$src/build/win32/cli/veltmor-scan.exe" "$work/bin32/" || exit 1
-    i686-w64-mingw32-strip "$work/bin32/Veltmor.exe" "$work/bin32/veltmor-scan.exe" || exit 1
-    echo "   (x86: the programs of build/win32)"
-else
-    echo 'int main(void) { return 0; }' >"$work/stub.c"
-    for program in Veltmor.exe veltmor-scan.exe; do
-        i686-w64-mingw32-gcc -o "$work/bin32/$program" "$work/stub.c" || exit 1
-    done
-    echo "   (x86: no build/win32, two 32-bit stand-ins)"
-fi
+# Two 32-bit stand-ins: the x86 package is only made and read here, never installed.
+echo 'int main(void) { return 0; }' >"$work/stub.c"
+for program in Veltmor.exe veltmor-scan.exe; do i686-w64-mingw32-gcc -o "$work/bin32/$program" "$work/stub.c" || exit 1; done
 check "the x86 package of $version is made" msi x86 "$version" "$work/bin32" "$work/x86.msi"
 refuses() { ! bash "$src/scripts/msi.sh" "$@" 2>/dev/null; }
 check "msi.sh refuses 64-bit programs for the x86 package" refuses x86 "$version" "$work/bin64" "$work/wrong.msi"
 [ $failed -eq 0 ] || exit 1
 
-table() { msiinfo export "$1" "$2" | tr -d '\r' | tail -n +4; }  # rows without the 3 heading lines
+# Every table of a package exported once, into PACKAGE.t/TABLE, without the 3 heading lines;
+# a table the package lacks reads empty.
+for package in old new rebuilt x86; do
+    mkdir -p "$work/$package.t"
+    for name in $(msiinfo tables "$work/$package.msi" | tr -d '\r'); do
+        msiinfo export "$work/$package.msi" "$name" | tr -d '\r' | tail -n +4 >"$work/$package.t/$name"
+    done
+done
+table() { cat "$work/$1.t/$2" 2>/dev/null; }
 property() { table "$1" Property | awk -F'\t' -v name="$2" '$1 == name { print $2 }'; }
-summary() { msiinfo suminfo "$1" | tr -d '\r' | sed -n "s/^$2: //p"; }
-has_row() { table "$1" "$2" | grep -qxF "$3"; }
-for package in old new rebuilt; do property "$work/$package.msi" ProductCode >"$work/$package.code"; done
-property "$work/x86.msi" ProductCode >"$work/x86.code"
-
-# Checks of one package F (the variables f, v, below).
-refuses_newer() {
-    has_row "$f" Upgrade "$upgrade_code	$below			258		VELTMOR_NEWER_FOUND" &&
-        has_row "$f" LaunchCondition "NOT VELTMOR_NEWER_FOUND	A newer version of Veltmor is already installed."
-}
-removes_first() { table "$f" InstallExecuteSequence | grep -A1 -x "InstallValidate		1400" | grep -qx "RemoveExistingProducts		1401"; }
-location_known() { table "$f" InstallExecuteSequence | grep -A1 -x "CostFinalize		1000" | grep -qx "SetArpInstallLocation		1001"; }
-writes_nothing_else() {
-    [ -z "$(table "$f" Registry; table "$f" CreateFolder; table "$f" RemoveFile)" ] &&
-        [ "$(table "$f" CustomAction | cut -f1,3,4)" = "SetArpInstallLocation	ARPINSTALLLOCATION	[INSTALLDIR]" ]
-}
-three_files() {
-    [ "$(table "$f" File | cut -f1,3 | LC_ALL=C sort | tr '\t\n' ': ')" = "ReadmeTxt:README.txt VeltmorExe:Veltmor.exe VeltmorScanExe:veltmor-scan.exe " ]
-}
-components_are() { [ "$(table "$f" Component | cut -f4 | sort -u)" = "$1" ]; }
-no_64bit_folder() { ! table "$f" Directory | grep -q ProgramFiles64Folder; }
-same_x64_ids() { [ "$(table "$work/old.msi" Component | cut -f2)" = "$(table "$work/new.msi" Component | cut -f2)" ]; }
-x86_ids_differ() {
-    [ -z "$(LC_ALL=C comm -12 <(table "$work/old.msi" Component | cut -f2 | LC_ALL=C sort) \
-                               <(table "$work/x86.msi" Component | cut -f2 | LC_ALL=C sort))" ]
-}
+has_row() { table "$p" "$1" | grep -qxF "$2"; }
+# Row B of InstallExecuteSequence comes right after row A.
+follows() { table "$p" InstallExecuteSequence | grep -A1 -xF "$1" | grep -qxF "$2"; }
+ids() { table "$1" Component | cut -f2; }
 
 echo "== the packages' tables (msiinfo)"
-for package in old new rebuilt x86; do
-    f=$work/$package.msi
-    case $package in old | x86) v=$version ;; *) v=$newer ;; esac
+for p in old new rebuilt x86; do
+    property $p ProductCode >"$work/$p.code"
+    case $p in old | x86) v=$version ;; *) v=$newer ;; esac
     IFS=. read -r a b c <<<"$v"
     below=$a.$b.$((c + 1))
-    check "$package.msi: UpgradeCode $upgrade_code" [ "$(property "$f" UpgradeCode)" = "$upgrade_code" ]
-    check "$package.msi: per machine (ALLUSERS 1)" [ "$(property "$f" ALLUSERS)" = 1 ]
-    check "$package.msi: ProductVersion $v" [ "$(property "$f" ProductVersion)" = "$v" ]
-    check "$package.msi: ProductName Veltmor, Manufacturer, ARPNOMODIFY 1" \
-        [ "$(property "$f" ProductName)/$(property "$f" Manufacturer)/$(property "$f" ARPNOMODIFY)" = "Veltmor/The Veltmor developers/1" ]
-    check "$package.msi: Upgrade removes every Veltmor below $below (this version too)" \
-        has_row "$f" Upgrade "$upgrade_code	0.0.0	$below		256		VELTMOR_OLDER_FOUND"
-    check "$package.msi: Upgrade finds a Veltmor from $below up, and the package refuses it" refuses_newer
-    check "$package.msi: RemoveExistingProducts right after InstallValidate" removes_first
-    check "$package.msi: the install location set right after CostFinalize (INSTALLDIR known)" location_known
-    check "$package.msi: the shortcut Veltmor in ProgramMenuFolder, to the program, starting in its folder" \
-        has_row "$f" Shortcut "VeltmorShortcut	ProgramMenuFolder	Veltmor	Program	[INSTALLDIR]Veltmor.exe		Finds broken shortcuts in the Start Menu					INSTALLDIR				"
-    check "$package.msi: no registry value, folder or removal of its own, no custom action but the install location" \
-        writes_nothing_else
-    check "$package.msi: the three files" three_files
-    if [ $package = x86 ]; then
-        check "x86.msi: Template Intel;1033" [ "$(summary "$f" Template)" = "Intel;1033" ]
-        check "x86.msi: into ProgramFilesFolder\\Veltmor" has_row "$f" Directory "INSTALLDIR	ProgramFilesFolder	Veltmor"
-        check "x86.msi: nothing 64-bit" no_64bit_folder
-        check "x86.msi: no component 64-bit" components_are 0
-    else
-        check "$package.msi: Template x64;1033" [ "$(summary "$f" Template)" = "x64;1033" ]
-        check "$package.msi: into ProgramFiles64Folder\\Veltmor" has_row "$f" Directory "INSTALLDIR	ProgramFiles64Folder	Veltmor"
-        check "$package.msi: every component 64-bit" components_are 256
-    fi
+    for pair in "UpgradeCode=$upgrade_code" ALLUSERS=1 "ProductVersion=$v" ProductName=Veltmor \
+                "Manufacturer=The Veltmor developers" ARPNOMODIFY=1; do
+        check "$p.msi: $pair" [ "$(property $p "${pair%%=*}")" = "${pair#*=}" ]
+    done
+    check "$p.msi: Upgrade removes every Veltmor below $below (this version too)" \
+        has_row Upgrade "$upgrade_code	0.0.0	$below		256		VELTMOR_OLDER_FOUND"
+    check "$p.msi: Upgrade finds a Veltmor from $below up, and the package refuses it" \
+        has_row Upgrade "$upgrade_code	$below			258		VELTMOR_NEWER_FOUND"
+    check "  refused by a launch condition" \
+        has_row LaunchCondition "NOT VELTMOR_NEWER_FOUND	A newer version of Veltmor is already installed."
+    check "$p.msi: RemoveExistingProducts right after InstallValidate" \
+        follows "InstallValidate		1400" "RemoveExistingProducts		1401"
+    check "$p.msi: the install location set right after CostFinalize (INSTALLDIR known)" \
+        follows "CostFinalize		1000" "SetArpInstallLocation		1001"
+    check "$p.msi: the shortcut Veltmor in ProgramMenuFolder, to the program, starting in its folder" \
+        has_row Shortcut "VeltmorShortcut	ProgramMenuFolder	Veltmor	Program	[INSTALLDIR]Veltmor.exe		Finds broken shortcuts in the Start Menu					INSTALLDIR				"
+    check "$p.msi: no registry value, folder or removal of its own" \
+        [ -z "$(table $p Registry; table $p CreateFolder; table $p RemoveFile)" ]
+    check "  no custom action but the install location" \
+        [ "$(table $p CustomAction | cut -f1,3,4)" = "SetArpInstallLocation	ARPINSTALLLOCATION	[INSTALLDIR]" ]
+    check "$p.msi: the three files" [ "$(table $p File | cut -f1,3 | LC_ALL=C sort | tr '\t\n' ': ')" = \
+                                      "ReadmeTxt:README.txt VeltmorExe:Veltmor.exe VeltmorScanExe:veltmor-scan.exe " ]
+    template=x64 folder=ProgramFiles64Folder attributes=256
+    [ $p != x86 ] || template=Intel folder=ProgramFilesFolder attributes=0
+    check "$p.msi: Template $template;1033" \
+        [ "$(msiinfo suminfo "$work/$p.msi" | tr -d '\r' | sed -n 's/^Template: //p')" = "$template;1033" ]
+    check "$p.msi: into $folder\\Veltmor" has_row Directory "INSTALLDIR	$folder	Veltmor"
+    check "$p.msi: every component's attributes $attributes (256: 64-bit)" \
+        [ "$(table $p Component | cut -f4 | sort -u)" = $attributes ]
+    [ $p != x86 ] || check "x86.msi: no 64-bit folder" eval '! table x86 Directory | grep -q ProgramFiles64Folder'
 done
 check "each package its own ProductCode" \
     [ "$(cat "$work"/{old,new,rebuilt,x86}.code | grep -E '^\{[0-9A-F-]{36}\}$' | sort -u | wc -l)" -eq 4 ]
-check "the same component ids in every x64 package" same_x64_ids
-check "  others in the x86 package" x86_ids_differ
+check "the same component ids in every x64 package" [ "$(ids old)" = "$(ids new)" ]
+check "  others in the x86 package" [ -z "$(LC_ALL=C comm -12 <(ids old | LC_ALL=C sort) <(ids x86 | LC_ALL=C sort))" ]
 # Every id the registry could keep of us, for the check after the uninstall.
 {
     echo "$upgrade_code"
     cat "$work"/{old,new,rebuilt,x86}.code
-    for package in old x86; do table "$work/$package.msi" Component | cut -f2; done
+    ids old; ids x86
 } >"$work/ids"
 [ $failed -eq 0 ] || exit 1
 
