@@ -195,8 +195,7 @@ int CQuarantine::Quarantine(const std::vector<QuarantineItem>& items)
         const std::string destination = m_folder + "\\" + place;
         if (m_dryRun) {
             if (m_mover.Exists(destination)) {
-                Left("its place in the quarantine folder is taken", shortcut);
-                ++left;
+                Leave("its place in the quarantine folder is taken", shortcut, left);
             } else {
                 m_host.WriteError(kProgram + std::string("would move: ") + Quoted(shortcut));
                 ++moved;
@@ -205,8 +204,7 @@ int CQuarantine::Quarantine(const std::vector<QuarantineItem>& items)
         }
         const std::string unsafe = SafeParent(destination);
         if (!unsafe.empty()) {
-            Left(unsafe.c_str(), shortcut);
-            ++left;
+            Leave(unsafe, shortcut, left);
             continue;
         }
         // The file moved must be the file scanned: its bytes give the
@@ -222,14 +220,12 @@ int CQuarantine::Quarantine(const std::vector<QuarantineItem>& items)
         entry.location = item.location;
         entry.profile = item.profile;
         if (!Record(entry)) {
-            Left(("cannot write the journal: " + m_mover.LastError()).c_str(), shortcut);
-            ++left;
+            Leave(("cannot write the journal: " + m_mover.LastError()), shortcut, left);
             break;  // no move goes unrecorded
         }
         switch (m_mover.MoveIfSame(original, destination, digest)) {
         case Mover::Moved::Changed:
-            Left("it changed since the scan", shortcut);
-            ++left;
+            Leave("it changed since the scan", shortcut, left);
             break;
         case Mover::Moved::Yes:
             entry.action = "quarantine";
@@ -238,12 +234,10 @@ int CQuarantine::Quarantine(const std::vector<QuarantineItem>& items)
             ++moved;
             break;
         case Mover::Moved::Taken:
-            Left("its place in the quarantine folder is taken", shortcut);
-            ++left;
+            Leave("its place in the quarantine folder is taken", shortcut, left);
             break;
         case Mover::Moved::Failed:
-            Left(m_mover.LastError().c_str(), shortcut);
-            ++left;
+            Leave(m_mover.LastError(), shortcut, left);
             break;
         }
     }
@@ -378,8 +372,7 @@ int CQuarantine::Repair(const std::vector<QuarantineItem>& items, Retargeter& re
             continue;
         }
         if (!m_mover.Exists(item.candidate) || m_mover.IsFolder(item.candidate)) {
-            Left("its new target is gone", shortcut);
-            ++left;
+            Leave("its new target is gone", shortcut, left);
             continue;
         }
         // Whoever may write the new target, or a link on its way, would
@@ -389,14 +382,12 @@ int CQuarantine::Repair(const std::vector<QuarantineItem>& items, Retargeter& re
         if (!link.empty())
             unsafe = "a link lies on its new target's way: " + Quoted(link);
         if (!unsafe.empty()) {
-            Left(unsafe.c_str(), shortcut);
-            ++left;
+            Leave(unsafe, shortcut, left);
             continue;
         }
         const std::string destination = m_folder + "\\" + place;
         if (m_mover.Exists(destination)) {
-            Left("its place in the quarantine folder is taken", shortcut);
-            ++left;
+            Leave("its place in the quarantine folder is taken", shortcut, left);
             continue;
         }
         if (m_dryRun) {
@@ -417,14 +408,12 @@ int CQuarantine::Repair(const std::vector<QuarantineItem>& items, Retargeter& re
         std::string from, to, newBytes, problem;
         MovedFolders(item.target, item.candidate, from, to);
         if (!retargeter.Retarget(bytes, item.candidate, from, to, newBytes, problem)) {
-            Left(problem.c_str(), shortcut);
-            ++left;
+            Leave(problem, shortcut, left);
             continue;
         }
         const std::string noPlace = SafeParent(destination);
         if (!noPlace.empty()) {
-            Left(noPlace.c_str(), shortcut);
-            ++left;
+            Leave(noPlace, shortcut, left);
             continue;
         }
         ManifestEntry entry = Entry("repairing", original, place);
@@ -436,15 +425,13 @@ int CQuarantine::Repair(const std::vector<QuarantineItem>& items, Retargeter& re
         entry.digest = digest;
         entry.repairedDigest = scan::Digest(newBytes);
         if (!Record(entry)) {
-            Left(("cannot write the journal: " + m_mover.LastError()).c_str(), shortcut);
-            ++left;
+            Leave(("cannot write the journal: " + m_mover.LastError()), shortcut, left);
             break;  // no change goes unrecorded
         }
         // The old bytes are kept before the file changes: a restore, or the
         // next run after a kill, finds them.
         if (!m_mover.ReplaceFile(destination, bytes)) {
-            Left(("cannot keep its bytes in the quarantine folder: " + m_mover.LastError()).c_str(), shortcut);
-            ++left;
+            Leave(("cannot keep its bytes in the quarantine folder: " + m_mover.LastError()), shortcut, left);
             continue;
         }
         switch (m_mover.RewriteIfSame(original, digest, newBytes)) {
@@ -517,24 +504,21 @@ int CQuarantine::Restore()
         if (place.find('\\') == std::string::npos) {
             if (place != kManifestName && place != kJournalName && place != kLockName &&
                 place.find(".tmp") == std::string::npos) {
-                Left("not in a quarantined place", m_folder + "\\" + place);
-                ++left;
+                Leave("not in a quarantined place", m_folder + "\\" + place, left);
             }
             continue;
         }
         const std::string inQuarantine = m_folder + "\\" + place;
         std::string original;
         if (!OriginalPath(place, original)) {
-            Left("not a quarantined path", inQuarantine);
-            ++left;
+            Leave("not a quarantined path", inQuarantine, left);
             continue;
         }
         // Only shortcuts are ever quarantined. Anything else was put here by
         // someone else, and a restore run by an administrator must not carry
         // it to whatever path its folders spell.
         if (!IsShortcutName(place)) {
-            Left("not a shortcut", inQuarantine);
-            ++left;
+            Leave("not a shortcut", inQuarantine, left);
             continue;
         }
         const std::string originalShown = Quoted(original);
@@ -552,8 +536,7 @@ int CQuarantine::Restore()
         }
         if (m_dryRun) {
             if (m_mover.Exists(original)) {
-                Left("its original place is taken", inQuarantine);
-                ++left;
+                Leave("its original place is taken", inQuarantine, left);
             } else {
                 report += "would restore: " + originalShown + "\r\n";
                 ++restored;
@@ -566,18 +549,15 @@ int CQuarantine::Restore()
         if (link.empty() && MakeParent(original))
             link = LinkOnWay(RootOf(original), original);
         else if (link.empty()) {
-            Left(("cannot make its original folder: " + m_mover.LastError()).c_str(), inQuarantine);
-            ++left;
+            Leave(("cannot make its original folder: " + m_mover.LastError()), inQuarantine, left);
             continue;
         }
         if (!link.empty()) {
-            Left(("a link lies on its way: " + Quoted(link)).c_str(), inQuarantine);
-            ++left;
+            Leave(("a link lies on its way: " + Quoted(link)), inQuarantine, left);
             continue;
         }
         if (!Record(Entry("restoring", original, place))) {
-            Left(("cannot write the journal: " + m_mover.LastError()).c_str(), inQuarantine);
-            ++left;
+            Leave(("cannot write the journal: " + m_mover.LastError()), inQuarantine, left);
             break;
         }
         switch (m_mover.Move(inQuarantine, original)) {
@@ -589,12 +569,10 @@ int CQuarantine::Restore()
             break;
         case Mover::Moved::Changed:  // a plain move never says so
         case Mover::Moved::Taken:
-            Left("its original place is taken", inQuarantine);
-            ++left;
+            Leave("its original place is taken", inQuarantine, left);
             break;
         case Mover::Moved::Failed:
-            Left(m_mover.LastError().c_str(), inQuarantine);
-            ++left;
+            Leave(m_mover.LastError(), inQuarantine, left);
             break;
         }
     }
@@ -620,6 +598,12 @@ bool CQuarantine::MakeParent(const std::string& path)
         return false;
     m_madeFolders.insert(parent);
     return true;
+}
+
+void CQuarantine::Leave(const std::string& what, const std::string& path, std::size_t& left)
+{
+    Left(what.c_str(), path);
+    ++left;
 }
 
 void CQuarantine::Left(const char* what, const std::string& path)

@@ -103,6 +103,8 @@ private:
     // One line of the journal, before or after a move.
     bool Record(const ManifestEntry& entry);
     void Left(const char* what, const std::string& path);
+    // Left, counted in left.
+    void Leave(const std::string& what, const std::string& path, std::size_t& left);
     ManifestEntry Entry(const char* action, const std::string& original, const std::string& place);
     bool SaveManifest();
 

@@ -1,5 +1,8 @@
 #include "QuarantineManifest.h"
 
+#include <iterator>
+#include <utility>
+
 namespace cli {
 
 namespace {
@@ -66,43 +69,34 @@ std::string KeyOf(const Json& entry)
            TextOf(entry, "time");
 }
 
+// An entry's members in the order they are written; the last three only a
+// repair's entries have.
+const std::pair<const char*, std::string ManifestEntry::*> kMembers[] = {
+    {"action", &ManifestEntry::action},     {"original", &ManifestEntry::original},
+    {"place", &ManifestEntry::place},       {"target", &ManifestEntry::target},
+    {"reason", &ManifestEntry::reason},     {"location", &ManifestEntry::location},
+    {"profile", &ManifestEntry::profile},   {"time", &ManifestEntry::time},
+    {"computer", &ManifestEntry::computer}, {"version", &ManifestEntry::version},
+    {"newTarget", &ManifestEntry::newTarget}, {"digest", &ManifestEntry::digest},
+    {"repairedDigest", &ManifestEntry::repairedDigest},
+};
+constexpr std::size_t kRepairMembers = 3;
+
 Json ObjectOf(const ManifestEntry& entry)
 {
+    const bool repair = !entry.newTarget.empty() || !entry.digest.empty() || !entry.repairedDigest.empty();
+    const std::size_t members = std::size(kMembers) - (repair ? 0 : kRepairMembers);
     Json object;
-    object["action"] = entry.action;
-    object["original"] = entry.original;
-    object["place"] = entry.place;
-    object["target"] = entry.target;
-    object["reason"] = entry.reason;
-    object["location"] = entry.location;
-    object["profile"] = entry.profile;
-    object["time"] = entry.time;
-    object["computer"] = entry.computer;
-    object["version"] = entry.version;
-    if (!entry.newTarget.empty() || !entry.digest.empty() || !entry.repairedDigest.empty()) {
-        object["newTarget"] = entry.newTarget;
-        object["digest"] = entry.digest;
-        object["repairedDigest"] = entry.repairedDigest;
-    }
+    for (std::size_t i = 0; i < members; ++i)
+        object[kMembers[i].first] = entry.*kMembers[i].second;
     return object;
 }
 
 ManifestEntry EntryOf(const Json& object)
 {
     ManifestEntry entry;
-    entry.action = TextOf(object, "action");
-    entry.original = TextOf(object, "original");
-    entry.place = TextOf(object, "place");
-    entry.target = TextOf(object, "target");
-    entry.reason = TextOf(object, "reason");
-    entry.location = TextOf(object, "location");
-    entry.profile = TextOf(object, "profile");
-    entry.time = TextOf(object, "time");
-    entry.computer = TextOf(object, "computer");
-    entry.version = TextOf(object, "version");
-    entry.newTarget = TextOf(object, "newTarget");
-    entry.digest = TextOf(object, "digest");
-    entry.repairedDigest = TextOf(object, "repairedDigest");
+    for (const auto& member : kMembers)
+        entry.*member.second = TextOf(object, member.first);
     return entry;
 }
 

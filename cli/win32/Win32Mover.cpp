@@ -59,6 +59,20 @@ bool ReadAll(HANDLE file, std::string& bytes)
     }
 }
 
+// Opens path for access through a handle that lets others read but neither
+// write, rename nor delete the file meanwhile, and reads it: Yes when its
+// bytes give digest, Changed when not, Failed (the system's error left for
+// the caller) when it cannot be opened.
+Mover::Moved OpenIfSame(const std::wstring& path, DWORD access, const std::string& digest, Handle& file)
+{
+    file = OwnHandle(::CreateFileW(path.c_str(), access, FILE_SHARE_READ, NULL, OPEN_EXISTING,
+                                   FILE_FLAG_OPEN_REPARSE_POINT, NULL));
+    if (!file)
+        return Mover::Moved::Failed;
+    std::string bytes;
+    return ReadAll(file.get(), bytes) && scan::Digest(bytes) == digest ? Mover::Moved::Yes : Mover::Moved::Changed;
+}
+
 bool IsDots(const wchar_t* name)
 {
     return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
@@ -134,17 +148,13 @@ Mover::Moved CWin32Mover::Move(const std::string& from, const std::string& to)
 
 Mover::Moved CWin32Mover::MoveIfSame(const std::string& from, const std::string& to, const std::string& digest)
 {
-    // Read, then renamed, through this handle; the handle lets others read
-    // but neither write, rename nor delete the file meanwhile.
-    Handle file = OwnHandle(::CreateFileW(Long(from).c_str(), GENERIC_READ | DELETE, FILE_SHARE_READ, NULL,
-                                          OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, NULL));
-    if (!file) {
+    // Read, then renamed, through this handle.
+    Handle file;
+    const Moved same = OpenIfSame(Long(from), GENERIC_READ | DELETE, digest, file);
+    if (same == Moved::Failed)
         Fail();
-        return Moved::Failed;
-    }
-    std::string bytes;
-    if (!ReadAll(file.get(), bytes) || scan::Digest(bytes) != digest)
-        return Moved::Changed;
+    if (same != Moved::Yes)
+        return same;
 
     // SetFileInformationByHandle (Vista and later) with FileRenameInfo.
     using SetInfoFn = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
@@ -188,15 +198,12 @@ Mover::Moved CWin32Mover::MoveIfSame(const std::string& from, const std::string&
 
 Mover::Moved CWin32Mover::RewriteIfSame(const std::string& path, const std::string& digest, const std::string& bytes)
 {
-    Handle file = OwnHandle(::CreateFileW(Long(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, NULL,
-                                          OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, NULL));
-    if (!file) {
+    Handle file;
+    const Moved same = OpenIfSame(Long(path), GENERIC_READ | GENERIC_WRITE, digest, file);
+    if (same == Moved::Failed)
         Fail();
-        return Moved::Failed;
-    }
-    std::string read;
-    if (!ReadAll(file.get(), read) || scan::Digest(read) != digest)
-        return Moved::Changed;
+    if (same != Moved::Yes)
+        return same;
     DWORD written = 0;
     if (::SetFilePointer(file.get(), 0, NULL, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
         !::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, NULL) ||
