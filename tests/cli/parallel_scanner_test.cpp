@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "Scanner.h"
 #include "OutputReaders.h"
 #include "TempFolder.h"
 #include "TestFiles.h"
@@ -22,7 +23,7 @@ class ParallelScannerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_scanner = wintest::UnixToWindows(wintest::Environment("VELTMOR_SCANNER"));
+        m_scanner = clitest::Scanner();
         ASSERT_FALSE(root.Path().empty());
         // Groups of shortcuts of every kind the options and the reasons tell
         // apart, nested, enough of them for the readers to overtake each

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "ChildProcess.h"
+#include "Scanner.h"
 #include "TempFolder.h"
 #include "TestFiles.h"
 #include "tests/kit/LnkBuilder.h"
@@ -50,8 +51,7 @@ TEST(ProfileVariables, AnotherProfilesTargetIsExpandedWithItsOwnValues)
         ASSERT_TRUE(wintest::WriteBytes(startMenu + c.name, lnkkit::Build(parts)));
     }
 
-    const clitest::ChildResult run = clitest::RunChild(
-        wintest::UnixToWindows(wintest::Environment("VELTMOR_SCANNER")), {"--all-profiles", "--all", "--format", "json"});
+    const clitest::ChildResult run = clitest::RunScanner({"--all-profiles", "--all", "--format", "json"});
     SHDeleteKeyA(HKEY_LOCAL_MACHINE, list.c_str());
     const nlohmann::json rows = nlohmann::json::parse(run.out, nullptr, false);
     ASSERT_TRUE(rows.is_array()) << run.out << run.err;

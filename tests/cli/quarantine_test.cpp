@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "Scanner.h"
 #include "TempFolder.h"
 #include "TestFiles.h"
 #include "cli/quarantine/Quarantine.h"
@@ -49,10 +50,7 @@ struct Command {
     CQuarantine quarantine{mover, fileSystem, host};
 };
 
-std::string Scanner()
-{
-    return wintest::UnixToWindows(wintest::Environment("VELTMOR_SCANNER"));
-}
+using clitest::Scanner;
 
 // Read through the wide calls: places in quarantine pass 260 characters.
 std::string Bytes(const std::string& path)

@@ -12,9 +12,11 @@
 
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "ChildProcess.h"
+#include "Scanner.h"
 #include "TempFolder.h"
 #include "TestFiles.h"
 #include "cli/quarantine/Quarantine.h"
@@ -33,10 +35,7 @@ using wintest::CTempFolder;
 constexpr std::uint64_t kWriteTime = 134065394510000000ull;
 constexpr std::uint64_t kSecond = 10000000ull;
 
-std::string Scanner()
-{
-    return wintest::UnixToWindows(wintest::Environment("VELTMOR_SCANNER"));
-}
+using clitest::Scanner;
 
 // A program file of size bytes and the given write time, its folders made.
 void Program(const std::string& path, std::size_t size, std::uint64_t writeTime = kWriteTime)
@@ -57,12 +56,8 @@ struct Fields {
     int iconIndex = 0, showCmd = 0;
     WORD hotkey = 0;
 
-    bool operator==(const Fields& o) const
-    {
-        return target == o.target && arguments == o.arguments && description == o.description &&
-               workingDir == o.workingDir && icon == o.icon && iconIndex == o.iconIndex && showCmd == o.showCmd &&
-               hotkey == o.hotkey;
-    }
+    auto Tied() const { return std::tie(target, arguments, description, workingDir, icon, iconIndex, showCmd, hotkey); }
+    bool operator==(const Fields& o) const { return Tied() == o.Tied(); }
 };
 
 Fields ReadFields(const std::string& path)

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "Scanner.h"
 #include "cli/ScanArguments.h"
 #include "OutputReaders.h"
 #include "RecordingScanView.h"
@@ -40,16 +41,8 @@ const char* Name(Format format)
     return format == Format::Text ? "text" : format == Format::Csv ? "csv" : "json";
 }
 
-std::string Scanner()
-{
-    const std::string unixPath = wintest::Environment("VELTMOR_SCANNER");
-    return unixPath.empty() ? std::string() : wintest::UnixToWindows(unixPath);
-}
-
-ChildResult RunScanner(const Strings& args)
-{
-    return clitest::RunChild(Scanner(), args);
-}
+using clitest::RunScanner;
+using clitest::Scanner;
 
 std::string AnsiToUtf8(const std::string& ansi)
 {

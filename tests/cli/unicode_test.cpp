@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "Scanner.h"
 #include "RecordingScanView.h"
 #include "TempFolder.h"
 #include "TestFiles.h"
@@ -134,7 +135,7 @@ protected:
 
     clitest::ChildResult Scanner(const std::vector<std::string>& args)
     {
-        return clitest::RunChild(wintest::UnixToWindows(wintest::Environment("VELTMOR_SCANNER")), args);
+        return clitest::RunScanner(args);
     }
 
     // Wine's shell reads a shortcut's path in the code page: a target the
