@@ -75,4 +75,22 @@ TEST(FleetReport, NothingInTheDataEndsItsScriptElement)
     EXPECT_EQ("", report::Page("<p>no place</p>", data));
 }
 
+TEST(FleetReport, NoCsvCellRunsAsASpreadsheetFormula)
+{
+    for (const std::string hostile : {"=1+1", "+1", "-1", "@SUM(A1)", "\tx", "\rx"}) {
+        report::ScanRun run;
+        run.machine = hostile;
+        run.time = "2026-12-07T00:00:00Z";
+        run.broken.push_back({"a.lnk", hostile, "missing", "desktop", ""});
+        report::CFleet fleet;
+        fleet.Add(run);
+        const report::FleetTables tables = fleet.Tables(0, 7);
+        for (const std::string& csv : {report::TargetsCsv(tables), report::MachinesCsv(tables)}) {
+            EXPECT_NE(std::string::npos, csv.find("'" + hostile)) << hostile;
+            EXPECT_EQ(std::string::npos, csv.find("\n" + hostile)) << hostile;
+            EXPECT_EQ(std::string::npos, csv.find("," + hostile)) << hostile;
+        }
+    }
+}
+
 }  // namespace
