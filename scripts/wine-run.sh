@@ -66,7 +66,9 @@ if [ ! -f "$template/system.reg" ]; then
     flock -u 9
 fi
 
-prefix=$(mktemp -d "${TMPDIR:-/tmp}/veltmor-wine.XXXXXX")
+# VELTMOR_PREFIX_PARENT: where the prefix goes, for a caller that kills
+# runs (no trap runs then) and removes what they leave.
+prefix=$(mktemp -d "${VELTMOR_PREFIX_PARENT:-${TMPDIR:-/tmp}}/veltmor-wine.XXXXXX")
 xvfb_pid=
 cleanup() {
     WINEPREFIX="$prefix" wineserver -k >/dev/null 2>&1

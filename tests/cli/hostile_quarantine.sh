@@ -10,7 +10,7 @@
 set -u
 wine_run=$2
 here=$(dirname "$0")
-work=$(mktemp -d /tmp/veltmor-hostile.XXXXXX) || exit 1
+work=$(mktemp -d "${TMPDIR:-/tmp}/veltmor-hostile.XXXXXX") || exit 1
 trap 'rm -rf "$work"' EXIT
 # A name of its own, so that the kills below reach this scanner alone.
 scanner="$work/killable-$$.exe"
@@ -101,7 +101,10 @@ for round in $(seq 1 20); do
     action=(--quarantine "$Q" "$T"); [ $((round % 2)) -eq 0 ] && action=(--restore "$Q")
     # A group of its own: the kill takes the scanner and all Wine started
     # for it, as a power switch would, whatever it was doing.
-    setsid bash "$wine_run" "$scanner" "${action[@]}" >/dev/null 2>&1 &
+    # A killed run leaves its prefix (700 MB) behind: each goes where it is
+    # removed once the run is dead.
+    mkdir -p "$work/prefixes"
+    VELTMOR_PREFIX_PARENT="$work/prefixes" setsid bash "$wine_run" "$scanner" "${action[@]}" >/dev/null 2>&1 &
     runner=$!
     # Killed while it moves: once the first file has moved, after a random
     # part of a second.
@@ -115,6 +118,7 @@ for round in $(seq 1 20); do
     kill -9 -- "-$runner" 2>/dev/null
     for pid in $(pgrep -f "killable-$$.exe"); do kill -9 "$pid" 2>/dev/null; done
     wait "$runner" 2>/dev/null
+    rm -rf "$work/prefixes"
     lost=$( (cd "$work/t" && find . -name '*.lnk' | sed 's|^\./||'; \
              cd "$work/q/Z$work/t" 2>/dev/null && find . -name '*.lnk' | sed 's|^\./||') | sort | uniq | wc -l)
     held=$(cd "$work/q/Z$work/t" 2>/dev/null && find . -name '*.lnk' | wc -l)
