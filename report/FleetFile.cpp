@@ -15,21 +15,220 @@ constexpr std::size_t kMaxName = 256;
 constexpr std::size_t kMaxText = 32768;
 constexpr std::size_t kMaxNotes = 1000;
 
-bool Text(const Json& object, const char* key, std::size_t limit, std::string& value, std::string& problem)
-{
-    const auto found = object.find(key);
-    if (found == object.end() || !found->is_string()) {
-        problem = std::string("\"") + key + "\" is missing or not text";
+// The report's events as they come: the fields it needs are kept, every
+// other value is passed over, and a row is checked and classified (then
+// dropped) as soon as it ends.
+class CRunReader {
+public:
+    explicit CRunReader(ScanRun& run) : m_run(run) {}
+
+    std::string problem;
+    bool isList = false, sawRows = false, sawVeltmor = false, sawSchema = false;
+    unsigned texts = 0;  // a bit for each of machine, user, time and version read
+    long long schema = 0;
+
+    bool null() { return Value(nullptr, Kind::Null); }
+    bool boolean(bool value) { return Value(nullptr, value ? Kind::True : Kind::False); }
+    bool number_integer(Json::number_integer_t value)
+    {
+        m_number = value;
+        return Value(nullptr, Kind::Integer);
+    }
+    bool number_unsigned(Json::number_unsigned_t value)
+    {
+        m_number = value > 0x7fffffffffffffffULL ? 0x7fffffffffffffffLL : static_cast<long long>(value);
+        return Value(nullptr, Kind::Integer);
+    }
+    bool number_float(Json::number_float_t, const std::string&) { return Value(nullptr, Kind::Other); }
+    bool string(std::string& value) { return Value(&value, Kind::Text); }
+    bool binary(Json::binary_t&) { return Value(nullptr, Kind::Other); }
+    bool key(std::string& name)
+    {
+        m_key = std::move(name);
+        return true;
+    }
+    bool start_object(std::size_t)
+    {
+        if (m_stack.empty())
+            return Push(Ctx::Top);
+        switch (m_stack.back()) {
+        case Ctx::Top:
+            return Push(m_key == "options" ? Ctx::Options : Ctx::Skip);
+        case Ctx::Rows:
+            if (++m_rows > kMaxRows)
+                return Fail("more than " + std::to_string(kMaxRows) + " rows");
+            m_row = Row();
+            return Push(Ctx::Row);
+        case Ctx::Notes:
+            return Fail("\"notes\" is not a list of texts");
+        default:
+            return Push(Ctx::Skip);
+        }
+    }
+    bool end_object()
+    {
+        const Ctx ended = m_stack.back();
+        m_stack.pop_back();
+        return ended != Ctx::Row || EndRow();
+    }
+    bool start_array(std::size_t)
+    {
+        if (m_stack.empty()) {
+            isList = true;
+            return false;
+        }
+        if (m_stack.back() == Ctx::Top && m_key == "rows") {
+            sawRows = true;
+            return Push(Ctx::Rows);
+        }
+        if (m_stack.back() == Ctx::Top && m_key == "notes")
+            return Push(Ctx::Notes);
+        if (m_stack.back() == Ctx::Rows)
+            return Fail("row " + std::to_string(m_rows + 1) + ": not an object");
+        if (m_stack.back() == Ctx::Notes)
+            return Fail("\"notes\" is not a list of texts");
+        return Push(Ctx::Skip);
+    }
+    bool end_array()
+    {
+        m_stack.pop_back();
+        return true;
+    }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&)
+    {
+        if (problem.empty())
+            problem = "not JSON, or cut short";
         return false;
     }
-    const std::string& text = found->get_ref<const std::string&>();
-    if (text.size() > limit) {
-        problem = std::string("\"") + key + "\" is longer than " + std::to_string(limit) + " bytes";
+
+private:
+    enum class Ctx { Top, Options, Notes, Rows, Row, Skip };
+    enum class Kind { Null, True, False, Integer, Text, Other };
+    struct Row {
+        std::string shortcut, target, status, reason, location, profile;
+        unsigned have = 0;  // bit per field, in that order
+    };
+
+    bool Push(Ctx ctx)
+    {
+        // Deeper than any report goes: refused before it costs anything.
+        if (m_stack.size() >= 64)
+            return Fail("nested too deep");
+        m_stack.push_back(ctx);
+        return true;
+    }
+    bool Fail(std::string why)
+    {
+        problem = std::move(why);
         return false;
     }
-    value = text;
-    return true;
-}
+    bool Keep(std::string* text, std::size_t limit, std::string& into)
+    {
+        if (!text || text->size() > limit)
+            return false;
+        into = std::move(*text);
+        return true;
+    }
+
+    bool Value(std::string* text, Kind kind)
+    {
+        if (m_stack.empty())
+            return Fail("not a Veltmor scan report");
+        switch (m_stack.back()) {
+        case Ctx::Top:
+            if (m_key == "veltmor") {
+                sawVeltmor = text && *text == "scan-report";
+            } else if (m_key == "schema") {
+                sawSchema = kind == Kind::Integer;
+                schema = m_number;
+            } else {
+                static const char* const kTexts[] = {"machine", "user", "time", "version"};
+                std::string* const into[] = {&m_run.machine, &m_run.user, &m_run.time, &m_run.version};
+                for (unsigned f = 0; f < 4; ++f) {
+                    if (m_key != kTexts[f])
+                        continue;
+                    if (!Keep(text, kMaxName, *into[f]))
+                        return Fail(std::string("\"") + kTexts[f] + "\" is not text of at most " +
+                                    std::to_string(kMaxName) + " bytes");
+                    texts |= 1u << f;
+                }
+            }
+            return true;
+        case Ctx::Options:
+            if (m_key == "all")
+                m_run.unverifiedRecorded = kind == Kind::True;
+            return true;
+        case Ctx::Notes:
+            if (m_run.notes.size() >= kMaxNotes)
+                return Fail("\"notes\" is not a list of at most " + std::to_string(kMaxNotes) + " texts");
+            m_run.notes.emplace_back();
+            if (!Keep(text, kMaxText, m_run.notes.back()))
+                return Fail("a note is not text");
+            return true;
+        case Ctx::Rows:
+            return Fail("row " + std::to_string(m_rows + 1) + ": not an object");
+        case Ctx::Row: {
+            static const char* const kFields[] = {"shortcut", "target", "status", "reason", "location", "profile"};
+            std::string* const into[] = {&m_row.shortcut, &m_row.target, &m_row.status,
+                                         &m_row.reason,   &m_row.location, &m_row.profile};
+            for (unsigned f = 0; f < 6; ++f) {
+                if (m_key != kFields[f])
+                    continue;
+                m_row.have &= ~(1u << f);
+                if (text && Keep(text, f == 2 || f == 3 || f == 4 ? kMaxName : kMaxText, *into[f]))
+                    m_row.have |= 1u << f;
+                else if (kind != Kind::Null)
+                    return Fail("row " + std::to_string(m_rows) + ": \"" + kFields[f] + "\" is too long or not text");
+            }
+            return true;
+        }
+        default:
+            return true;
+        }
+    }
+
+    bool EndRow()
+    {
+        const std::string at = "row " + std::to_string(m_rows) + ": ";
+        Row& row = m_row;
+        if (!(row.have & 4u))
+            return Fail(at + "\"status\" is missing or not text");
+        if (row.status == "present")
+            return true;
+        if (row.status == "unverified") {
+            ++m_run.unverified;
+            return true;
+        }
+        if (row.status == "not-scanned") {
+            if (!(row.have & 1u))
+                return Fail(at + "\"shortcut\" is missing or not text");
+            m_run.notScanned.push_back(std::move(row.shortcut));
+            return true;
+        }
+        if (row.status != "missing")
+            return Fail(at + "unknown status \"" + row.status + "\"");
+        if ((row.have & 0x3Bu) != 0x3Bu)
+            return Fail(at + "a broken row needs shortcut, target, reason, location and profile as text");
+        std::vector<BrokenRow>* list = nullptr;
+        if (row.reason == "missing" || row.reason == "unreadable")
+            list = &m_run.broken;
+        else if (row.reason == "unreachable-drive")
+            list = &m_run.unreachable;
+        else if (row.reason != "installer-managed" && row.reason != "no-file-target")
+            return Fail(at + "unknown reason \"" + row.reason + "\"");
+        if (list)
+            list->push_back({std::move(row.shortcut), std::move(row.target), std::move(row.reason),
+                             std::move(row.location), std::move(row.profile)});
+        return true;
+    }
+
+    ScanRun& m_run;
+    std::vector<Ctx> m_stack;
+    std::string m_key;
+    long long m_number = 0;
+    std::size_t m_rows = 0;
+    Row m_row;
+};
 
 // Days since 1970-01-01 of a proleptic Gregorian date (Howard Hinnant's
 // days_from_civil).
@@ -108,33 +307,36 @@ std::string FormatUtcTime(std::int64_t seconds)
 
 bool ReadScanRun(const std::string& text, ScanRun& run, std::string& problem)
 {
+    ScanRun read;
+    CRunReader reader(read);
     // No exceptions: a damaged file is an answer, not an error.
-    const Json json = Json::parse(text, nullptr, false);
-    if (json.is_discarded()) {
-        problem = "not JSON, or cut short";
-        return false;
-    }
-    if (json.is_array()) {
+    const bool parsed = Json::sax_parse(text, &reader, Json::input_format_t::json, true, false);
+    if (reader.isList) {
         problem = "a plain list of rows (--format json, or a version before 1.2): scan with --format report";
         return false;
     }
-    if (!json.is_object() || json.value("veltmor", Json()) != "scan-report") {
+    if (!parsed) {
+        problem = reader.problem.empty() ? "not JSON, or cut short" : reader.problem;
+        return false;
+    }
+    if (!reader.sawVeltmor) {
         problem = "not a Veltmor scan report";
         return false;
     }
-    const auto schema = json.find("schema");
-    if (schema == json.end() || !schema->is_number_integer() || *schema < 1) {
+    if (!reader.sawSchema || reader.schema < 1) {
         problem = "no schema number";
         return false;
     }
-    if (*schema > kSchema) {
-        problem = "written by a newer version (schema " + std::to_string(schema->get<long long>()) + ")";
+    if (reader.schema > kSchema) {
+        problem = "written by a newer version (schema " + std::to_string(reader.schema) + ")";
         return false;
     }
-    ScanRun read;
-    if (!Text(json, "machine", kMaxName, read.machine, problem) || !Text(json, "user", kMaxName, read.user, problem) ||
-        !Text(json, "time", kMaxName, read.time, problem) || !Text(json, "version", kMaxName, read.version, problem))
-        return false;
+    static const char* const kTexts[] = {"machine", "user", "time", "version"};
+    for (unsigned f = 0; f < 4; ++f)
+        if (!(reader.texts & (1u << f))) {
+            problem = std::string("\"") + kTexts[f] + "\" is missing or not text";
+            return false;
+        }
     if (read.machine.empty()) {
         problem = "no machine name";
         return false;
@@ -143,56 +345,9 @@ bool ReadScanRun(const std::string& text, ScanRun& run, std::string& problem)
         problem = "\"time\" is not a UTC time such as 2026-12-07T21:05:11Z";
         return false;
     }
-    const auto notes = json.find("notes");
-    if (notes != json.end()) {
-        if (!notes->is_array() || notes->size() > kMaxNotes) {
-            problem = "\"notes\" is not a list of at most " + std::to_string(kMaxNotes) + " texts";
-            return false;
-        }
-        for (const Json& note : *notes) {
-            if (!note.is_string() || note.get_ref<const std::string&>().size() > kMaxText) {
-                problem = "a note is not text";
-                return false;
-            }
-            read.notes.push_back(note.get<std::string>());
-        }
-    }
-    const auto rows = json.find("rows");
-    if (rows == json.end() || !rows->is_array()) {
+    if (!reader.sawRows) {
         problem = "no \"rows\" list";
         return false;
-    }
-    std::size_t index = 0;
-    for (const Json& row : *rows) {
-        ++index;
-        std::string status;
-        if (!row.is_object() || !Text(row, "status", kMaxName, status, problem)) {
-            problem = "row " + std::to_string(index) + ": " + (row.is_object() ? problem : "not an object");
-            return false;
-        }
-        bool good = true;
-        if (status == "missing") {
-            BrokenRow broken;
-            good = Text(row, "shortcut", kMaxText, broken.shortcut, problem) &&
-                   Text(row, "target", kMaxText, broken.target, problem) &&
-                   Text(row, "reason", kMaxName, broken.reason, problem) &&
-                   Text(row, "location", kMaxName, broken.location, problem) &&
-                   Text(row, "profile", kMaxText, broken.profile, problem);
-            read.broken.push_back(std::move(broken));
-        } else if (status == "not-scanned") {
-            std::string path;
-            good = Text(row, "shortcut", kMaxText, path, problem);
-            read.notScanned.push_back(std::move(path));
-        } else if (status == "unverified") {
-            ++read.unverified;
-        } else if (status != "present") {
-            problem = "unknown status \"" + status + "\"";
-            good = false;
-        }
-        if (!good) {
-            problem = "row " + std::to_string(index) + ": " + problem;
-            return false;
-        }
     }
     read.file = std::move(run.file);
     run = std::move(read);

@@ -16,6 +16,9 @@ namespace report {
 constexpr int kSchema = 1;
 // Larger files are refused unread: no scan of one machine comes near.
 constexpr std::uintmax_t kMaxFileBytes = 64u << 20;
+// A file of more rows is refused: a machine has some hundreds of shortcuts,
+// and one file must not cost the reader (or a browser) without bound.
+constexpr std::size_t kMaxRows = 100000;
 
 struct BrokenRow {
     std::string shortcut, target, reason, location, profile;
@@ -25,14 +28,23 @@ struct ScanRun {
     std::string file;  // relative to the folder read, '/' between names
     std::string machine, user, time, version;
     std::int64_t seconds = 0;  // time, since 1970-01-01 UTC
-    std::vector<BrokenRow> broken;        // rows of status "missing", in order
+    // Broken: status "missing" for the reasons the scanner calls broken
+    // ("missing", "unreadable"), in order. Targets on removable, CD or
+    // network drives ("unreachable-drive") are kept apart: the drive may
+    // only be away. "installer-managed" and "no-file-target" rows are not
+    // broken and are not kept.
+    std::vector<BrokenRow> broken, unreachable;
     std::vector<std::string> notScanned;  // paths of status "not-scanned"
     std::vector<std::string> notes;
     std::size_t unverified = 0;
+    // Only a scan with --all writes unverified rows: without it, 0 means
+    // "not recorded", not "none".
+    bool unverifiedRecorded = false;
 };
 
-// Reads text into run (file is left as it was). False, with why, when the
-// text is not a report this reader can trust.
+// Reads text into run (file is left as it was) as a stream of events, so
+// memory holds the text and the rows kept, never a tree of the whole file.
+// False, with why, when the text is not a report this reader can trust.
 bool ReadScanRun(const std::string& text, ScanRun& run, std::string& problem);
 
 // "2026-12-07T21:05:11Z", exactly, to seconds since 1970; false otherwise.

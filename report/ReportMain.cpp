@@ -12,13 +12,21 @@
 #include <string>
 #include <system_error>
 #include <thread>
+#include <set>
 #include <vector>
 
+#include "Fleet.h"
 #include "FleetFile.h"
 #include "ReportWriter.h"
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -32,17 +40,25 @@ constexpr int kExitWritten = 0;
 constexpr int kExitRefused = 2;
 
 const char kUsage[] =
-    "usage: veltmor-report [--out DIR] [--stale-days N] [--as-of TIME] FOLDER\n"
+    "usage: veltmor-report [--out DIR] [--stale-days N] [--as-of TIME] [--expected FILE] FOLDER\n"
     "\n"
-    "Reads every .json file below FOLDER written by veltmor-scan --format report\n"
-    "and writes, in DIR (default: the current folder):\n"
+    "Reads every .json file below FOLDER written by veltmor-scan --format report,\n"
+    "one folder per machine (FOLDER\\PC-0001\\20261207-210511.json), and writes,\n"
+    "in DIR (default: the current folder):\n"
     "  veltmor-report.html   the fleet on one page, for any current browser\n"
     "  veltmor-targets.csv   broken targets by program folder, with machine counts\n"
     "  veltmor-machines.csv  each machine's latest run\n"
+    "  veltmor-broken.csv    each broken shortcut of each machine's latest run\n"
     "\n"
-    "  --stale-days N  a machine whose latest run is older than N days is stale\n"
-    "                  (default 7)\n"
-    "  --as-of TIME    the report's time, such as 2026-12-07T00:00:00Z (default: now)\n";
+    "  --stale-days N   a machine whose latest run is older than N days is stale\n"
+    "                   (default 7)\n"
+    "  --as-of TIME     the report's time, such as 2026-12-07T00:00:00Z (default: now);\n"
+    "                   runs dated over a day later are set aside\n"
+    "  --expected FILE  the machines that should report, one name a line: those\n"
+    "                   without a run are listed as never reported\n"
+    "\n"
+    "Exit status 0 when written, 2 on a usage error, when nothing could be written\n"
+    "or when no file could be read.\n";
 
 // Control characters of a name from the share must not reach a terminal.
 std::string Printable(const std::string& text)
@@ -79,9 +95,11 @@ bool EndsWithJson(const std::string& name)
     return end == ".json";
 }
 
-// The .json files below folder, relative to it, in byte order; folder
-// links are not followed (a link could lead the walk anywhere, or round).
-std::vector<std::string> Files(const fs::path& folder, std::string& problem)
+// The .json files below folder, relative to it, in byte order. Links (to
+// files or folders) are not followed: a link could lead the walk anywhere,
+// or round. They, pipes and other entries that are neither a plain file nor
+// a folder are named in odd, relative too.
+std::vector<std::string> Files(const fs::path& folder, std::vector<std::string>& odd, std::string& problem)
 {
     std::vector<std::string> files;
     std::error_code error;
@@ -96,11 +114,78 @@ std::vector<std::string> Files(const fs::path& folder, std::string& problem)
             break;
         }
         std::error_code kind;
-        if (walk->is_regular_file(kind) && !walk->is_symlink(kind) && EndsWithJson(Utf8(walk->path().filename())))
-            files.push_back(Utf8(walk->path().lexically_relative(folder)));
+        const fs::file_status status = walk->symlink_status(kind);
+        const std::string relative = Utf8(walk->path().lexically_relative(folder));
+        if (fs::is_symlink(status))
+            odd.push_back(relative + ": a link, not followed");
+        else if (fs::is_regular_file(status)) {
+            if (EndsWithJson(Utf8(walk->path().filename())))
+                files.push_back(relative);
+        } else if (!fs::is_directory(status))
+            odd.push_back(relative + ": not a plain file");
     }
     std::sort(files.begin(), files.end());
+    std::sort(odd.begin(), odd.end());
     return files;
+}
+
+// A plain file's bytes, read through the handle that was checked: never a
+// link, a pipe (whose opening would wait for a writer) or a device.
+bool ReadBytes(const fs::path& path, std::string& bytes, std::string& problem)
+{
+#ifdef _WIN32
+    const HANDLE file =
+        ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        problem = "cannot be opened (error " + std::to_string(::GetLastError()) + ")";
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION info;
+    bool good = false;
+    if (::GetFileType(file) != FILE_TYPE_DISK || !::GetFileInformationByHandle(file, &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)))
+        problem = "not a plain file";
+    else if ((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32 | info.nFileSizeLow) > report::kMaxFileBytes)
+        problem = "larger than 64 MiB";
+    else {
+        bytes.resize(info.nFileSizeLow);
+        DWORD done = 0;
+        good = bytes.empty() || (::ReadFile(file, &bytes[0], info.nFileSizeLow, &done, nullptr) &&
+                                 done == info.nFileSizeLow);
+        if (!good)
+            problem = "cannot be read";
+    }
+    ::CloseHandle(file);
+    return good;
+#else
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        problem = std::string("cannot be opened: ") + std::strerror(errno);
+        return false;
+    }
+    struct stat info;
+    bool good = false;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        problem = "not a plain file";
+    else if (static_cast<std::uintmax_t>(info.st_size) > report::kMaxFileBytes)
+        problem = "larger than 64 MiB";
+    else {
+        bytes.resize(static_cast<std::size_t>(info.st_size));
+        std::size_t at = 0;
+        while (at < bytes.size()) {
+            const ssize_t got = ::read(fd, &bytes[at], bytes.size() - at);
+            if (got <= 0)
+                break;
+            at += static_cast<std::size_t>(got);
+        }
+        good = at == bytes.size();
+        if (!good)
+            problem = "cannot be read";
+    }
+    ::close(fd);
+    return good;
+#endif
 }
 
 // One file read and checked; problem says why not.
@@ -113,25 +198,66 @@ Read ReadFile(const fs::path& folder, const std::string& relative)
 {
     Read read;
     read.run.file = relative;
-    const fs::path path = folder / PathOf(relative);
-    std::error_code error;
-    const std::uintmax_t size = fs::file_size(path, error);
-    if (error) {
-        read.problem = error.message();
-        return read;
-    }
-    if (size > report::kMaxFileBytes) {
-        read.problem = "larger than 64 MiB";
-        return read;
-    }
-    std::ifstream in(path, std::ios::binary);
-    std::string text(static_cast<std::size_t>(size), '\0');
-    if (!in || !in.read(&text[0], static_cast<std::streamsize>(size))) {
-        read.problem = "cannot be read";
-        return read;
-    }
-    report::ReadScanRun(text, read.run, read.problem);
+    std::string text;
+    if (ReadBytes(folder / PathOf(relative), text, read.problem))
+        report::ReadScanRun(text, read.run, read.problem);
     return read;
+}
+
+// The machine a file belongs to: the folder it lies in, which must be the
+// machine the file names. Empty, with why, when the file cannot be trusted.
+std::string MachineOf(const report::ScanRun& run, std::string& problem)
+{
+    const fs::path parent = PathOf(run.file).parent_path();
+    if (parent.empty()) {
+        problem = "not in a machine's folder (FOLDER\\MACHINE\\file.json)";
+        return std::string();
+    }
+    std::string key, named;
+    if (!report::MachineKey(Utf8(parent.filename()), key, problem)) {
+        problem = "its folder's name: " + problem;
+        return std::string();
+    }
+    if (!report::MachineKey(run.machine, named, problem))
+        return std::string();
+    if (named != key) {
+        problem = "names machine \"" + run.machine + "\" but lies in the folder of " + Utf8(parent.filename());
+        return std::string();
+    }
+    return key;
+}
+
+// The machines --expected names, folded, each once, in the file's order;
+// false when the file cannot be read.
+bool ExpectedMachines(const std::string& file, std::vector<std::pair<std::string, std::string>>& expected)
+{
+    std::string text, problem;
+    if (!ReadBytes(PathOf(file), text, problem)) {
+        Say("--expected " + file + ": " + problem);
+        return false;
+    }
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        text.erase(0, 3);
+    std::set<std::string> seen;
+    std::size_t number = 0;
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(at, end - at);
+        at = end + 1;
+        ++number;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (report::TrimmedName(line).empty())
+            continue;
+        std::string key;
+        if (!report::MachineKey(line, key, problem))
+            Say("--expected " + file + " line " + std::to_string(number) + ": " + problem);
+        else if (seen.insert(key).second)
+            expected.emplace_back(key, report::TrimmedName(line));
+    }
+    return true;
 }
 
 // text as path, whole: written beside it, then renamed over it.
@@ -172,11 +298,11 @@ int Refuse(const std::string& problem)
 
 int Run(const std::vector<std::string>& args)
 {
-    std::string out = ".", folder, asOfText;
+    std::string out = ".", folder, asOfText, expectedFile;
     unsigned staleDays = 7;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        const bool valued = arg == "--out" || arg == "--stale-days" || arg == "--as-of";
+        const bool valued = arg == "--out" || arg == "--stale-days" || arg == "--as-of" || arg == "--expected";
         if (valued && i + 1 == args.size())
             return Refuse(arg + " needs a value");
         if (arg == "--help" || arg == "-h") {
@@ -194,6 +320,8 @@ int Run(const std::vector<std::string>& args)
             staleDays = static_cast<unsigned>(std::stoul(value));
         } else if (arg == "--as-of") {
             asOfText = args[++i];
+        } else if (arg == "--expected") {
+            expectedFile = args[++i];
         } else if (!arg.empty() && arg[0] == '-') {
             return Refuse("unknown option \"" + arg + "\" (see --help)");
         } else if (folder.empty()) {
@@ -222,14 +350,22 @@ int Run(const std::vector<std::string>& args)
         return Refuse("no such folder: " + folder);
     if (!fs::is_directory(outDir, error))
         return Refuse("no such output folder: " + out);
+    std::vector<std::pair<std::string, std::string>> expected;  // (key, name)
+    if (!expectedFile.empty() && !ExpectedMachines(expectedFile, expected))
+        return kExitRefused;
+    context.expectedGiven = !expectedFile.empty();
     std::string problem;
-    const std::vector<std::string> files = Files(root, problem);
+    std::vector<std::string> odd;
+    const std::vector<std::string> files = Files(root, odd, problem);
     if (!problem.empty())
         return Refuse("cannot read " + folder + ": " + problem);
+    for (const std::string& entry : odd)
+        Say("skipped " + entry);
+    context.filesSkipped = odd.size();
 
     // Read in batches on every processor, added in file order: memory holds
-    // one batch and each machine's latest run, not the whole share.
-    report::CFleet fleet;
+    // one batch and each machine's latest runs, not the whole share.
+    report::CFleet fleet(context.asOf);
     const std::size_t threads = std::max(1u, std::min(8u, std::thread::hardware_concurrency()));
     const std::size_t batch = 64 * threads;
     for (std::size_t first = 0; first < files.size(); first += batch) {
@@ -244,30 +380,75 @@ int Run(const std::vector<std::string>& args)
         for (std::future<void>& worker : workers)
             worker.get();
         for (Read& read : reads) {
-            if (read.problem.empty()) {
-                ++context.filesRead;
-                fleet.Add(std::move(read.run));
-            } else {
+            std::string key;
+            if (read.problem.empty())
+                key = MachineOf(read.run, read.problem);
+            // A copy of a run (same machine, same time, same bytes) is one run.
+            for (const std::string& earlier : read.problem.empty() ? fleet.SameTime(key, read.run.seconds)
+                                                                   : std::vector<std::string>()) {
+                std::string mine, theirs, ignored;
+                if (ReadBytes(root / PathOf(read.run.file), mine, ignored) &&
+                    ReadBytes(root / PathOf(earlier), theirs, ignored) && mine == theirs) {
+                    read.problem = "the same bytes as " + earlier;
+                    break;
+                }
+            }
+            if (!read.problem.empty()) {
                 ++context.filesSkipped;
                 Say("skipped " + read.run.file + ": " + read.problem);
+                continue;
             }
+            ++context.filesRead;
+            const std::string file = read.run.file, time = read.run.time;
+            if (!fleet.Add(key, std::move(read.run)))
+                Say("set aside " + file + ": dated " + time + ", over a day after the report's time");
         }
     }
 
-    const report::FleetTables tables = fleet.Tables(context.asOf, context.staleDays);
-    const std::string page = report::Page(kPageTemplate, report::PageData(tables, context));
-    if (page.empty())
-        return Refuse("this build's page template has no place for the data");
-    const std::pair<const char*, std::string> outputs[] = {
-        {"veltmor-report.html", page},
-        {"veltmor-targets.csv", report::TargetsCsv(tables)},
-        {"veltmor-machines.csv", report::MachinesCsv(tables)},
+    const report::FleetTables tables = fleet.Tables(context.staleDays);
+    std::set<std::string> reported;
+    for (const report::MachineState& machine : tables.machines) {
+        std::string key, why;
+        if (report::MachineKey(machine.latest->machine, key, why))
+            reported.insert(key);
+    }
+    for (const report::AheadRun& run : tables.ahead) {
+        std::string key, why;
+        if (report::MachineKey(run.machine, key, why))
+            reported.insert(key);
+    }
+    for (const auto& machine : expected)
+        if (!reported.count(machine.first))
+            context.neverReported.push_back(machine.second);
+
+    // One output in memory at a time: a large fleet's page and CSV files are
+    // each as large as its broken rows.
+    using Writer = std::string (*)(const report::FleetTables&, const report::ReportContext&);
+    const std::pair<const char*, Writer> outputs[] = {
+        {"veltmor-report.html",
+         [](const report::FleetTables& t, const report::ReportContext& c) {
+             return report::Page(kPageTemplate, report::PageData(t, c));
+         }},
+        {"veltmor-targets.csv",
+         [](const report::FleetTables& t, const report::ReportContext&) { return report::TargetsCsv(t); }},
+        {"veltmor-machines.csv",
+         [](const report::FleetTables& t, const report::ReportContext&) { return report::MachinesCsv(t); }},
+        {"veltmor-broken.csv",
+         [](const report::FleetTables& t, const report::ReportContext&) { return report::BrokenCsv(t); }},
     };
-    for (const auto& output : outputs)
-        if (!WriteWhole(outDir / output.first, output.second, problem))
+    for (const auto& output : outputs) {
+        const std::string text = output.second(tables, context);
+        if (text.empty())
+            return Refuse("this build's page template has no place for the data");
+        if (!WriteWhole(outDir / output.first, text, problem))
             return Refuse(problem);
+    }
     Say(std::to_string(context.filesRead) + " files read, " + std::to_string(context.filesSkipped) + " skipped, " +
         std::to_string(tables.machines.size()) + " machines");
+    // A page of no machine must not pass for a clean fleet.
+    if (tables.machines.empty())
+        return Refuse("no machine's run could be read: nothing to report" +
+                      std::string(context.filesSkipped ? " (every file was skipped)" : " (no scan file found)"));
     return kExitWritten;
 }
 

@@ -101,10 +101,15 @@ std::string PageData(const FleetTables& tables, const ReportContext& context)
     data["totals"] = {{"machines", tables.machines.size()},
                       {"machinesWithBroken", tables.machinesWithBroken},
                       {"broken", tables.broken},
+                      {"unreachable", tables.unreachable},
                       {"unverified", tables.unverified},
+                      {"unverifiedNotRecorded", tables.unverifiedNotRecorded},
                       {"notScanned", tables.notScanned},
                       {"partialMachines", tables.partial},
-                      {"staleMachines", tables.stale}};
+                      {"staleMachines", tables.stale},
+                      {"clockAhead", tables.ahead.size()}};
+    if (context.expectedGiven)
+        data["totals"]["neverReported"] = context.neverReported.size();
     data["byReason"] = Counts(tables.byReason);
     data["byLocation"] = Counts(tables.byLocation);
     Json& programs = data["programs"] = Json::array();
@@ -118,46 +123,78 @@ std::string PageData(const FleetTables& tables, const ReportContext& context)
         programs.push_back({{"folder", program.folder},
                             {"machines", program.machines},
                             {"shortcuts", program.shortcuts},
-                            {"targets", std::move(targets)}});
+                            {"targets", std::move(targets)},
+                            {"machineList", tables.programMachines[p]}});
     }
     Json& trend = data["trend"] = Json::array();
     for (const TrendDay& day : tables.trend)
         trend.push_back({{"day", day.day}, {"broken", day.broken}, {"machines", day.machines}});
 
     CStrings strings;
-    Json machines = Json::array(), shortcuts = Json::array(), notScanned = Json::array(), notes = Json::array();
+    const auto rowOf = [&strings](const BrokenRow& row) {
+        return Json::array({strings.Index(row.shortcut), strings.Index(row.target), strings.Index(row.reason),
+                            strings.Index(row.location), strings.Index(row.profile)});
+    };
+    const auto rowsOf = [&rowOf](const std::vector<BrokenRow>& rows) {
+        Json list = Json::array();
+        for (const BrokenRow& row : rows)
+            list.push_back(rowOf(row));
+        return list;
+    };
+    const auto textsOf = [&strings](const std::vector<std::string>& texts) {
+        Json list = Json::array();
+        for (const std::string& text : texts)
+            list.push_back(strings.Index(text));
+        return list;
+    };
+    Json machines = Json::array(), shortcuts = Json::array(), unreachable = Json::array(),
+         notScanned = Json::array(), notes = Json::array(), changes = Json::array();
     for (const MachineState& machine : tables.machines) {
-        const ScanRun& run = machine.latest;
+        const ScanRun& run = *machine.latest;
         machines.push_back({{"name", run.machine},
                             {"user", run.user},
                             {"time", run.time},
                             {"version", run.version},
                             {"runs", machine.runs},
                             {"broken", run.broken.size()},
-                            {"unverified", run.unverified},
+                            {"unreachable", run.unreachable.size()},
+                            {"unverified", run.unverifiedRecorded ? Json(run.unverified) : Json()},
                             {"notScanned", run.notScanned.size()},
                             {"stale", machine.stale},
                             {"partial", !run.notScanned.empty()},
                             {"file", run.file}});
-        Json rows = Json::array();
-        for (const BrokenRow& row : run.broken)
-            rows.push_back({strings.Index(row.shortcut), strings.Index(row.target), strings.Index(row.reason),
-                            strings.Index(row.location), strings.Index(row.profile)});
-        shortcuts.push_back(std::move(rows));
-        Json paths = Json::array();
-        for (const std::string& path : run.notScanned)
-            paths.push_back(strings.Index(path));
-        notScanned.push_back(std::move(paths));
-        Json said = Json::array();
-        for (const std::string& note : run.notes)
-            said.push_back(strings.Index(note));
-        notes.push_back(std::move(said));
+        shortcuts.push_back(rowsOf(run.broken));
+        unreachable.push_back(rowsOf(run.unreachable));
+        notScanned.push_back(textsOf(run.notScanned));
+        notes.push_back(textsOf(run.notes));
+        changes.push_back(machine.hasPrevious
+                              ? Json({{"fresh", machine.fresh}, {"fixed", rowsOf(machine.fixed)}})
+                              : Json());
     }
+    const auto changeList = [&rowOf](const std::vector<Change>& list) {
+        Json out = Json::array();
+        for (const Change& change : list) {
+            Json row = rowOf(change.row);
+            row.insert(row.begin(), change.machine);
+            out.push_back(std::move(row));
+        }
+        return out;
+    };
+    data["week"] = {{"since", FormatUtcTime(context.asOf - 7 * 86400)},
+                    {"machines", tables.weekMachines},
+                    {"fresh", changeList(tables.weekNew)},
+                    {"fixed", changeList(tables.weekFixed)}};
+    Json& ahead = data["clockAhead"] = Json::array();
+    for (const AheadRun& run : tables.ahead)
+        ahead.push_back({{"name", run.machine}, {"time", run.time}, {"file", run.file}});
+    data["neverReported"] = context.expectedGiven ? Json(context.neverReported) : Json();
     data["machines"] = std::move(machines);
     data["strings"] = strings.Texts();
     data["shortcuts"] = std::move(shortcuts);
+    data["unreachableRows"] = std::move(unreachable);
     data["notScannedPaths"] = std::move(notScanned);
     data["notes"] = std::move(notes);
+    data["changes"] = std::move(changes);
     return Escaped(data.dump(-1, ' ', false, Json::error_handler_t::replace));
 }
 
@@ -186,13 +223,29 @@ std::string TargetsCsv(const FleetTables& tables)
 
 std::string MachinesCsv(const FleetTables& tables)
 {
-    std::string csv = kBom + Line({"machine", "user", "last run", "runs", "broken", "unverified", "not scanned",
-                                   "partial", "stale", "version", "file"});
+    std::string csv = kBom + Line({"machine", "user", "last run", "runs", "broken", "removable or network",
+                                   "unverified", "not scanned", "partial", "stale", "version", "file"});
     for (const MachineState& machine : tables.machines) {
-        const ScanRun& run = machine.latest;
+        const ScanRun& run = *machine.latest;
+        // Empty, not 0, where the scan did not record unverified rows.
         csv += Line({run.machine, run.user, run.time, std::to_string(machine.runs), std::to_string(run.broken.size()),
-                     std::to_string(run.unverified), std::to_string(run.notScanned.size()),
-                     run.notScanned.empty() ? "no" : "yes", machine.stale ? "yes" : "no", run.version, run.file});
+                     std::to_string(run.unreachable.size()),
+                     run.unverifiedRecorded ? std::to_string(run.unverified) : std::string(),
+                     std::to_string(run.notScanned.size()), run.notScanned.empty() ? "no" : "yes",
+                     machine.stale ? "yes" : "no", run.version, run.file});
+    }
+    return csv;
+}
+
+std::string BrokenCsv(const FleetTables& tables)
+{
+    std::string csv = kBom + Line({"machine", "user", "last run", "location", "profile", "shortcut", "target",
+                                   "reason", "program folder"});
+    for (const MachineState& machine : tables.machines) {
+        const ScanRun& run = *machine.latest;
+        for (const BrokenRow& row : run.broken)
+            csv += Line({run.machine, run.user, run.time, row.location, row.profile, row.shortcut, row.target,
+                         row.reason, row.target.empty() ? std::string() : ProgramFolder(WithoutUser(row.target))});
     }
     return csv;
 }

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "Fleet.h"
 
@@ -16,6 +17,8 @@ struct ReportContext {
     std::int64_t asOf = 0;
     unsigned staleDays = 7;
     std::size_t filesRead = 0, filesSkipped = 0;
+    bool expectedGiven = false;
+    std::vector<std::string> neverReported;  // --expected's machines without a run
 };
 
 // The page shows this many programs, each with this many targets; the CSV
@@ -37,6 +40,8 @@ extern const char kPlaceholder[];
 // leading apostrophe.
 std::string TargetsCsv(const FleetTables& tables);
 std::string MachinesCsv(const FleetTables& tables);
+// One line per broken shortcut of each machine's latest run.
+std::string BrokenCsv(const FleetTables& tables);
 
 }  // namespace report
 

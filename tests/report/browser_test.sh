@@ -49,23 +49,26 @@ mkdir -p "$(dirname "$modules")"
 ) 9>"$modules.lock" || die "could not install puppeteer-core into $modules"
 
 as_of=2026-12-07T00:00:00Z
+expected=()
 if [ $bench -eq 1 ]; then
     python3 "$here/make_fleet.py" "$work/gen" --machines 10000 --runs 1 --rows 50 --no-damage --as-of "$as_of" ||
         die "make_fleet.py failed"
 else
-    python3 "$here/make_fleet.py" "$work/gen" --seed 11 --as-of "$as_of" || die "make_fleet.py failed"
+    # A thousand machines: the printed page must hold every one.
+    python3 "$here/make_fleet.py" "$work/gen" --seed 11 --machines 1000 --runs 3 --as-of "$as_of" || die "make_fleet.py failed"
+    expected=(--expected "$work/gen/expected-machines.txt")
 fi
 
 mkdir -p "$work/out"
 start=$(date +%s%N)
-"$prog" --as-of "$as_of" --out "$work/out" "$work/gen/fleet" 2>"$work/stderr"
+"$prog" --as-of "$as_of" "${expected[@]}" --out "$work/out" "$work/gen/fleet" 2>"$work/stderr"
 rc=$?
 ms=$(( ($(date +%s%N) - start) / 1000000 ))
 if [ $rc -ne 0 ]; then
     cat "$work/stderr" >&2
     die "veltmor-report exited with $rc"
 fi
-for f in veltmor-report.html veltmor-targets.csv veltmor-machines.csv; do
+for f in veltmor-report.html veltmor-targets.csv veltmor-machines.csv veltmor-broken.csv; do
     [ -s "$work/out/$f" ] || die "veltmor-report wrote no $f"
 done
 if [ $bench -eq 1 ]; then

@@ -2,9 +2,10 @@
 """Writes a fleet of veltmor-scan report files and the truth about it.
 
     make_fleet.py OUTDIR [--machines N] [--runs K] [--rows R] [--seed S]
-                         [--as-of 2026-12-07T00:00:00Z] [--no-damage]
+                         [--as-of 2026-12-07T00:00:00Z] [--no-damage] [--no-links]
 
 OUTDIR/fleet/<machine>/<yyyymmdd-hhmmss>.json  one scan file per run
+OUTDIR/expected-machines.txt                     for --expected: some machines, some that never reported
 OUTDIR/expected.json                             what veltmor-report must find
 
 The truth comes from this script's own model of the runs it made, never from
@@ -26,9 +27,24 @@ _ASCII_LOWER = {c: c + 32 for c in range(ord("A"), ord("Z") + 1)}
 
 
 def ascii_lower(s):
-    # Machine keys and program grouping fold ASCII only: a Unicode fold would
-    # merge names Windows keeps apart.
+    # Program grouping folds ASCII only, as paths are compared.
     return s.translate(_ASCII_LOWER)
+
+
+SPACES = "\u0020\u00a0\u1680\u2000\u2001\u2002\u2003\u2004\u2005\u2006\u2007\u2008\u2009\u200a\u202f\u205f\u3000"
+
+
+def simple_fold(c):
+    # Unicode simple case folding: one code point to one (the generator's
+    # names keep to the scripts the reader folds).
+    for f in (c.casefold(), c.lower()):
+        if len(f) == 1:
+            return f
+    return c
+
+
+def machine_key(name):
+    return "".join(simple_fold(c) for c in name.strip(SPACES))
 
 
 def parse_time(text):
@@ -84,6 +100,9 @@ def program_folder(norm):
 
 HOSTILE_HTML = "</script><b>x</b>"
 HOSTILE_CSV = "=cmd|' /C calc'!A0"
+HOSTILE_MACHINE = "=SUM(1+1)!A0 @cmd"  # a formula that is also a folder name
+RLO = "\u202e"
+RLO_SHORTCUT = "invoice" + RLO + "gnp.exe"  # shown raw, reads as invoiceexe.png
 HOSTILE_NOTE = HOSTILE_HTML + "<img src=x onerror=\"window.__veltmorPwned=1\">"
 
 USERS = ["alice", "bob", "carol", "dmitri", "Ölaf", "zoë", "мария", "ελένη", "李雷", "فاطمة",
@@ -155,9 +174,14 @@ SPECIAL = [
     ("حاسوب-04", ["فاطمة"], "CORP\\فاطمة", None),
     ("LAB-🚀-05", ["emoji🦊", "alice"], "CORP\\emoji🦊", None),
     ("ws-MixedCase", ["bob"], "CORP\\bob", "case"),
-    (HOSTILE_CSV, ["o'brien"], "CORP\\" + HOSTILE_HTML, "hostile"),
+    (HOSTILE_MACHINE, ["o'brien"], "CORP\\" + HOSTILE_HTML, "hostile"),
     ("PC-EDGE-7D", ["carol"], "NT AUTHORITY\\SYSTEM", "edge-fresh"),
     ("PC-EDGE-7D1S", ["carol"], "NT AUTHORITY\\SYSTEM", "edge-stale"),
+    ("ПК-1", ["мария"], "CORP\\мария", "fold"),        # its runs in folders ПК-1 and пк-1: one machine
+    ("PC-SP", ["bob"], "NT AUTHORITY\\SYSTEM", "space"),  # its runs name it "PC-SP " and "PC-SP"
+    ("PC-CLOCK", ["alice"], "NT AUTHORITY\\SYSTEM", "clock"),  # one more run dated a year ahead
+    ("PC-RLO", ["alice"], "NT AUTHORITY\\SYSTEM", "rlo"),  # a right-to-left override in a name
+    ("PC-ALL", ["carol", "bob"], "NT AUTHORITY\\SYSTEM", "all"),  # --all: every kind of row that is not broken
 ]
 PREFIXES = ["PC", "WS-LON", "LT-PAR", "KIOSK", "DEV-BER"]
 
@@ -165,7 +189,7 @@ PREFIXES = ["PC", "WS-LON", "LT-PAR", "KIOSK", "DEV-BER"]
 def folder_name(machine):
     # A machine's folder on the share: a name may hold characters no Windows
     # file name can (the share is read by the Windows build too).
-    return "".join("_" if c in '<>:"/\\|?*' or ord(c) < 32 else c for c in machine)
+    return "".join("_" if c in '<>:"/\\|?*' or ord(c) < 32 else c for c in machine).strip(SPACES)
 
 
 class Slot:
@@ -193,7 +217,16 @@ class Slot:
                 "reason": reason, "location": self.location, "profile": self.profile, "detail": detail}
 
 
-def make_slots(rng, users, rows, runs, broken_slots, partial, special):
+# What a scan lists: broken reasons always, targets on removable, CD and network drives with
+# --include-removable (or --all), rows that are not broken (and unverified ones) only with --all.
+BROKEN_REASONS = ("missing", "unreadable")
+
+
+def listed(reason, scan_all, removable):
+    return reason in BROKEN_REASONS or scan_all or (removable and reason == "unreachable-drive")
+
+
+def make_slots(rng, users, rows, runs, broken_slots, partial, special, scan_all, removable):
     slots = []
     used = {}
 
@@ -214,8 +247,9 @@ def make_slots(rng, users, rows, runs, broken_slots, partial, special):
         end = rng.randint(start + 1, runs + 2)
         return set(range(start, min(end, runs)))
 
+    kinds = [b for b in BROKEN if listed(b[1], scan_all, removable)]
     for _ in range(broken_slots):
-        _w, reason, drive, target, name = rng.choices(BROKEN, _BROKEN_WEIGHTS)[0]
+        _w, reason, drive, target, name = rng.choices(kinds, [b[0] for b in kinds])[0]
         location = rng.choices(LOCATIONS, _LOCATION_WEIGHTS)[0]
         shortcut, profile, user = place(name, location)
         slots.append(Slot(shortcut, target.replace("{u}", user), location, profile, drive, "missing", reason,
@@ -229,10 +263,20 @@ def make_slots(rng, users, rows, runs, broken_slots, partial, special):
             shortcut, profile, user = place(name, "desktop")
             slots.append(Slot(shortcut, target.replace("{u}", user), "desktop", profile, "fixed", "missing", "missing",
                               None, set(range(runs))))
-    if rng.random() < 0.12 or special:
+    if special == "all":
+        for _w, reason, drive, target, name in BROKEN[-5:]:  # each kind that is not broken, in every run
+            shortcut, profile, user = place(name, "desktop")
+            slots.append(Slot(shortcut, target.replace("{u}", user), "desktop", profile, drive, "missing", reason,
+                              None, set(range(runs))))
+    if special == "rlo":
+        shortcut, profile, user = place(RLO_SHORTCUT, "desktop")
+        slots.append(Slot(shortcut, "C:\\Program Files\\Foo Corp\\Foo\\foo.exe", "desktop", profile, "fixed",
+                          "missing", "missing", None, set(range(runs))))
+    if scan_all and (rng.random() < 0.4 or special):
         shortcut, profile, _u = place("Share tool", "common-start-menu")
         slots.append(Slot(shortcut, "\\\\nas-02\\tools\\share.exe", "common-start-menu", profile, "network",
-                          "unverified", "unverified", rng.choice(UNVERIFIED_DETAIL), window()))
+                          "unverified", "unverified", rng.choice(UNVERIFIED_DETAIL),
+                          set(range(runs)) if special else window()))
     not_scanned = 0
     if partial:
         not_scanned = rng.randint(1, 2)
@@ -291,7 +335,9 @@ def build_machines(rng, n, runs, rows, as_of):
             broken_slots = max(broken_slots, 2)
         if special == "many":
             broken_slots = 12  # two digits: a table sorting counts as text would show it
-        slots = make_slots(rng, users, rows, runs, broken_slots, partial, special)
+        scan_all = special == "all" or (special is None and rng.random() < 0.3)
+        removable = scan_all or rng.random() < 0.2
+        slots = make_slots(rng, users, rows, runs, broken_slots, partial, special, scan_all, removable)
         if special == "many":
             for slot in slots:
                 if type(slot) is not dict and slot.kind == "missing":
@@ -302,10 +348,15 @@ def build_machines(rng, n, runs, rows, as_of):
             # tied with one whose folder sorts first.
             spellings = ["WS-MIXEDCASE" if r % 2 == 0 else "Ws-mixedcase" for r in range(runs)]
             spellings[-1] = name
+        elif special == "fold":
+            spellings = ["пк-1" if r % 2 == 0 else name for r in range(runs)]
+            spellings[-1] = name
+        elif special == "space":
+            spellings = [name + " " if r % 2 == 0 else name for r in range(runs)]
         version = ["1.1.0"] * (runs - 1) + ["1.1.1" if rng.random() < 0.9 or special else "1.1.0"]
         machines.append({"name": name, "users": users, "account": account, "special": special, "times": times,
                          "slots": slots, "spellings": spellings, "versions": version,
-                         "quick_note": rng.random() < 0.2})
+                         "quick_note": rng.random() < 0.2, "all": scan_all, "removable": removable})
     return machines
 
 
@@ -315,7 +366,7 @@ def run_document(m, r, rows, notes):
     return {
         "veltmor": "scan-report", "schema": 1, "version": m["versions"][r], "machine": m["spellings"][r],
         "user": m["account"], "time": fmt_time(m["times"][r]),
-        "options": {"all": False, "includeRemovable": False, "locations": ["start-menu", "common-start-menu"],
+        "options": {"all": m["all"], "includeRemovable": m["removable"], "locations": ["start-menu", "common-start-menu"],
                     "allProfiles": True, "folders": []},
         "notes": notes, "rows": rows,
     }
@@ -340,9 +391,10 @@ def rows_of(slots, run):
     return rows
 
 
-def write_runs(fleet, machines):
-    """Writes every run; returns them as (key, time, relpath, machine, rows, notes, run index, name)."""
-    runs = []
+def write_runs(fleet, machines, as_of):
+    """Writes every run; returns them as (key, time, relpath, machine, rows, notes, run index, name), and the
+    runs dated ahead of the report as {name, time, file}."""
+    runs, ahead = [], []
     for m in machines:
         count = len(m["times"])
         for r in range(count):
@@ -354,7 +406,14 @@ def write_runs(fleet, machines):
                 notes = notes + ["some folders could not be read; see the not-scanned rows"]
             rel = folder_name(m["spellings"][r]) + "/" + fmt_stamp(m["times"][r]) + ".json"
             write(os.path.join(fleet, rel), dump(run_document(m, r, rows, notes)))
-            runs.append((ascii_lower(m["name"]), m["times"][r], rel, m, rows, notes, r, m["spellings"][r]))
+            runs.append((machine_key(m["name"]), m["times"][r], rel, m, rows, notes, r, m["spellings"][r]))
+        if m["special"] == "clock":
+            # A clock a year ahead: set aside, the machine's latest run and the trend as they were.
+            doc = run_document(m, count - 1, rows_of(m["slots"], 0), [])
+            doc["time"] = fmt_time(as_of + 365 * DAY)
+            rel = folder_name(m["name"]) + "/" + fmt_stamp(as_of + 365 * DAY) + ".json"
+            write(os.path.join(fleet, rel), dump(doc))
+            ahead.append({"name": m["name"], "time": doc["time"], "file": rel})
         if m["special"] == "case" and count > 1:
             # The tie: same time as the latest run, a folder that sorts first.
             r = count - 1
@@ -364,14 +423,19 @@ def write_runs(fleet, machines):
             doc = run_document(m, r, rows, [])
             doc["machine"] = spelling
             write(os.path.join(fleet, rel), dump(doc))
-            runs.append((ascii_lower(m["name"]), m["times"][r], rel, m, rows, [], r, spelling))
-    return runs
+            runs.append((machine_key(m["name"]), m["times"][r], rel, m, rows, [], r, spelling))
+    return runs, ahead
 
 
-def write_damage(fleet, machines, rng):
+def write_damage(fleet, machines, rng, links):
     """Files veltmor-report must name and skip; returns their relative paths."""
     m = next((m for m in machines if m["special"] is None), machines[0])
     good = dump(run_document(m, len(m["times"]) - 1, rows_of(m["slots"], 0), []))
+    victim = machines[-1]
+    folder = folder_name(m["name"])
+    latest = folder + "/" + fmt_stamp(m["times"][-1]) + ".json"
+    with open(os.path.join(fleet, latest), "rb") as f:
+        copy = f.read()
     rows = json.loads(good)["rows"]
     base = json.loads(good)
     damaged = {
@@ -388,36 +452,90 @@ def write_damage(fleet, machines, rng):
         "exports/rows-object.json": dump(dict(base, machine="PC-ROWSOBJ", rows={"0": rows[0]})),
         "exports/no-machine.json": dump({k: v for k, v in base.items() if k != "machine"}),
         "exports/machine-number.json": dump(dict(base, machine=42)),
+        # Another machine's name, a later time: it must not become that machine's latest run.
+        folder + "/20261206-235959.json": dump(dict(base, machine=victim["name"], time=fmt_time(victim["times"][-1] + 60))),
+        # A byte-identical copy of a run is the same run.
+        folder + "/copy-" + fmt_stamp(m["times"][-1]) + ".json": copy,
+        # Over the rows a run file may hold.
+        "PC-HUGE/20261206-000000.json": dump(dict(base, machine="PC-HUGE", rows=[{"status": "present"}] * 150000)),
+        # Names no machine has.
+        "PC-CTRL/20261206-000000.json": dump(dict(base, machine="PC-\nCTRL")),
+        "at-the-top.json": good,
     }
     for rel, data in damaged.items():
         write(os.path.join(fleet, rel), data)
+    if links:
+        # Named, never followed or opened: a link to a file, a dangling one, one to a folder, a pipe.
+        os.symlink(os.path.join(os.path.abspath(fleet), latest), os.path.join(fleet, folder, "link.json"))
+        os.symlink("/nonexistent/veltmor.json", os.path.join(fleet, folder, "dangling.json"))
+        os.symlink(os.path.abspath(os.path.join(fleet, folder)), os.path.join(fleet, "PC-LINKED"))
+        os.mkfifo(os.path.join(fleet, folder, "pipe.json"))
+        write(os.path.join(fleet, "   ", "20261206-000000.json"), dump(dict(base, machine="   ")))
+        damaged["   /20261206-000000.json"] = 1
+        damaged.update({folder + "/link.json": 1, folder + "/dangling.json": 1, "PC-LINKED": 1, folder + "/pipe.json": 1})
     # Not a *.json file: never read, never named.
     write(os.path.join(fleet, "README.txt"), "Scan files of the fleet.\n")
     return sorted(damaged)
 
 
-def truth(runs, as_of, damaged):
+def is_broken(row):
+    return row["status"] == "missing" and row["reason"] in BROKEN_REASONS
+
+
+def brief(row):
+    return [row["shortcut"], row["target"], row["reason"], row["location"], row["profile"]]
+
+
+def not_in(a, b):
+    """The rows of a (in order) that b does not hold, by shortcut and target, each once."""
+    held = {}
+    for row in b:
+        k = (row["shortcut"], row["target"])
+        held[k] = held.get(k, 0) + 1
+    out = []
+    for row in a:
+        k = (row["shortcut"], row["target"])
+        if held.get(k, 0):
+            held[k] -= 1
+        else:
+            out.append(row)
+    return out
+
+
+def truth(runs, ahead, as_of, damaged, expected_names):
     per = {}
     for run in runs:
         per.setdefault(run[0], []).append(run)
     machines = []
     reasons, locations, programs = {}, {}, {}
+    week = {"since": fmt_time(as_of - 7 * DAY), "machines": 0, "fresh": [], "fixed": []}
     for key in sorted(per):
         mine = sorted(per[key], key=lambda r: (r[1], r[2]))
         _k, t, rel, m, rows, notes, r, spelling = mine[-1]
-        broken = [row for row in rows if row["status"] == "missing"]
+        broken = [row for row in rows if is_broken(row)]
+        unreachable = [row for row in rows if row["status"] == "missing" and row["reason"] == "unreachable-drive"]
         not_scanned = [row["shortcut"] for row in rows if row["status"] == "not-scanned"]
+        previous = [row for row in mine[-2][4] if is_broken(row)] if len(mine) > 1 else None
         entry = {
-            "name": spelling, "key": key, "user": m["account"], "time": fmt_time(t), "version": m["versions"][r],
-            "runs": len(mine), "broken": len(broken),
-            "unverified": sum(1 for row in rows if row["status"] == "unverified"),
+            "name": spelling.strip(SPACES), "key": key, "user": m["account"], "time": fmt_time(t),
+            "version": m["versions"][r], "runs": len(mine), "broken": len(broken), "unreachable": len(unreachable),
+            "unverified": sum(1 for row in rows if row["status"] == "unverified") if m["all"] else None,
             "notScanned": len(not_scanned), "partial": bool(not_scanned),
             "stale": as_of - t > STALE_DAYS * DAY, "file": rel,
-            "brokenShortcuts": [[b["shortcut"], b["target"], b["reason"], b["location"], b["profile"]]
-                                for b in broken],
+            "brokenShortcuts": [brief(b) for b in broken],
+            "brokenFolders": [program_folder(normalise_users(b["target"])) if b["target"] else "" for b in broken],
+            "unreachableShortcuts": [brief(b) for b in unreachable],
             "notScannedPaths": not_scanned, "notes": notes,
+            "fresh": None if previous is None else [brief(b) for b in not_in(broken, previous)],
+            "fixed": None if previous is None else [brief(b) for b in not_in(previous, broken)],
         }
         machines.append(entry)
+        week_ago = [run for run in mine if run[1] <= as_of - 7 * DAY]
+        if week_ago:
+            base = [row for row in week_ago[-1][4] if is_broken(row)]
+            week["machines"] += 1
+            week["fresh"] += [[entry["name"]] + brief(b) for b in not_in(broken, base)]
+            week["fixed"] += [[entry["name"]] + brief(b) for b in not_in(base, broken)]
         for b in broken:
             for table, name_ in ((reasons, b["reason"]), (locations, b["location"])):
                 e = table.setdefault(name_, {"name": name_, "shortcuts": 0, "machines": set()})
@@ -428,7 +546,9 @@ def truth(runs, as_of, damaged):
             norm = normalise_users(b["target"])
             folder = program_folder(norm)
             p = programs.setdefault(ascii_lower(folder), {"folder": folder, "machines": set(), "shortcuts": 0,
-                                                          "targets": {}})
+                                                          "targets": {}, "names": []})
+            if key not in p["machines"]:
+                p["names"].append(entry["name"])
             p["machines"].add(key)
             p["shortcuts"] += 1
             tg = p["targets"].setdefault(ascii_lower(norm), {"target": norm, "machines": set(), "shortcuts": 0})
@@ -444,6 +564,7 @@ def truth(runs, as_of, damaged):
         return sorted(items, key=lambda e: (-e["machines"], -e["shortcuts"], ascii_lower(e[field])))
 
     program_list = ranked([{"folder": p["folder"], "machines": len(p["machines"]), "shortcuts": p["shortcuts"],
+                            "machineNames": p["names"],
                             "targets": ranked([{"target": t["target"], "machines": len(t["machines"]),
                                                 "shortcuts": t["shortcuts"]} for t in p["targets"].values()],
                                               "target")}
@@ -461,7 +582,7 @@ def truth(runs, as_of, damaged):
         mine = sorted(mine, key=lambda r: (r[1], r[2]))
         per_day = {}
         for run in mine:
-            per_day[day_of(run[1])] = sum(1 for row in run[4] if row["status"] == "missing")
+            per_day[day_of(run[1])] = sum(1 for row in run[4] if is_broken(row))
         days = sorted(per_day)
         current = None
         for i, d in enumerate(days):
@@ -485,16 +606,28 @@ def truth(runs, as_of, damaged):
         "machines": len(machines),
         "machinesWithBroken": sum(1 for m in machines if m["broken"]),
         "broken": sum(m["broken"] for m in machines),
-        "unverified": sum(m["unverified"] for m in machines),
+        "unreachable": sum(m["unreachable"] for m in machines),
+        "unverified": sum(m["unverified"] or 0 for m in machines),
+        "unverifiedNotRecorded": sum(1 for m in machines if m["unverified"] is None),
         "notScanned": sum(m["notScanned"] for m in machines),
         "partialMachines": sum(1 for m in machines if m["partial"]),
         "staleMachines": sum(1 for m in machines if m["stale"]),
+        "clockAhead": len(ahead),
     }
+    keys = {m["key"] for m in machines} | {machine_key(a["name"]) for a in ahead}
+    never, seen = [], set()
+    for name in expected_names:
+        k = machine_key(name)
+        if k and k not in keys and k not in seen and not any(ord(c) < 32 for c in name):
+            never.append(name.strip(SPACES))
+        seen.add(k)
+    totals["neverReported"] = len(never)
     return {
         "asOf": fmt_time(as_of), "staleDays": STALE_DAYS,
-        "files": {"read": len(runs), "skipped": len(damaged)},
+        "files": {"read": len(runs) + len(ahead), "skipped": len(damaged)},
         "totals": totals, "byReason": counted(reasons), "byLocation": counted(locations),
         "programs": program_list, "trend": trend, "machines": machines, "damaged": damaged,
+        "week": week, "clockAhead": ahead, "neverReported": never, "rlo": RLO_SHORTCUT,
         "hostile": [HOSTILE_HTML, HOSTILE_CSV, HOSTILE_NOTE],
     }
 
@@ -508,6 +641,7 @@ def main(argv):
     ap.add_argument("--seed", type=int, default=1)
     ap.add_argument("--as-of", default="2026-12-07T00:00:00Z")
     ap.add_argument("--no-damage", action="store_true")
+    ap.add_argument("--no-links", action="store_true", help="no links, pipe or blank folder name (for Wine)")
     args = ap.parse_args(argv)
     if args.machines < 1 or args.runs < 1 or args.rows < 1:
         ap.error("--machines, --runs and --rows must be at least 1")
@@ -520,9 +654,16 @@ def main(argv):
     if os.path.exists(fleet) and os.listdir(fleet):
         ap.error(fleet + " is not empty")
     machines = build_machines(rng, args.machines, args.runs, args.rows, as_of)
-    runs = write_runs(fleet, machines)
-    damaged = [] if args.no_damage else write_damage(fleet, machines, rng)
-    expected = truth(runs, as_of, damaged)
+    runs, ahead = write_runs(fleet, machines, as_of)
+    damaged = [] if args.no_damage else write_damage(fleet, machines, rng, not args.no_links)
+    # As exported from a directory: names in another case, padded, blank lines, a damaged line and
+    # machines that never reported.
+    names = [m["name"] for m in machines[::3]]
+    names = [n.upper() if i % 4 == 1 else " %s " % n if i % 4 == 2 else n for i, n in enumerate(names)]
+    names += ["PC-NEVER-1", "", "pc-never-1", "ПК-НИКОГДА", "  LT-NEVER-2", "PC-\x07BELL", "Ws-Never-3"]
+    with open(os.path.join(args.outdir, "expected-machines.txt"), "w", encoding="utf-8", newline="\r\n") as f:
+        f.write("\n".join(names) + "\n")
+    expected = truth(runs, ahead, as_of, damaged, names)
     with open(os.path.join(args.outdir, "expected.json"), "w", encoding="utf-8") as f:
         json.dump(expected, f, ensure_ascii=False, separators=(",", ":"))
         f.write("\n")
