@@ -166,8 +166,8 @@ ScanArguments ScanArguments::Parse(const std::vector<std::string>& args)
         return Refused("--restore takes no other option than --dry-run, and no FOLDER");
     if (parsed.dryRun && parsed.quarantine.empty() && parsed.restore.empty() && parsed.repair.empty())
         return Refused("--dry-run goes with --quarantine, --repair or --restore");
-    if (parsed.maxMoves && parsed.quarantine.empty())
-        return Refused("--max-moves goes with --quarantine");
+    if (parsed.maxMoves && parsed.quarantine.empty() && parsed.repair.empty())
+        return Refused("--max-moves goes with --quarantine or --repair");
     return parsed;
 }
 
@@ -177,7 +177,8 @@ const char* ScanArguments::Usage()
            "                    [--location NAME[,NAME...]] [--all-profiles] [--jobs N]\r\n"
            "                    [--output FILE] [--summary] [FOLDER...]\r\n"
            "                    [--quarantine DIR [--max-moves N] [--dry-run]] [--suggest]\r\n"
-           "                    [--repair DIR [--evidence exact|likely] [--dry-run]]\r\n"
+           "                    [--repair DIR [--evidence exact|likely] [--max-moves N]\r\n"
+           "                     [--dry-run]]\r\n"
            "       veltmor-scan --restore DIR [--dry-run]\r\n"
            "\r\n"
            "Lists broken shortcuts (.lnk and .pif files whose target is missing) below each\r\n"
@@ -208,8 +209,9 @@ const char* ScanArguments::Usage()
            "  --quarantine DIR     after the scan, move each shortcut whose reason is\r\n"
            "                       missing into DIR, below its whole original path, and\r\n"
            "                       record it in DIR\\manifest.json; nothing is written over\r\n"
-           "  --max-moves N        with --quarantine: when more than N shortcuts would move,\r\n"
-           "                       move none and exit with 2\r\n"
+           "  --max-moves N        with --quarantine or --repair: when more than N\r\n"
+           "                       shortcuts would move or be repaired, change none and\r\n"
+           "                       exit with 2\r\n"
            "  --suggest            for each missing target, look where moved programs go\r\n"
            "                       (the other program files folder and fixed drives,\r\n"
            "                       other versions' folders, the installed programs) and\r\n"

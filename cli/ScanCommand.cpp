@@ -166,16 +166,23 @@ int CScanCommand::RunParsed(const ScanArguments& arguments)
         return written;
     if (arguments.summary)
         m_summary = FormatSummary(result.rows, result.notScanned.size());
-    if (quarantine && !arguments.repair.empty())
-        return quarantine->Repair(RepairItems(result.rows), *m_retargeter, arguments.evidence);
     if (quarantine) {
-        // A safety valve: one bad rule must not empty every Start Menu.
-        std::size_t moving = 0;
-        for (const ScanRow& row : result.rows)
-            moving += row.Reason() == MissingReason::Missing && row.unsafe.empty() ? 1 : 0;
-        if (arguments.maxMoves && moving > arguments.maxMoves)
-            return Refuse(std::to_string(moving) + " shortcuts would move, more than --max-moves " +
-                          std::to_string(arguments.maxMoves) + ": none moved");
+        // A safety valve: one bad rule must not empty, or rewrite, every
+        // Start Menu.
+        const bool repair = !arguments.repair.empty();
+        std::size_t changing = 0;
+        for (const ScanRow& row : result.rows) {
+            const bool broken = row.Reason() == MissingReason::Missing;
+            const bool repairable = (broken || row.DriveLetterGone()) && !row.candidate.empty() &&
+                                    row.grade >= arguments.evidence && row.equallyGood == 0;
+            changing += row.unsafe.empty() && (repair ? repairable : broken) ? 1 : 0;
+        }
+        if (arguments.maxMoves && changing > arguments.maxMoves)
+            return Refuse(std::to_string(changing) + (repair ? " shortcuts would be repaired" : " shortcuts would move") +
+                          ", more than --max-moves " + std::to_string(arguments.maxMoves) + ": none " +
+                          (repair ? "changed" : "moved"));
+        if (repair)
+            return quarantine->Repair(RepairItems(result.rows), *m_retargeter, arguments.evidence);
         return quarantine->Quarantine(QuarantineItems(result.rows));
     }
 

@@ -1,5 +1,7 @@
 #include "LinkStructure.h"
 
+#include "Sha256.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -388,6 +390,15 @@ bool EndsWithLnk(const char* path)
 
 std::string Digest(const std::string& bytes)
 {
+    return std::to_string(bytes.size()) + ':' + Sha256Hex(bytes);
+}
+
+bool SameDigest(const std::string& bytes, const std::string& digest)
+{
+    constexpr std::size_t kOldHexDigits = 16;
+    const std::size_t colon = digest.find(':');
+    if (colon == std::string::npos || digest.size() - colon - 1 != kOldHexDigits)
+        return Digest(bytes) == digest;
     std::uint64_t hash = 0xcbf29ce484222325u;
     for (const char c : bytes) {
         hash ^= static_cast<unsigned char>(c);
@@ -397,7 +408,7 @@ std::string Digest(const std::string& bytes)
     std::string text = std::to_string(bytes.size()) + ':';
     for (int shift = 60; shift >= 0; shift -= 4)
         text += kHex[(hash >> shift) & 0xF];
-    return text;
+    return text == digest;
 }
 
 bool FindLinkSections(ByteSource& source, LinkSections& sections)

@@ -55,9 +55,15 @@ bool CheckLinkStructure(ByteSource& source);
 // to the shell as before.
 bool MayGoToShell(const char* path, ByteSource& source);
 
-// A digest of a file's bytes (its length and a 64-bit FNV-1a hash, in
-// hexadecimal): two reads of one file agree when its bytes have not changed.
+// A digest of a file's bytes, its length and SHA-256 ("2048:9f86d0..."):
+// two reads of one file agree when its bytes have not changed, and no one
+// can write other bytes that agree.
 std::string Digest(const std::string& bytes);
+
+// True when bytes give digest: one of Digest's, or one an earlier version
+// wrote into a manifest (the length and a 64-bit FNV-1a hash), so that its
+// repairs can still be undone.
+bool SameDigest(const std::string& bytes, const std::string& digest);
 
 // The target stored in the environment-variable block
 // ("%LOCALAPPDATA%\\..."), as UTF-16 code units: a scan of another user's

@@ -13,7 +13,7 @@ mkdir -p "$out/seeds" "$out/corpus" || exit 1
 
 flags=(-std=c++17 -g -O1 -Wall -Wextra -Werror -I.)
 clang++ "${flags[@]}" -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-    tests/fuzz/link_structure_fuzz.cpp scan/LinkStructure.cpp -o "$out/link_structure_fuzz" || exit 1
+    tests/fuzz/link_structure_fuzz.cpp scan/LinkStructure.cpp scan/Sha256.cpp -o "$out/link_structure_fuzz" || exit 1
 clang++ "${flags[@]}" tests/fuzz/write_seeds.cpp tests/kit/LnkBuilder.cpp -o "$out/write_seeds" || exit 1
 "$out/write_seeds" "$out/seeds" || exit 1
 

@@ -11,8 +11,8 @@ namespace cli {
 
 class Mover {
 public:
-    enum class Moved { Yes, Taken, Failed, Changed };
-    enum class Read { Done, Absent, Failed };
+    enum class Moved { Yes, Taken, Failed, Changed, Link };
+    enum class Read { Done, Absent, Failed, TooLarge, Link };
 
     virtual ~Mover() = default;
 
@@ -26,20 +26,48 @@ public:
     // Makes folder and every missing folder above it; true when it exists.
     virtual bool MakeFolders(const std::string& folder) = 0;
 
-    // Moves a file; never replaces one: Taken when to exists. The folder of
-    // to must exist. On Failed, from is where it was.
-    virtual Moved Move(const std::string& from, const std::string& to) = 0;
+    // Every file below is named by a root the caller trusts (a scanned
+    // folder, the quarantine folder, a drive's root) and a path below it.
+    // Each folder below the root is opened by handle, relative to the one
+    // above, and never through a link: a link on the way gives Link, and
+    // StoppedAt names it; nothing is made beyond it. The file itself is
+    // acted on through the handle that checked it.
 
-    // Moves from to to only while its bytes give digest (scan::Digest):
-    // read and moved through one handle that no one may write meanwhile, so
-    // the file moved is the file read. Changed, and nothing moved, when
-    // they do not.
-    virtual Moved MoveIfSame(const std::string& from, const std::string& to, const std::string& digest) = 0;
+    // How a move puts the file at its new place.
+    enum class Transfer {
+        Rename,  // the file itself: into the quarantine folder, which only its owners write
+        // A new file with the same bytes, times and attributes, then the old
+        // one removed: nothing is renamed into a folder a user may swap.
+        Copy,
+    };
+
+    // Moves from (below fromRoot) to to (below toRoot), making to's missing
+    // folders; never over a file (Taken). digest: the bytes read through the
+    // moving handle must give it, or nothing moves (Changed); "" takes any.
+    // On anything but Yes, from is where it was.
+    virtual Moved Move(const std::string& fromRoot, const std::string& from, const std::string& toRoot,
+                       const std::string& to, const std::string& digest, Transfer how) = 0;
 
     // Writes bytes over the file at path only while its bytes give digest,
     // through one handle that no one may write, rename or delete meanwhile:
     // a shortcut changed since the scan is left alone (Changed).
-    virtual Moved RewriteIfSame(const std::string& path, const std::string& digest, const std::string& bytes) = 0;
+    virtual Moved RewriteIfSame(const std::string& root, const std::string& path, const std::string& digest,
+                                const std::string& bytes) = 0;
+
+    // A new file at path with bytes, its missing folders made; never over a
+    // file (Taken).
+    virtual Moved WriteNew(const std::string& root, const std::string& path, const std::string& bytes) = 0;
+
+    // Removes the file at path while its bytes give digest ("": any).
+    virtual Moved RemoveIfSame(const std::string& root, const std::string& path, const std::string& digest) = 0;
+
+    // The bytes of the file at path; TooLarge, and nothing read, when it is
+    // larger than limit.
+    virtual Read ReadBelow(const std::string& root, const std::string& path, std::size_t limit,
+                           std::string& bytes) = 0;
+
+    // The link or part that stopped the last walk.
+    virtual std::string StoppedAt() = 0;
 
     // Every file below folder, as paths relative to it, in the order found;
     // folders that could not be read (or are links elsewhere) in skipped.

@@ -14,6 +14,8 @@ const char kProgram[] = "veltmor-scan: ";
 const char kManifestName[] = "manifest.json";
 const char kJournalName[] = "journal.jsonl";
 const char kLockName[] = "quarantine.lock";
+// Far beyond any shortcut; a file larger is not one of ours.
+constexpr std::size_t kLargestShortcut = std::size_t{64} << 20;
 
 std::string Quoted(const std::string& path)
 {
@@ -51,7 +53,8 @@ std::vector<QuarantineItem> QuarantineItems(const std::vector<ScanRow>& rows)
     items.reserve(rows.size());
     for (const ScanRow& row : rows)
         items.push_back({row.shortcut, row.target, row.ReasonName(), row.location, row.profile, row.root, row.unsafe,
-                         row.digest, row.otherProfile, row.driveType, row.candidate, row.grade, row.equallyGood, std::string()});
+                         row.digest, row.otherProfile, row.driveType, row.candidate, row.grade, row.equallyGood, std::string(),
+                         row.DriveLetterGone()});
     return items;
 }
 
@@ -110,7 +113,7 @@ std::string CQuarantine::Open(const std::string& folder, Purpose purpose, bool d
         return undo("cannot write in the quarantine folder " + shown + ": " + m_mover.LastError());
     if (!m_mover.Remove(m_journalPath))
         return "cannot remove " + Quoted(m_journalPath) + ": " + m_mover.LastError();
-    m_madeFolders.insert(full);
+    RemoveLeftovers();
     return std::string();
 }
 
@@ -118,9 +121,14 @@ std::string CQuarantine::ReadRecords()
 {
     const std::string manifestShown = Quoted(m_manifestPath);
     std::string text;
-    switch (m_mover.ReadFile(m_manifestPath, text)) {
+    // Each is refused by its size before a byte of it is read.
+    switch (m_mover.ReadBelow(m_folder, m_manifestPath, kLargestManifest, text)) {
     case Mover::Read::Absent:
         break;
+    case Mover::Read::TooLarge:
+        return manifestShown + " is larger than a quarantine manifest can be; move it away first";
+    case Mover::Read::Link:
+        return manifestShown + " is a link; move it away first";
     case Mover::Read::Failed:
         return "cannot read " + manifestShown + ": " + m_mover.LastError();
     case Mover::Read::Done:
@@ -128,54 +136,99 @@ std::string CQuarantine::ReadRecords()
             return manifestShown + " is not a quarantine manifest; move it away first";
         break;
     }
-    switch (m_mover.ReadFile(m_journalPath, text)) {
+    const std::string journalShown = Quoted(m_journalPath);
+    switch (m_mover.ReadBelow(m_folder, m_journalPath, kLargestJournal, text)) {
     case Mover::Read::Absent:
         return std::string();
+    case Mover::Read::TooLarge:
+        return journalShown + " is larger than a quarantine journal can be; move it away first";
+    case Mover::Read::Link:
+        return journalShown + " is a link; move it away first";
     case Mover::Read::Failed:
-        return "cannot read " + Quoted(m_journalPath) + ": " + m_mover.LastError();
+        return "cannot read " + journalShown + ": " + m_mover.LastError();
     case Mover::Read::Done:
         break;
     }
-    std::vector<ManifestEntry> moving;
-    if (!m_manifest.Replay(text, moving))
-        return Quoted(m_journalPath) + " is not a quarantine journal; move it away first";
-    // A move begun by a killed run: the layout says whether it was made.
-    for (ManifestEntry& entry : moving) {
-        if (entry.action == "repairing") {
-            ReplayRepair(entry);
-            continue;
-        }
-        const bool back = entry.action == "restoring";
-        const std::string inQuarantine = m_folder + "\\" + entry.place;
-        if (!IsWithin(inQuarantine, m_folder))
-            continue;
-        const bool inPlace = m_mover.Exists(inQuarantine), atOriginal = m_mover.Exists(entry.original);
-        entry.action = back ? "restore" : "quarantine";
-        if ((back ? atOriginal && !inPlace : inPlace && !atOriginal) &&
-            !m_manifest.Records(entry.action, entry.original, entry.place))
-            m_manifest.Add(entry);
-    }
+    std::vector<ManifestEntry> lines;
+    if (!m_manifest.Replay(text, lines))
+        return journalShown + " is not a quarantine journal; move it away first";
+    for (ManifestEntry& line : lines)
+        Replay(line);
     return std::string();
 }
 
-void CQuarantine::ReplayRepair(ManifestEntry& entry)
+void CQuarantine::Replay(ManifestEntry& line)
 {
-    // A repair begun by a killed run: the repaired file says it was made;
-    // kept bytes of a file never changed are taken away again.
-    const std::string inQuarantine = m_folder + "\\" + entry.place;
-    std::string bytes;
-    if (!IsWithin(inQuarantine, m_folder) || m_mover.ReadFile(entry.original, bytes) != Mover::Read::Done)
+    // A line is a claim, not an order: it may only finish what this program
+    // began, as the layout and the files show it now. Anything else is
+    // named and left alone.
+    std::string place;
+    const std::string inQuarantine = m_folder + "\\" + line.place;
+    if (line.original.empty() || !QuarantinePlace(line.original, place) || place != line.place ||
+        !IsShortcutName(line.original)) {
+        Ignored("its paths do not match", line);
         return;
-    const std::string now = scan::Digest(bytes);
-    if (now == entry.repairedDigest && m_mover.Exists(inQuarantine)) {
-        entry.action = "repair";
-        if (!m_manifest.Records(entry.action, entry.original, entry.place))
-            m_manifest.Add(entry);
-    } else if (now == entry.digest && !m_dryRun) {
-        std::string kept;
-        if (m_mover.ReadFile(inQuarantine, kept) == Mover::Read::Done && scan::Digest(kept) == entry.digest)
-            m_mover.Remove(inQuarantine);
     }
+    std::string kept, original;
+    const Mover::Read keptRead = m_mover.ReadBelow(m_folder, inQuarantine, kLargestShortcut, kept);
+    const bool keptHere = keptRead == Mover::Read::Done && !line.digest.empty() && scan::SameDigest(kept, line.digest);
+    const Mover::Read originalRead = m_mover.ReadBelow(RootOf(line.original), line.original, kLargestShortcut, original);
+    const bool atOriginal = originalRead == Mover::Read::Done;
+
+    std::string done;  // the action the files prove finished
+    if (line.action == "moving" || line.action == "quarantine") {
+        if (keptHere && !atOriginal)
+            done = "quarantine";
+        else if (!keptHere && keptRead != Mover::Read::Absent)
+            Ignored("the quarantine folder holds other bytes at its place", line);
+    } else if (line.action == "restoring" || line.action == "restore") {
+        // A copy cut short by the kill is taken away and made again; a whole
+        // one finishes the restore.
+        if (keptHere && atOriginal && original.size() < kept.size() && kept.compare(0, original.size(), original) == 0) {
+            if (!m_dryRun)
+                m_mover.RemoveIfSame(RootOf(line.original), line.original, scan::Digest(original));
+        } else if (keptHere && atOriginal && original == kept) {
+            if (!m_dryRun && m_mover.RemoveIfSame(m_folder, inQuarantine, line.digest) == Mover::Moved::Yes)
+                done = "restore";
+        } else if (atOriginal && keptRead == Mover::Read::Absent) {
+            done = "restore";
+        }
+    } else if (line.action == "repairing" || line.action == "repair") {
+        // A repair's bytes were kept before the shortcut changed: only a kept
+        // copy in the layout makes it a repair of ours.
+        if (!keptHere) {
+            if (line.action == "repair" || keptRead != Mover::Read::Absent)
+                Ignored("no kept copy of it in the quarantine folder", line);
+        } else if (atOriginal && !line.repairedDigest.empty() && scan::SameDigest(original, line.repairedDigest)) {
+            done = "repair";
+        } else if (atOriginal && scan::SameDigest(original, line.digest) && !m_dryRun) {
+            // Never changed: its kept copy goes again.
+            m_mover.RemoveIfSame(m_folder, inQuarantine, line.digest);
+        }
+    } else {
+        Ignored("not an action of ours", line);
+    }
+    if (done.empty())
+        return;
+    line.action = done;
+    if (!m_manifest.Has(line))
+        m_manifest.Add(line);
+}
+
+void CQuarantine::Ignored(const char* why, const ManifestEntry& line)
+{
+    m_host.WriteError(kProgram + std::string("ignored a journal line (") + why + "): " + Quoted(line.original));
+}
+
+void CQuarantine::RemoveLeftovers()
+{
+    // A run killed while writing a file leaves its temporary copy; only
+    // our own names, only inside the folder, never through a link.
+    std::vector<std::string> files, skipped;
+    m_mover.ListFiles(m_folder, files, skipped);
+    for (const std::string& file : files)
+        if (IsTemporaryName(file))
+            m_mover.RemoveIfSame(m_folder, m_folder + "\\" + file, std::string());
 }
 
 int CQuarantine::Quarantine(const std::vector<QuarantineItem>& items)
@@ -186,8 +239,8 @@ int CQuarantine::Quarantine(const std::vector<QuarantineItem>& items)
         if (item.reason != "missing")
             continue;
         const std::string& shortcut = item.shortcut;
-        std::string original, place;
-        const Check check = Checked(item, seen, "not moved", original, place);
+        std::string original, place, root;
+        const Check check = Checked(item, seen, "not moved", original, place, root);
         if (check != Check::Go) {
             left += check == Check::Left ? 1 : 0;
             continue;
@@ -202,14 +255,9 @@ int CQuarantine::Quarantine(const std::vector<QuarantineItem>& items)
             }
             continue;
         }
-        const std::string unsafe = SafeParent(destination);
-        if (!unsafe.empty()) {
-            Leave(unsafe, shortcut, left);
-            continue;
-        }
         // The file moved must be the file scanned: its bytes give the
         // digest the scan noted, read through the handle that moves it.
-        const std::string digest = ScannedDigest(item, original);
+        const std::string digest = ScannedDigest(item, root, original);
         if (digest.empty()) {
             ++left;
             continue;
@@ -219,26 +267,20 @@ int CQuarantine::Quarantine(const std::vector<QuarantineItem>& items)
         entry.reason = item.reason;
         entry.location = item.location;
         entry.profile = item.profile;
+        entry.digest = digest;
         if (!Record(entry)) {
             Leave(("cannot write the journal: " + m_mover.LastError()), shortcut, left);
             break;  // no move goes unrecorded
         }
-        switch (m_mover.MoveIfSame(original, destination, digest)) {
-        case Mover::Moved::Changed:
-            Leave("it changed since the scan", shortcut, left);
-            break;
-        case Mover::Moved::Yes:
+        const Mover::Moved result =
+            m_mover.Move(root, original, m_folder, destination, digest, Mover::Transfer::Rename);
+        if (result == Mover::Moved::Yes) {
             entry.action = "quarantine";
             Record(entry);
             m_manifest.Add(std::move(entry));
             ++moved;
-            break;
-        case Mover::Moved::Taken:
-            Leave("its place in the quarantine folder is taken", shortcut, left);
-            break;
-        case Mover::Moved::Failed:
-            Leave(m_mover.LastError(), shortcut, left);
-            break;
+        } else {
+            Leave(Why(result, "its place in the quarantine folder is taken"), shortcut, left);
         }
     }
 
@@ -250,8 +292,24 @@ int CQuarantine::Quarantine(const std::vector<QuarantineItem>& items)
     return left == 0 ? kExitAllMoved : kExitSomeLeft;
 }
 
+std::string CQuarantine::Why(Mover::Moved result, const char* taken)
+{
+    switch (result) {
+    case Mover::Moved::Changed:
+        return "it changed since the scan";
+    case Mover::Moved::Taken:
+        return taken;
+    case Mover::Moved::Link:
+        return "a link lies on its way: " + Quoted(m_mover.StoppedAt());
+    case Mover::Moved::Yes:
+    case Mover::Moved::Failed:
+        break;
+    }
+    return m_mover.LastError();
+}
+
 CQuarantine::Check CQuarantine::Checked(const QuarantineItem& item, std::set<std::string>& seen, const char* verb,
-                                        std::string& original, std::string& place)
+                                        std::string& original, std::string& place, std::string& root)
 {
     const std::string& shortcut = item.shortcut;
     if (!item.unsafe.empty()) {
@@ -266,6 +324,12 @@ CQuarantine::Check CQuarantine::Checked(const QuarantineItem& item, std::set<std
     }
     if (!PlainFullPath(m_mover.FullPath(shortcut), original)) {
         Left("cannot make its full path", shortcut);
+        return Check::Left;
+    }
+    // The scanned folder it was found below: every folder from there down
+    // is opened by handle, and a link anywhere on the way stops the move.
+    if (item.root.empty() || !PlainFullPath(m_mover.FullPath(item.root), root) || !IsWithin(original, root)) {
+        Left("not below the folder it was scanned in", shortcut);
         return Check::Left;
     }
     if (!seen.insert(original).second)
@@ -294,19 +358,10 @@ CQuarantine::Check CQuarantine::Checked(const QuarantineItem& item, std::set<std
         Left("no place for it in the quarantine folder", shortcut);
         return Check::Left;
     }
-    // The scan may have gone through a folder link out of the location
-    // it was asked to clean: nothing reached so moves.
-    std::string link, root;
-    if (!item.root.empty())
-        link = PlainFullPath(m_mover.FullPath(item.root), root) ? LinkOnWay(root, original) : item.root;
-    if (!link.empty()) {
-        Left(("a link lies on its way: " + Quoted(link)).c_str(), shortcut);
-        return Check::Left;
-    }
     return Check::Go;
 }
 
-std::string CQuarantine::ScannedDigest(const QuarantineItem& item, const std::string& original)
+std::string CQuarantine::ScannedDigest(const QuarantineItem& item, const std::string& root, const std::string& original)
 {
     // Where the scan noted no digest, the target is read through the shell
     // again and the digest taken now.
@@ -314,7 +369,7 @@ std::string CQuarantine::ScannedDigest(const QuarantineItem& item, const std::st
         return item.digest;
     std::string bytes;
     scan::ShortcutTarget again;
-    if (m_mover.ReadFile(original, bytes) == Mover::Read::Done) {
+    if (m_mover.ReadBelow(root, original, kLargestShortcut, bytes) == Mover::Read::Done) {
         m_host.ReadTargetsFor(item.otherProfile.get());
         m_fileSystem.ResolveShortcut(item.shortcut, again);
         m_host.ReadTargetsFor(nullptr);
@@ -356,7 +411,7 @@ int CQuarantine::Repair(const std::vector<QuarantineItem>& items, Retargeter& re
         // A target on a fixed drive proven missing, or on a drive letter
         // that no longer exists; never one on a disk or share that may only
         // be away now.
-        const bool driveGone = item.reason == "unreachable-drive" && item.driveType == kDriveNoRoot;
+        const bool driveGone = item.driveLetterGone;
         if ((item.reason != "missing" && !driveGone) || item.candidate.empty() || item.grade < least)
             continue;
         const std::string& shortcut = item.shortcut;
@@ -365,8 +420,8 @@ int CQuarantine::Repair(const std::vector<QuarantineItem>& items, Retargeter& re
                               " candidates are as good: " + Quoted(shortcut));
             continue;
         }
-        std::string original, place;
-        const Check check = Checked(item, seen, "not repaired", original, place);
+        std::string original, place, root;
+        const Check check = Checked(item, seen, "not repaired", original, place, root);
         if (check != Check::Go) {
             left += check == Check::Left ? 1 : 0;
             continue;
@@ -378,7 +433,8 @@ int CQuarantine::Repair(const std::vector<QuarantineItem>& items, Retargeter& re
         // Whoever may write the new target, or a link on its way, would
         // decide what the shortcut runs.
         std::string unsafe = item.candidateUnsafe;
-        const std::string link = unsafe.empty() ? LinkOnWay(RootOf(item.candidate), item.candidate) : std::string();
+        const std::string link = unsafe.empty() ? m_mover.LinkBelow(RootOf(item.candidate), item.candidate)
+                                                : std::string();
         if (!link.empty())
             unsafe = "a link lies on its new target's way: " + Quoted(link);
         if (!unsafe.empty()) {
@@ -396,11 +452,15 @@ int CQuarantine::Repair(const std::vector<QuarantineItem>& items, Retargeter& re
             ++repaired;
             continue;
         }
-        const std::string digest = ScannedDigest(item, original);
+        const std::string digest = ScannedDigest(item, root, original);
         std::string bytes;
-        if (digest.empty() || m_mover.ReadFile(original, bytes) != Mover::Read::Done ||
-            scan::Digest(bytes) != digest) {
-            if (!digest.empty())
+        Mover::Read read = Mover::Read::Failed;
+        if (digest.empty() ||
+            (read = m_mover.ReadBelow(root, original, kLargestShortcut, bytes)) != Mover::Read::Done ||
+            !scan::SameDigest(bytes, digest)) {
+            if (read == Mover::Read::Link)
+                Left(("a link lies on its way: " + Quoted(m_mover.StoppedAt())).c_str(), shortcut);
+            else if (!digest.empty())
                 Left("it changed since the scan", shortcut);
             ++left;
             continue;
@@ -409,11 +469,6 @@ int CQuarantine::Repair(const std::vector<QuarantineItem>& items, Retargeter& re
         MovedFolders(item.target, item.candidate, from, to);
         if (!retargeter.Retarget(bytes, item.candidate, from, to, newBytes, problem)) {
             Leave(problem, shortcut, left);
-            continue;
-        }
-        const std::string noPlace = SafeParent(destination);
-        if (!noPlace.empty()) {
-            Leave(noPlace, shortcut, left);
             continue;
         }
         ManifestEntry entry = Entry("repairing", original, place);
@@ -430,12 +485,15 @@ int CQuarantine::Repair(const std::vector<QuarantineItem>& items, Retargeter& re
         }
         // The old bytes are kept before the file changes: a restore, or the
         // next run after a kill, finds them.
-        if (!m_mover.ReplaceFile(destination, bytes)) {
-            Leave(("cannot keep its bytes in the quarantine folder: " + m_mover.LastError()), shortcut, left);
+        const Mover::Moved keptResult = m_mover.WriteNew(m_folder, destination, bytes);
+        if (keptResult != Mover::Moved::Yes) {
+            Leave("cannot keep its bytes in the quarantine folder: " +
+                      Why(keptResult, "its place in the quarantine folder is taken"),
+                  shortcut, left);
             continue;
         }
-        switch (m_mover.RewriteIfSame(original, digest, newBytes)) {
-        case Mover::Moved::Yes:
+        const Mover::Moved result = m_mover.RewriteIfSame(root, original, digest, newBytes);
+        if (result == Mover::Moved::Yes) {
             entry.action = "repair";
             Record(entry);
             m_manifest.Add(std::move(entry));
@@ -443,15 +501,9 @@ int CQuarantine::Repair(const std::vector<QuarantineItem>& items, Retargeter& re
                               Quoted(item.candidate));
             ++repaired;
             continue;
-        case Mover::Moved::Changed:
-            Left("it changed since the scan", shortcut);
-            break;
-        default:
-            Left(m_mover.LastError().c_str(), shortcut);
-            break;
         }
-        ++left;
-        m_mover.Remove(destination);
+        Leave(Why(result, "it is taken"), shortcut, left);
+        m_mover.RemoveIfSame(m_folder, destination, digest);
     }
 
     m_host.WriteError(kProgram + Count(repaired, m_dryRun ? "would be repaired, " : "repaired, ") +
@@ -464,27 +516,30 @@ int CQuarantine::Repair(const std::vector<QuarantineItem>& items, Retargeter& re
 bool CQuarantine::RestoreRepaired(const ManifestEntry& repair, const std::string& inQuarantine, std::string& report)
 {
     std::string kept;
-    if (m_mover.ReadFile(inQuarantine, kept) != Mover::Read::Done || scan::Digest(kept) != repair.digest) {
+    if (m_mover.ReadBelow(m_folder, inQuarantine, kLargestShortcut, kept) != Mover::Read::Done ||
+        !scan::SameDigest(kept, repair.digest)) {
         Left("its kept bytes are not the ones the repair kept", inQuarantine);
         return false;
     }
-    if (!Record(Entry("restoring", repair.original, repair.place))) {
+    ManifestEntry restoring = Entry("restoring", repair.original, repair.place);
+    restoring.digest = repair.digest;
+    if (!Record(restoring)) {
         Left(("cannot write the journal: " + m_mover.LastError()).c_str(), inQuarantine);
         return false;
     }
-    switch (m_mover.RewriteIfSame(repair.original, repair.repairedDigest, kept)) {
-    case Mover::Moved::Yes:
-        break;
-    case Mover::Moved::Changed:
-        Left("the repaired shortcut changed since the repair", inQuarantine);
-        return false;
-    default:
-        Left(m_mover.LastError().c_str(), inQuarantine);
+    // Every folder from the drive's root down to the repaired shortcut is
+    // opened by handle: nothing is written through a link.
+    const Mover::Moved result = m_mover.RewriteIfSame(RootOf(repair.original), repair.original, repair.repairedDigest, kept);
+    if (result != Mover::Moved::Yes) {
+        Left(result == Mover::Moved::Changed ? "the repaired shortcut changed since the repair"
+                                             : Why(result, "it is taken").c_str(),
+             inQuarantine);
         return false;
     }
-    m_mover.Remove(inQuarantine);
-    Record(Entry("restore", repair.original, repair.place));
-    m_manifest.Add(Entry("restore", repair.original, repair.place));
+    m_mover.RemoveIfSame(m_folder, inQuarantine, repair.digest);
+    restoring.action = "restore";
+    Record(restoring);
+    m_manifest.Add(restoring);
     report += "restored: " + Quoted(repair.original) + "\r\n";
     return true;
 }
@@ -501,11 +556,11 @@ int CQuarantine::Restore()
     for (const std::string& place : files) {
         // The manifest, the journal and the lock sit at the top, beside the
         // drive folders; nothing else of ours does.
+        if (IsTemporaryName(place))
+            continue;
         if (place.find('\\') == std::string::npos) {
-            if (place != kManifestName && place != kJournalName && place != kLockName &&
-                place.find(".tmp") == std::string::npos) {
+            if (place != kManifestName && place != kJournalName && place != kLockName)
                 Leave("not in a quarantined place", m_folder + "\\" + place, left);
-            }
             continue;
         }
         const std::string inQuarantine = m_folder + "\\" + place;
@@ -543,37 +598,34 @@ int CQuarantine::Restore()
             }
             continue;
         }
-        // Nothing is moved through a link: not out of the quarantine
-        // folder, not into a folder that leads elsewhere.
-        std::string link = LinkOnWay(m_folder, inQuarantine);
-        if (link.empty() && MakeParent(original))
-            link = LinkOnWay(RootOf(original), original);
-        else if (link.empty()) {
-            Leave(("cannot make its original folder: " + m_mover.LastError()), inQuarantine, left);
+        std::string bytes;
+        const Mover::Read read = m_mover.ReadBelow(m_folder, inQuarantine, kLargestShortcut, bytes);
+        if (read != Mover::Read::Done) {
+            Leave(read == Mover::Read::Link ? "a link lies on its way: " + Quoted(m_mover.StoppedAt())
+                  : read == Mover::Read::TooLarge ? std::string("larger than a shortcut can be")
+                                                  : m_mover.LastError(),
+                  inQuarantine, left);
             continue;
         }
-        if (!link.empty()) {
-            Leave(("a link lies on its way: " + Quoted(link)), inQuarantine, left);
-            continue;
-        }
-        if (!Record(Entry("restoring", original, place))) {
+        ManifestEntry entry = Entry("restoring", original, place);
+        entry.digest = scan::Digest(bytes);
+        if (!Record(entry)) {
             Leave(("cannot write the journal: " + m_mover.LastError()), inQuarantine, left);
             break;
         }
-        switch (m_mover.Move(inQuarantine, original)) {
-        case Mover::Moved::Yes:
-            Record(Entry("restore", original, place));
-            m_manifest.Add(Entry("restore", original, place));
+        // Out of the quarantine folder by handle, and into the original
+        // folder as a new file made in the folder's own handle: a folder
+        // swapped for a link can steer neither.
+        const Mover::Moved result =
+            m_mover.Move(m_folder, inQuarantine, RootOf(original), original, entry.digest, Mover::Transfer::Copy);
+        if (result == Mover::Moved::Yes) {
+            entry.action = "restore";
+            Record(entry);
+            m_manifest.Add(std::move(entry));
             report += "restored: " + originalShown + "\r\n";
             ++restored;
-            break;
-        case Mover::Moved::Changed:  // a plain move never says so
-        case Mover::Moved::Taken:
-            Leave("its original place is taken", inQuarantine, left);
-            break;
-        case Mover::Moved::Failed:
-            Leave(m_mover.LastError(), inQuarantine, left);
-            break;
+        } else {
+            Leave(Why(result, "its original place is taken"), inQuarantine, left);
         }
     }
     report += Count(restored, m_dryRun ? "would be restored, " : "restored, ") +
@@ -585,19 +637,6 @@ int CQuarantine::Restore()
     if (restored > 0 && !SaveManifest())
         return kExitSomeLeft;
     return left == 0 ? kExitAllMoved : kExitSomeLeft;
-}
-
-bool CQuarantine::MakeParent(const std::string& path)
-{
-    const std::string parent = ParentOf(path);
-    if (parent.empty())
-        return false;
-    if (m_madeFolders.count(parent))
-        return true;
-    if (!m_mover.MakeFolders(parent))
-        return false;
-    m_madeFolders.insert(parent);
-    return true;
 }
 
 void CQuarantine::Leave(const std::string& what, const std::string& path, std::size_t& left)
@@ -623,37 +662,6 @@ ManifestEntry CQuarantine::Entry(const char* action, const std::string& original
     entry.computer = m_computer;
     entry.version = VELTMOR_VERSION;
     return entry;
-}
-
-std::string CQuarantine::LinkOnWay(const std::string& root, const std::string& path)
-{
-    // Each folder is asked once a run, once it exists: a run moves hundreds
-    // of files through the same few folders.
-    for (std::size_t at = root.size(); at < path.size();) {
-        const std::size_t next = path.find('\\', at + 1);
-        const std::string part = path.substr(0, next == std::string::npos ? path.size() : next);
-        at = next == std::string::npos ? path.size() : next;
-        if (m_linkFree.count(part))
-            continue;
-        const std::string link = m_mover.LinkBelow(ParentOf(part), part);
-        if (!link.empty())
-            return link;
-        if (next != std::string::npos && m_mover.IsFolder(part))
-            m_linkFree.insert(part);
-    }
-    return std::string();
-}
-
-std::string CQuarantine::SafeParent(const std::string& destination)
-{
-    // Before and after the folders are made: none of them may lead out of
-    // the quarantine folder.
-    std::string link = LinkOnWay(m_folder, ParentOf(destination));
-    if (link.empty() && !MakeParent(destination))
-        return "cannot make its folder in quarantine: " + m_mover.LastError();
-    if (link.empty())
-        link = LinkOnWay(m_folder, destination);
-    return link.empty() ? std::string() : "a link lies on its way in the quarantine folder: " + Quoted(link);
 }
 
 bool CQuarantine::Record(const ManifestEntry& entry)

@@ -39,6 +39,7 @@ struct QuarantineItem {
     Grade grade = Grade::None;
     std::size_t equallyGood = 0;
     std::string candidateUnsafe;  // why the candidate may not be the new target; empty: it may
+    bool driveLetterGone = false;  // ScanRow::DriveLetterGone
 };
 
 // The scan's rows as the quarantine takes them, in the same order.
@@ -84,22 +85,22 @@ private:
     // verb: what did not happen to it ("not moved").
     enum class Check { Go, Left, Skip };
     Check Checked(const QuarantineItem& item, std::set<std::string>& seen, const char* verb, std::string& original,
-                  std::string& place);
+                  std::string& place, std::string& root);
     // The digest of the file as scanned (read again through the shell when
     // the scan noted none); empty, named on standard error, when it changed.
-    std::string ScannedDigest(const QuarantineItem& item, const std::string& original);
-    // Folds in a repair a killed run began.
-    void ReplayRepair(ManifestEntry& entry);
+    std::string ScannedDigest(const QuarantineItem& item, const std::string& root, const std::string& original);
+    // Folds in one line of a killed run's journal, as far as the files
+    // prove it happened.
+    void Replay(ManifestEntry& line);
+    void Ignored(const char* why, const ManifestEntry& line);
+    // Removes the temporary files a killed run left in the folder.
+    void RemoveLeftovers();
     // Puts a repaired shortcut's kept bytes back over it.
     bool RestoreRepaired(const ManifestEntry& repair, const std::string& inQuarantine, std::string& report);
     // The manifest, with what the journal of a killed run holds folded in.
     std::string ReadRecords();
-    bool MakeParent(const std::string& path);
-    // Makes destination's folder in the quarantine folder; the problem when
-    // it cannot, or a link lies on the way.
-    std::string SafeParent(const std::string& destination);
-    // The first link from below root down to path itself; "" when none.
-    std::string LinkOnWay(const std::string& root, const std::string& path);
+    // Words for what a file operation said, when it was not Yes.
+    std::string Why(Mover::Moved result, const char* taken);
     // One line of the journal, before or after a move.
     bool Record(const ManifestEntry& entry);
     void Left(const char* what, const std::string& path);
@@ -118,8 +119,6 @@ private:
     std::string m_journalPath;
     std::string m_computer;
     CManifest m_manifest;
-    std::set<std::string> m_linkFree;     // folders seen to be plain folders this run
-    std::set<std::string> m_madeFolders;  // known to exist: one system call fewer per file
 };
 
 }  // namespace cli

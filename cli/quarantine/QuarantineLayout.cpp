@@ -1,5 +1,7 @@
 #include "QuarantineLayout.h"
 
+#include <cctype>
+
 #include <vector>
 
 namespace cli {
@@ -144,6 +146,33 @@ std::string ParentOf(const std::string& path)
     std::string plain;
     const std::string parent = path.substr(0, slash);
     return PlainFullPath(parent, plain) ? plain : std::string();
+}
+
+bool IsTemporaryName(const std::string& path)
+{
+    // ".<hex>-<hex>-<hex>-<hex>.tmp" after the real name.
+    const std::size_t slash = path.rfind('\\');
+    const std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
+    const std::string end = ".tmp";
+    if (name.size() <= end.size() || name.compare(name.size() - end.size(), end.size(), end) != 0)
+        return false;
+    const std::size_t dot = name.rfind('.', name.size() - end.size() - 1);
+    if (dot == std::string::npos || dot == 0)
+        return false;
+    int groups = 1;
+    std::size_t digits = 0;
+    for (std::size_t i = dot + 1; i < name.size() - end.size(); ++i) {
+        const char c = name[i];
+        if (c == '-' && digits > 0) {
+            ++groups;
+            digits = 0;
+        } else if (std::isxdigit(static_cast<unsigned char>(c))) {
+            ++digits;
+        } else {
+            return false;
+        }
+    }
+    return groups == 4 && digits > 0;
 }
 
 }  // namespace cli

@@ -32,6 +32,11 @@ std::string LongForm(const std::string& plain);
 // True when path is folder itself or lies below it (ASCII case ignored).
 bool IsWithin(const std::string& path, const std::string& folder);
 
+// True when the last name of path is one of the temporary files a whole-file
+// write makes beside its file ("manifest.json.1a2-3b4c-5-0.tmp"): a killed
+// run's are removed by the next.
+bool IsTemporaryName(const std::string& path);
+
 // The folder part of a plain full path ("" for a root).
 std::string ParentOf(const std::string& path);
 

@@ -21,9 +21,6 @@ std::string TextOf(const Json& object, const char* key)
     return member != object.end() && member->is_string() ? member->get<std::string>() : std::string();
 }
 
-// Far beyond any real manifest (a million entries), far below what would
-// exhaust a machine.
-constexpr std::size_t kLargestManifest = std::size_t{512} << 20;
 // The document, its entries, an entry: nothing of ours is deeper.
 constexpr int kDeepest = 3;
 
@@ -69,8 +66,9 @@ std::string KeyOf(const Json& entry)
            TextOf(entry, "time");
 }
 
-// An entry's members in the order they are written; the last three only a
-// repair's entries have.
+// An entry's members in the order they are written; the last three only
+// when they hold something (a repair's entries have all three, a move's
+// and a restore's the digest of the file they moved).
 const std::pair<const char*, std::string ManifestEntry::*> kMembers[] = {
     {"action", &ManifestEntry::action},     {"original", &ManifestEntry::original},
     {"place", &ManifestEntry::place},       {"target", &ManifestEntry::target},
@@ -80,16 +78,22 @@ const std::pair<const char*, std::string ManifestEntry::*> kMembers[] = {
     {"newTarget", &ManifestEntry::newTarget}, {"digest", &ManifestEntry::digest},
     {"repairedDigest", &ManifestEntry::repairedDigest},
 };
-constexpr std::size_t kRepairMembers = 3;
+constexpr std::size_t kOptionalMembers = 3;
 
 Json ObjectOf(const ManifestEntry& entry)
 {
-    const bool repair = !entry.newTarget.empty() || !entry.digest.empty() || !entry.repairedDigest.empty();
-    const std::size_t members = std::size(kMembers) - (repair ? 0 : kRepairMembers);
     Json object;
-    for (std::size_t i = 0; i < members; ++i)
-        object[kMembers[i].first] = entry.*kMembers[i].second;
+    for (std::size_t i = 0; i < std::size(kMembers); ++i) {
+        const std::string& value = entry.*kMembers[i].second;
+        if (i < std::size(kMembers) - kOptionalMembers || !value.empty())
+            object[kMembers[i].first] = value;
+    }
     return object;
+}
+
+std::string PairOf(const std::string& original, const std::string& place)
+{
+    return original + '\n' + place;
 }
 
 ManifestEntry EntryOf(const Json& object)
@@ -125,9 +129,11 @@ bool CManifest::Load(const std::string& text)
     m_latest.clear();
     m_keys.clear();
     const Json& loaded = m_document["entries"];
+    m_latestAt.clear();
     for (std::size_t i = 0; i < loaded.size(); ++i) {
         if (TextOf(loaded[i], "action") == "quarantine")
             m_latest[TextOf(loaded[i], "original")] = i;
+        m_latestAt[PairOf(TextOf(loaded[i], "original"), TextOf(loaded[i], "place"))] = i;
         m_keys.insert(KeyOf(loaded[i]));
     }
     return true;
@@ -135,26 +141,19 @@ bool CManifest::Load(const std::string& text)
 
 bool CManifest::LatestRepair(const std::string& original, const std::string& place, ManifestEntry& entry) const
 {
-    const Json& entries = m_document["entries"];
-    for (auto at = entries.rbegin(); at != entries.rend(); ++at) {
-        if (TextOf(*at, "original") != original || TextOf(*at, "place") != place)
-            continue;
-        if (TextOf(*at, "action") != "repair")
-            return false;
-        entry = EntryOf(*at);
-        return true;
-    }
-    return false;
+    const auto latest = m_latestAt.find(PairOf(original, place));
+    if (latest == m_latestAt.end())
+        return false;
+    const Json& found = m_document["entries"][latest->second];
+    if (TextOf(found, "action") != "repair")
+        return false;
+    entry = EntryOf(found);
+    return true;
 }
 
-bool CManifest::Records(const std::string& action, const std::string& original, const std::string& place) const
+bool CManifest::Has(const ManifestEntry& entry) const
 {
-    const Json& entries = m_document["entries"];
-    for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry)
-        if (TextOf(*entry, "action") == action && TextOf(*entry, "original") == original &&
-            TextOf(*entry, "place") == place)
-            return true;
-    return false;
+    return m_keys.count(KeyOf(ObjectOf(entry))) > 0;
 }
 
 std::string CManifest::JournalLine(const ManifestEntry& entry)
@@ -162,9 +161,9 @@ std::string CManifest::JournalLine(const ManifestEntry& entry)
     return ObjectOf(entry).dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 
-bool CManifest::Replay(const std::string& journal, std::vector<ManifestEntry>& moving)
+bool CManifest::Replay(const std::string& journal, std::vector<ManifestEntry>& lines)
 {
-    moving.clear();
+    lines.clear();
     for (std::size_t at = 0; at < journal.size();) {
         const std::size_t end = journal.find('\n', at);
         if (end == std::string::npos)
@@ -176,11 +175,9 @@ bool CManifest::Replay(const std::string& journal, std::vector<ManifestEntry>& m
         const Json object = Json::parse(line, nullptr, false);
         if (!IsEntry(object))
             return false;
-        const ManifestEntry entry = EntryOf(object);
-        if (entry.action == "moving" || entry.action == "restoring" || entry.action == "repairing")
-            moving.push_back(entry);
-        else if (!m_keys.count(KeyOf(object)))
-            Add(entry);
+        // A line already in the manifest (a run killed after saving it).
+        if (!m_keys.count(KeyOf(object)))
+            lines.push_back(EntryOf(object));
     }
     return true;
 }
@@ -202,6 +199,7 @@ void CManifest::Add(ManifestEntry entry)
     }
     Json object = ObjectOf(entry);
     m_keys.insert(KeyOf(object));
+    m_latestAt[PairOf(entry.original, entry.place)] = entries.size();
     entries.push_back(std::move(object));
 }
 

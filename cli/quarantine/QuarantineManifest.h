@@ -16,9 +16,14 @@
 
 namespace cli {
 
+// Far beyond any real manifest (a million entries) or a run's journal, far
+// below what would exhaust a machine: a larger file is refused unread.
+constexpr std::size_t kLargestManifest = std::size_t{512} << 20;
+constexpr std::size_t kLargestJournal = std::size_t{256} << 20;
+
 // All text UTF-8.
 struct ManifestEntry {
-    std::string action;    // "quarantine", "repair" or "restore"
+    std::string action;    // "quarantine", "repair" or "restore"; in the journal also "moving", "repairing", "restoring"
     std::string original;  // the shortcut's own path
     std::string place;     // where it is (quarantine) or was (restore), relative to the folder
     std::string target;
@@ -28,10 +33,11 @@ struct ManifestEntry {
     std::string time;      // UTC, "2024-05-01T09:30:00Z"
     std::string computer;
     std::string version;   // the scanner's
-    // A repair only: the shortcut's new target, and the digests of the file
-    // before (its bytes kept at place) and after.
-    std::string newTarget;
+    // The digest of the file moved (scan::Digest), or for a repair of the
+    // file before, whose bytes are kept at place.
     std::string digest;
+    // A repair only: the shortcut's new target and the digest of the file after.
+    std::string newTarget;
     std::string repairedDigest;
 };
 
@@ -47,12 +53,10 @@ public:
     // One line of the journal for an entry.
     static std::string JournalLine(const ManifestEntry& entry);
 
-    // Folds a journal's lines in, each once: a line already in the manifest
-    // (a run killed after saving it) is skipped, a cut last line too. Lines
-    // of action "moving", "restoring" or "repairing" (written before the change) come back in moving, for
-    // the caller to look whether the file arrived. False when a whole line is
-    // not an entry.
-    bool Replay(const std::string& journal, std::vector<ManifestEntry>& moving);
+    // The lines of a journal that the manifest does not hold yet, in order
+    // (a cut last line is left out). Each is a claim for the caller to check
+    // against the files. False when a whole line is not an entry.
+    bool Replay(const std::string& journal, std::vector<ManifestEntry>& lines);
 
     // A restore entry takes target, reason, location and profile from the
     // latest quarantine entry of the same original path.
@@ -63,8 +67,8 @@ public:
     // over that.
     bool LatestRepair(const std::string& original, const std::string& place, ManifestEntry& entry) const;
 
-    // True when an entry of action for original at place is there.
-    bool Records(const std::string& action, const std::string& original, const std::string& place) const;
+    // True when the manifest holds this entry (action, paths and time).
+    bool Has(const ManifestEntry& entry) const;
 
     std::size_t Entries() const { return m_document["entries"].size(); }
 
@@ -77,6 +81,8 @@ private:
     // thousands of files must not search the whole list for each.
     std::map<std::string, std::size_t> m_latest;
     std::set<std::string> m_keys;  // action, original, place and time of every entry
+    // The latest entry of each original path and place, for the restore.
+    std::map<std::string, std::size_t> m_latestAt;
 };
 
 }  // namespace cli

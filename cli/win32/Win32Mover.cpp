@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "FolderWalk.h"
+#include "Scoped.h"
 #include "SystemPath.h"
 #include "WholeFile.h"
 #include "cli/quarantine/QuarantineLayout.h"
@@ -23,54 +25,39 @@ std::wstring Long(const std::string& plain)
     return Widen(LongForm(plain), CP_UTF8);
 }
 
-struct HandleClose {
-    void operator()(HANDLE handle) const { ::CloseHandle(handle); }
-};
-using Handle = std::unique_ptr<void, HandleClose>;
-
-Handle OwnHandle(HANDLE handle)
-{
-    return Handle(handle == INVALID_HANDLE_VALUE ? nullptr : handle);
-}
-
-struct SearchClose {
-    void operator()(HANDLE search) const { ::FindClose(search); }
-};
-using Search = std::unique_ptr<void, SearchClose>;
+using Handle = ScopedHandle;
+using Search = ScopedFind;
 
 Search FindFirst(const std::wstring& folder, WIN32_FIND_DATAW& found)
 {
-    const HANDLE search = ::FindFirstFileW((folder + L"\\*").c_str(), &found);
-    return Search(search == INVALID_HANDLE_VALUE ? nullptr : search);
+    return OwnFind(::FindFirstFileW((folder + L"\\*").c_str(), &found));
 }
 
-// Everything left in the file from the handle's position; false on a
-// failed read.
-bool ReadAll(HANDLE file, std::string& bytes)
+// Everything left in the file from the handle's position, stopping once
+// past limit; false on a failed read.
+bool ReadAll(HANDLE file, std::string& bytes, std::size_t limit = static_cast<std::size_t>(-1))
 {
     char buffer[64 * 1024];
     DWORD got = 0;
     for (;;) {
         if (!::ReadFile(file, buffer, sizeof buffer, &got, NULL))
             return false;
-        if (got == 0)
+        if (got == 0 || bytes.size() > limit)
             return true;
         bytes.append(buffer, got);
     }
 }
 
-// Opens path for access through a handle that lets others read but neither
-// write, rename nor delete the file meanwhile, and reads it: Yes when its
-// bytes give digest, Changed when not, Failed (the system's error left for
-// the caller) when it cannot be opened.
-Mover::Moved OpenIfSame(const std::wstring& path, DWORD access, const std::string& digest, Handle& file)
+bool WriteAll(HANDLE file, const std::string& bytes)
 {
-    file = OwnHandle(::CreateFileW(path.c_str(), access, FILE_SHARE_READ, NULL, OPEN_EXISTING,
-                                   FILE_FLAG_OPEN_REPARSE_POINT, NULL));
-    if (!file)
-        return Mover::Moved::Failed;
-    std::string bytes;
-    return ReadAll(file.get(), bytes) && scan::Digest(bytes) == digest ? Mover::Moved::Yes : Mover::Moved::Changed;
+    for (std::size_t at = 0; at < bytes.size();) {
+        DWORD n = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - at, 1 << 20));
+        if (!::WriteFile(file, bytes.data() + at, chunk, &n, NULL) || n == 0)
+            return false;
+        at += n;
+    }
+    return true;
 }
 
 bool IsDots(const wchar_t* name)
@@ -125,93 +112,213 @@ bool CWin32Mover::MakeFolders(const std::string& folder)
     return false;
 }
 
-Mover::Moved CWin32Mover::Move(const std::string& from, const std::string& to)
+// The folder of path below root, held open in walk, and path's own name.
+Mover::Moved CWin32Mover::WalkTo(const std::string& root, const std::string& path, bool make, CFolderWalk& walk,
+                                 std::wstring& name)
 {
-    const std::wstring source = Long(from), destination = Long(to);
-    // Without MOVEFILE_REPLACE_EXISTING the system itself refuses a taken
-    // place, so no file that appears meanwhile is written over.
-    if (::MoveFileExW(source.c_str(), destination.c_str(), MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH))
-        return Moved::Yes;
-    const DWORD error = ::GetLastError();
-    if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
-        m_error = error;
-        return Moved::Taken;
+    std::vector<std::wstring> parts;
+    if (!PartsBelow(root, path, parts) || parts.empty()) {
+        m_error = ERROR_BAD_PATHNAME;
+        m_stoppedAt = path;
+        return Moved::Failed;
     }
-    // Across volumes the move is a copy and a delete: when the original
-    // could not be deleted, the copy goes, and the file is where it was.
-    if (::GetFileAttributesW(source.c_str()) != INVALID_FILE_ATTRIBUTES &&
-        ::GetFileAttributesW(destination.c_str()) != INVALID_FILE_ATTRIBUTES)
-        ::DeleteFileW(destination.c_str());
-    m_error = error;
+    name = parts.back();
+    parts.pop_back();
+    switch (walk.Open(root, parts, make)) {
+    case Step::Opened:
+    case Step::Made:
+        return Moved::Yes;
+    case Step::Link:
+        m_stoppedAt = walk.StoppedAt();
+        return Moved::Link;
+    case Step::Absent:
+    case Step::Failed:
+        break;
+    }
+    m_error = walk.Error() == ERROR_SUCCESS ? ERROR_PATH_NOT_FOUND : walk.Error();
+    m_stoppedAt = walk.StoppedAt();
     return Moved::Failed;
 }
 
-Mover::Moved CWin32Mover::MoveIfSame(const std::string& from, const std::string& to, const std::string& digest)
+Mover::Moved CWin32Mover::OpenFile(const std::string& root, const std::string& path, ACCESS_MASK access,
+                                   CFolderWalk& walk, Handle& file)
 {
-    // Read, then renamed, through this handle.
-    Handle file;
-    const Moved same = OpenIfSame(Long(from), GENERIC_READ | DELETE, digest, file);
-    if (same == Moved::Failed)
-        Fail();
-    if (same != Moved::Yes)
-        return same;
-
-    // SetFileInformationByHandle (Vista and later) with FileRenameInfo.
-    using SetInfoFn = BOOL(WINAPI*)(HANDLE, int, LPVOID, DWORD);
-    static const auto setInfo = reinterpret_cast<SetInfoFn>(
-        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("kernel32.dll"), "SetFileInformationByHandle")));
-    const std::wstring destination = Long(to);
-    if (setInfo) {
-        struct RenameInfo {
-            DWORD replaceIfExists;  // a BOOLEAN, padded
-            HANDLE rootDirectory;
-            DWORD fileNameLength;   // bytes
-            WCHAR fileName[1];
-        };
-        std::vector<char> info(sizeof(RenameInfo) + destination.size() * sizeof(WCHAR), 0);
-        auto* rename = reinterpret_cast<RenameInfo*>(info.data());
-        rename->fileNameLength = static_cast<DWORD>(destination.size() * sizeof(WCHAR));
-        std::copy(destination.begin(), destination.end(), rename->fileName);
-        constexpr int kFileRenameInfo = 3;
-        if (setInfo(file.get(), kFileRenameInfo, rename, static_cast<DWORD>(info.size())))
-            return Moved::Yes;
-        const DWORD error = ::GetLastError();
-        if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) {
-            m_error = error;
-            return Moved::Taken;
-        }
-        if (error != ERROR_NOT_SAME_DEVICE && error != ERROR_CALL_NOT_IMPLEMENTED && error != ERROR_INVALID_PARAMETER) {
-            m_error = error;
-            return Moved::Failed;
-        }
+    std::wstring name;
+    const Moved way = WalkTo(root, path, false, walk, name);
+    if (way != Moved::Yes)
+        return way;
+    switch (OpenBelow(walk.Folder(), name, false, false, access, FILE_SHARE_READ, file, m_error)) {
+    case Step::Opened:
+    case Step::Made:
+        return Moved::Yes;
+    case Step::Link:
+        m_stoppedAt = path;
+        return Moved::Link;
+    case Step::Absent:
+    case Step::Failed:
+        break;
     }
-    // Across volumes (a copy and a delete) or on Windows XP: by path, and
-    // the bytes that arrived compared; a file swapped in between goes back.
-    file.reset();
-    const Moved moved = Move(from, to);
-    std::string arrived;
-    if (moved != Moved::Yes || (ReadFile(to, arrived) == Read::Done && scan::Digest(arrived) == digest))
-        return moved;
-    Move(to, from);
-    return Moved::Changed;
+    return Moved::Failed;
 }
 
-Mover::Moved CWin32Mover::RewriteIfSame(const std::string& path, const std::string& digest, const std::string& bytes)
+Mover::Moved CWin32Mover::Move(const std::string& fromRoot, const std::string& from, const std::string& toRoot,
+                               const std::string& to, const std::string& digest, Transfer how)
 {
+    // The file is read, and then moved, through the handle that checked it.
+    CFolderWalk source, destination;
     Handle file;
-    const Moved same = OpenIfSame(Long(path), GENERIC_READ | GENERIC_WRITE, digest, file);
-    if (same == Moved::Failed)
+    const Moved opened = OpenFile(fromRoot, from, GENERIC_READ | DELETE, source, file);
+    if (opened != Moved::Yes)
+        return opened;
+    std::string bytes;
+    if (!ReadAll(file.get(), bytes)) {
         Fail();
-    if (same != Moved::Yes)
-        return same;
-    DWORD written = 0;
-    if (::SetFilePointer(file.get(), 0, NULL, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
-        !::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, NULL) ||
-        written != bytes.size() || !::SetEndOfFile(file.get()) || !::FlushFileBuffers(file.get())) {
+        return Moved::Failed;
+    }
+    if (!digest.empty() && !scan::SameDigest(bytes, digest))
+        return Moved::Changed;
+    std::wstring name;
+    const Moved way = WalkTo(toRoot, to, true, destination, name);
+    if (way != Moved::Yes)
+        return way;
+
+    if (how == Transfer::Rename) {
+        ULONGLONG id = 0;
+        if (RenameInto(file.get(), destination.Folder(), name, m_error)) {
+            // Wine renames by the paths the handles were opened with: a
+            // folder swapped for a link meanwhile makes it move another file.
+            // That one goes back where it came from, and ours stays.
+            if (FileId(file.get(), id) && EntryIs(destination.Folder(), name, id))
+                return Moved::Yes;
+            Handle stranger;
+            DWORD ignored = 0;
+            std::wstring back = scan::Widen(from.substr(from.rfind('\\') + 1), CP_UTF8);
+            if (OpenBelow(destination.Folder(), name, false, false, DELETE, FILE_SHARE_READ, stranger, ignored) ==
+                Step::Opened)
+                RenameInto(stranger.get(), source.Folder(), back, ignored);
+            m_stoppedAt = ParentOf(from);
+            m_error = ERROR_CANT_ACCESS_FILE;
+            return Moved::Link;
+        }
+        if (m_error == ERROR_ALREADY_EXISTS)
+            return Moved::Taken;
+        if (m_error != ERROR_NOT_SAME_DEVICE)
+            return Moved::Failed;
+        // Across volumes: a copy, then the original removed.
+    }
+
+    Handle copy;
+    if (CreateBelow(destination.Folder(), name, copy, m_error) != Step::Made)
+        return m_error == ERROR_ALREADY_EXISTS ? Moved::Taken : Moved::Failed;
+    FILETIME created, accessed, written;
+    BY_HANDLE_FILE_INFORMATION info = {};
+    DWORD ignored = 0;
+    if (!WriteAll(copy.get(), bytes) || !::GetFileTime(file.get(), &created, &accessed, &written) ||
+        !::SetFileTime(copy.get(), &created, &accessed, &written) || !::FlushFileBuffers(copy.get()) ||
+        !::GetFileInformationByHandle(file.get(), &info)) {
+        Fail();
+        DeleteOnClose(copy.get(), true, ignored);
+        return Moved::Failed;
+    }
+    // The attributes last: a read-only copy could not have been written.
+    const DWORD kept = info.dwFileAttributes &
+                       (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
+    if (kept)
+        SetAttributes(copy.get(), kept);
+    if (!DeleteOnClose(file.get(), true, m_error)) {
+        DeleteOnClose(copy.get(), true, ignored);
+        return Moved::Failed;
+    }
+    return Moved::Yes;
+}
+
+Mover::Moved CWin32Mover::RewriteIfSame(const std::string& root, const std::string& path, const std::string& digest,
+                                        const std::string& bytes)
+{
+    CFolderWalk walk;
+    Handle file;
+    const Moved opened = OpenFile(root, path, GENERIC_READ | GENERIC_WRITE, walk, file);
+    if (opened != Moved::Yes)
+        return opened;
+    std::string now;
+    if (!ReadAll(file.get(), now)) {
+        Fail();
+        return Moved::Failed;
+    }
+    if (!scan::SameDigest(now, digest))
+        return Moved::Changed;
+    if (::SetFilePointer(file.get(), 0, NULL, FILE_BEGIN) == INVALID_SET_FILE_POINTER || !WriteAll(file.get(), bytes) ||
+        !::SetEndOfFile(file.get()) || !::FlushFileBuffers(file.get())) {
         Fail();
         return Moved::Failed;
     }
     return Moved::Yes;
+}
+
+Mover::Moved CWin32Mover::WriteNew(const std::string& root, const std::string& path, const std::string& bytes)
+{
+    CFolderWalk walk;
+    std::wstring name;
+    const Moved way = WalkTo(root, path, true, walk, name);
+    if (way != Moved::Yes)
+        return way;
+    Handle file;
+    if (CreateBelow(walk.Folder(), name, file, m_error) != Step::Made)
+        return m_error == ERROR_ALREADY_EXISTS ? Moved::Taken : Moved::Failed;
+    if (WriteAll(file.get(), bytes) && ::FlushFileBuffers(file.get()))
+        return Moved::Yes;
+    Fail();
+    DWORD ignored = 0;
+    DeleteOnClose(file.get(), true, ignored);
+    return Moved::Failed;
+}
+
+Mover::Moved CWin32Mover::RemoveIfSame(const std::string& root, const std::string& path, const std::string& digest)
+{
+    CFolderWalk walk;
+    Handle file;
+    const Moved opened = OpenFile(root, path, GENERIC_READ | DELETE, walk, file);
+    if (opened != Moved::Yes)
+        return opened;
+    std::string bytes;
+    if (!digest.empty() && (!ReadAll(file.get(), bytes) || !scan::SameDigest(bytes, digest)))
+        return Moved::Changed;
+    return DeleteOnClose(file.get(), true, m_error) ? Moved::Yes : Moved::Failed;
+}
+
+Mover::Read CWin32Mover::ReadBelow(const std::string& root, const std::string& path, std::size_t limit,
+                                   std::string& bytes)
+{
+    bytes.clear();
+    CFolderWalk walk;
+    Handle file;
+    switch (OpenFile(root, path, GENERIC_READ, walk, file)) {
+    case Moved::Yes:
+        break;
+    case Moved::Link:
+        return Read::Link;
+    default:
+        return m_error == ERROR_FILE_NOT_FOUND || m_error == ERROR_PATH_NOT_FOUND ? Read::Absent : Read::Failed;
+    }
+    // Its size first: a file too large is never read at all.
+    LARGE_INTEGER size = {};
+    if (!::GetFileSizeEx(file.get(), &size)) {
+        Fail();
+        return Read::Failed;
+    }
+    if (static_cast<ULONGLONG>(size.QuadPart) > limit)
+        return Read::TooLarge;
+    bytes.reserve(static_cast<std::size_t>(size.QuadPart));
+    if (!ReadAll(file.get(), bytes, limit)) {
+        Fail();
+        return Read::Failed;
+    }
+    return bytes.size() > limit ? Read::TooLarge : Read::Done;
+}
+
+std::string CWin32Mover::StoppedAt()
+{
+    return m_stoppedAt;
 }
 
 void CWin32Mover::ListFiles(const std::string& folder, std::vector<std::string>& files,

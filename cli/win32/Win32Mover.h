@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include "FolderWalk.h"
 #include "cli/quarantine/Mover.h"
 
 namespace cli {
@@ -21,9 +22,14 @@ public:
     bool Exists(const std::string& path) override;
     bool IsFolder(const std::string& path) override;
     bool MakeFolders(const std::string& folder) override;
-    Moved Move(const std::string& from, const std::string& to) override;
-    Moved MoveIfSame(const std::string& from, const std::string& to, const std::string& digest) override;
-    Moved RewriteIfSame(const std::string& path, const std::string& digest, const std::string& bytes) override;
+    Moved Move(const std::string& fromRoot, const std::string& from, const std::string& toRoot, const std::string& to,
+               const std::string& digest, Transfer how) override;
+    Moved RewriteIfSame(const std::string& root, const std::string& path, const std::string& digest,
+                        const std::string& bytes) override;
+    Moved WriteNew(const std::string& root, const std::string& path, const std::string& bytes) override;
+    Moved RemoveIfSame(const std::string& root, const std::string& path, const std::string& digest) override;
+    Read ReadBelow(const std::string& root, const std::string& path, std::size_t limit, std::string& bytes) override;
+    std::string StoppedAt() override;
     void ListFiles(const std::string& folder, std::vector<std::string>& files,
                    std::vector<std::string>& skipped) override;
     void RemoveEmptyFolders(const std::string& folder) override;
@@ -39,6 +45,9 @@ public:
     std::string ComputerName() override;
 
 private:
+    Moved WalkTo(const std::string& root, const std::string& path, bool make, CFolderWalk& walk, std::wstring& name);
+    Moved OpenFile(const std::string& root, const std::string& path, ACCESS_MASK access, CFolderWalk& walk,
+                   ScopedHandle& file);
     void List(const std::wstring& folder, const std::string& relative, std::vector<std::string>& files,
               std::vector<std::string>& skipped);
     // Keeps the failure LastError reports: later calls would overwrite it.
@@ -47,6 +56,7 @@ private:
     HANDLE m_lock = INVALID_HANDLE_VALUE;     // ours while the run lasts
     HANDLE m_journal = INVALID_HANDLE_VALUE;  // ours, open for appending
     std::string m_journalPath;
+    std::string m_stoppedAt;  // of the last walk
 };
 
 }  // namespace cli

@@ -91,6 +91,7 @@ protected:
         item.target = base / ("gone\\" + std::to_string(items.size()) + ".exe");
         item.reason = "missing";
         item.location = "folder";
+        item.root = base / "sm";  // the folder scanned, as every row of a scan names it
         EXPECT_EQ(S_OK, wintest::WriteShortcut(item.shortcut, item.target)) << item.shortcut;
         items.push_back(item);
         return item;
