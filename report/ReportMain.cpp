@@ -10,6 +10,7 @@
 #include <fstream>
 #include <future>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <thread>
 #include <set>
@@ -260,14 +261,17 @@ bool ExpectedMachines(const std::string& file, std::vector<std::pair<std::string
     return true;
 }
 
-// text as path, whole: written beside it, then renamed over it.
-bool WriteWhole(const fs::path& path, const std::string& text, std::string& problem)
+// The pieces of text as path, whole: written beside it, then renamed over it.
+bool WriteWhole(const fs::path& path, const std::vector<std::string_view>& text, std::string& problem)
 {
     fs::path temporary = path;
     temporary += ".tmp-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out || !out.write(text.data(), static_cast<std::streamsize>(text.size())) || !out.flush()) {
+        bool good = !!out;
+        for (const std::string_view piece : text)
+            good = good && out.write(piece.data(), static_cast<std::streamsize>(piece.size()));
+        if (!good || !out.flush()) {
             problem = "cannot write " + Utf8(temporary);
             std::error_code ignored;
             fs::remove(temporary, ignored);
@@ -421,28 +425,26 @@ int Run(const std::vector<std::string>& args)
         if (!reported.count(machine.first))
             context.neverReported.push_back(machine.second);
 
-    // One output in memory at a time: a large fleet's page and CSV files are
-    // each as large as its broken rows.
-    using Writer = std::string (*)(const report::FleetTables&, const report::ReportContext&);
+    // One output in memory at a time, the page's data never copied into
+    // the page: a large fleet's are each as large as its broken rows.
+    const std::string_view page(kPageTemplate);
+    const std::size_t at = page.find(report::kPlaceholder);
+    if (at == std::string_view::npos)
+        return Refuse("this build's page template has no place for the data");
+    if (!WriteWhole(outDir / "veltmor-report.html",
+                    {page.substr(0, at), report::PageData(tables, context),
+                     page.substr(at + std::char_traits<char>::length(report::kPlaceholder))},
+                    problem))
+        return Refuse(problem);
+    using Writer = std::string (*)(const report::FleetTables&);
     const std::pair<const char*, Writer> outputs[] = {
-        {"veltmor-report.html",
-         [](const report::FleetTables& t, const report::ReportContext& c) {
-             return report::Page(kPageTemplate, report::PageData(t, c));
-         }},
-        {"veltmor-targets.csv",
-         [](const report::FleetTables& t, const report::ReportContext&) { return report::TargetsCsv(t); }},
-        {"veltmor-machines.csv",
-         [](const report::FleetTables& t, const report::ReportContext&) { return report::MachinesCsv(t); }},
-        {"veltmor-broken.csv",
-         [](const report::FleetTables& t, const report::ReportContext&) { return report::BrokenCsv(t); }},
+        {"veltmor-targets.csv", report::TargetsCsv},
+        {"veltmor-machines.csv", report::MachinesCsv},
+        {"veltmor-broken.csv", report::BrokenCsv},
     };
-    for (const auto& output : outputs) {
-        const std::string text = output.second(tables, context);
-        if (text.empty())
-            return Refuse("this build's page template has no place for the data");
-        if (!WriteWhole(outDir / output.first, text, problem))
+    for (const auto& output : outputs)
+        if (!WriteWhole(outDir / output.first, {output.second(tables)}, problem))
             return Refuse(problem);
-    }
     Say(std::to_string(context.filesRead) + " files read, " + std::to_string(context.filesSkipped) + " skipped, " +
         std::to_string(tables.machines.size()) + " machines");
     // A page of no machine must not pass for a clean fleet.

@@ -1,5 +1,6 @@
 #include "ReportWriter.h"
 
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -13,7 +14,8 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-// The paths repeat across machines: each text once, rows by index.
+// The paths repeat across machines: each text once, rows by index. The
+// texts are the tables' own, not copies: a machine may hold 100,000 rows.
 class CStrings {
 public:
     std::size_t Index(const std::string& text)
@@ -21,14 +23,14 @@ public:
         const auto found = m_index.find(text);
         if (found != m_index.end())
             return found->second;
-        m_texts.push_back(text);
+        m_texts.push_back(&text);
         return m_index[text] = m_texts.size() - 1;
     }
-    const std::vector<std::string>& Texts() const { return m_texts; }
+    const std::vector<const std::string*>& Texts() const { return m_texts; }
 
 private:
-    std::unordered_map<std::string, std::size_t> m_index;
-    std::vector<std::string> m_texts;
+    std::unordered_map<std::string_view, std::size_t> m_index;
+    std::vector<const std::string*> m_texts;
 };
 
 Json Counts(const std::vector<Count>& counts)
@@ -189,13 +191,24 @@ std::string PageData(const FleetTables& tables, const ReportContext& context)
         ahead.push_back({{"name", run.machine}, {"time", run.time}, {"file", run.file}});
     data["neverReported"] = context.expectedGiven ? Json(context.neverReported) : Json();
     data["machines"] = std::move(machines);
-    data["strings"] = strings.Texts();
     data["shortcuts"] = std::move(shortcuts);
     data["unreachableRows"] = std::move(unreachable);
     data["notScannedPaths"] = std::move(notScanned);
     data["notes"] = std::move(notes);
     data["changes"] = std::move(changes);
-    return Escaped(data.dump(-1, ' ', false, Json::error_handler_t::replace));
+    // The texts last, each dumped alone: the whole list as one tree would
+    // copy every one of them again.
+    std::string out = Escaped(data.dump(-1, ' ', false, Json::error_handler_t::replace));
+    std::size_t size = out.size();
+    for (const std::string* text : strings.Texts())
+        size += text->size() + text->size() / 8 + 3;
+    out.reserve(size + 16);  // grown in place, never copied whole
+    out.pop_back();
+    out += ",\"strings\":[";
+    for (std::size_t i = 0; i < strings.Texts().size(); ++i)
+        out += (i ? "," : "") + Escaped(Json(*strings.Texts()[i]).dump(-1, ' ', false, Json::error_handler_t::replace));
+    out += "]}";
+    return out;
 }
 
 std::string Page(const std::string& pageTemplate, const std::string& data)
@@ -241,6 +254,12 @@ std::string BrokenCsv(const FleetTables& tables)
 {
     std::string csv = kBom + Line({"machine", "user", "last run", "location", "profile", "shortcut", "target",
                                    "reason", "program folder"});
+    std::size_t size = csv.size();
+    for (const MachineState& machine : tables.machines)
+        for (const BrokenRow& row : machine.latest->broken)
+            size += machine.latest->machine.size() + machine.latest->user.size() + 40 + row.location.size() +
+                    row.profile.size() + row.shortcut.size() + 2 * row.target.size() + row.reason.size();
+    csv.reserve(size + size / 16);
     for (const MachineState& machine : tables.machines) {
         const ScanRun& run = *machine.latest;
         for (const BrokenRow& row : run.broken)
