@@ -102,6 +102,7 @@ int main(int argc, char** argv)
         item.digest = digest;                     // as the scanner notes it
         item.reason = "missing";
         item.location = "start-menu";
+        item.root = tree;  // the folder scanned
         if (!CopyFileA(sample.c_str(), item.shortcut.c_str(), TRUE))
             return 2;
         originals.push_back(wintest::LongPath(item.shortcut));
@@ -168,8 +169,11 @@ int main(int argc, char** argv)
         scan::CWin32ScanFileSystem fileSystem(NULL);
         double start = Now();
         int back = 0;
-        for (const cli::QuarantineItem& item : items)
-            back += fileSystem.LinkTargetPresence(scan::ShortcutTarget{item.target, "", "", ""}).ProvenMissing() ? 0 : 1;
+        for (const cli::QuarantineItem& item : items) {
+            scan::ShortcutTarget target;
+            target.text = item.target;
+            back += fileSystem.LinkTargetPresence(target).ProvenMissing() ? 0 : 1;
+        }
         const double tested = Now();
         cli::CManifest entries;
         cli::CWin32Mover mover;

@@ -17,6 +17,8 @@ have xdotool  || need+=(xdotool)
 [ -x /usr/bin/convert ] && have import || need+=(imagemagick)
 have cmake    || need+=(cmake)
 have zip      || need+=(zip)
+# GNU time: a test reads the scanner's peak memory.
+[ -x /usr/bin/time ] || need+=(time)
 have g++      || need+=(g++)
 # The fuzz target (scripts/fuzz.sh): clang and its libFuzzer and sanitizer
 # runtimes, which clang only recommends.

@@ -181,6 +181,8 @@ void CQuarantine::Replay(ManifestEntry& line)
             done = "quarantine";
         else if (!keptHere && keptRead != Mover::Read::Absent)
             Ignored("the quarantine folder holds other bytes at its place", line);
+        else if (!keptHere && line.action == "quarantine")
+            Ignored("no copy of it in the quarantine folder", line);
     } else if (line.action == "restoring" || line.action == "restore") {
         // A copy cut short by the kill is taken away and made again; a whole
         // one finishes the restore.

@@ -69,6 +69,27 @@ for manifest in "$(python3 -c 'print("{\"kind\":\"veltmor-scan quarantine\",\"en
     done
 done
 
+# 3b. A journal or a manifest of 600 MiB (sparse: nothing on the disk) is
+# refused by its size before a byte of it is read.
+for name in journal.jsonl manifest.json; do
+    fresh
+    truncate -s 600M "$work/q/$name"
+    /usr/bin/time -f %M -o "$work/rss" bash "$wine_run" "$scanner" --restore "$Q" >"$work/out" 2>"$work/err"
+    echo $? >"$work/status"
+    check "a 600 MiB $name is refused" status_is 2
+    check "  by its size, with a message" said "larger than a quarantine"
+    rss=$(tail -n 1 "$work/rss")
+    check "  without reading it ($rss KiB at most in memory)" [ "$rss" -lt 300000 ]
+done
+
+# 3c. A killed run's temporary file left in the layout is removed by the next
+# run, which then ends well.
+fresh
+mkdir -p "$layout" && echo partial >"$layout/a.lnk.1f4-2b3c4d5e-3-0.tmp"
+scan --restore "$Q"
+check "a killed run's temporary file does not fail the next restore" status_is 0
+check "  and it is gone" test ! -e "$layout/a.lnk.1f4-2b3c4d5e-3-0.tmp"
+
 # 4. The safety valve and the folders that may not be used.
 fresh
 scan --quarantine "$Q" --max-moves 1 "$T"
