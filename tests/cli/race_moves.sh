@@ -128,6 +128,13 @@ own_only() {  # run's name
     check "$1: the quarantine folder holds only the tree's own files" [ "$strangers" -eq 0 ]
 }
 
+# The safety valve counts repairs as it counts moves.
+tree tool
+wine "$scanner" --repair "$Q" --max-moves 399 "$T" >"$work/out" 2>"$work/err"
+check "--max-moves below the repairs: refused, nothing changed" \
+    bash -c "[ $? -eq 2 ] && grep -q 'more than --max-moves 399' '$work/err' && [ \$(find '$work/q' -name '*.lnk' | wc -l) -eq 0 ] &&
+             [ \"\$(cd '$work/t' && find . -type f | sort | xargs -r md5sum)\" = \"\$(cat '$work/before')\" ]"
+
 for run in $(seq 1 "$runs"); do
     # --quarantine: the files behind the links are never taken.
     tree gone; outside gone
