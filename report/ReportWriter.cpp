@@ -149,11 +149,18 @@ std::string PageData(const FleetTables& tables, const ReportContext& context)
             list.push_back(strings.Index(text));
         return list;
     };
-    Json machines = Json::array(), shortcuts = Json::array(), unreachable = Json::array(),
-         notScanned = Json::array(), notes = Json::array(), changes = Json::array();
+    // What is per machine goes straight to text, machine by machine: as one
+    // tree it would cost several times the page.
+    const auto text = [](const Json& json) {
+        return Escaped(json.dump(-1, ' ', false, Json::error_handler_t::replace));
+    };
+    static const char* const kLists[] = {"machines", "shortcuts", "unreachableRows", "notScannedPaths", "notes",
+                                         "changes"};
+    std::string lists[6];
     for (const MachineState& machine : tables.machines) {
         const ScanRun& run = *machine.latest;
-        machines.push_back({{"name", run.machine},
+        const Json items[] = {
+            {{"name", run.machine},
                             {"user", run.user},
                             {"time", run.time},
                             {"version", run.version},
@@ -164,14 +171,15 @@ std::string PageData(const FleetTables& tables, const ReportContext& context)
                             {"notScanned", run.notScanned.size()},
                             {"stale", machine.stale},
                             {"partial", !run.notScanned.empty()},
-                            {"file", run.file}});
-        shortcuts.push_back(rowsOf(run.broken));
-        unreachable.push_back(rowsOf(run.unreachable));
-        notScanned.push_back(textsOf(run.notScanned));
-        notes.push_back(textsOf(run.notes));
-        changes.push_back(machine.hasPrevious
-                              ? Json({{"fresh", machine.fresh}, {"fixed", rowsOf(machine.fixed)}})
-                              : Json());
+                            {"file", run.file}},
+            rowsOf(run.broken),
+            rowsOf(run.unreachable),
+            textsOf(run.notScanned),
+            textsOf(run.notes),
+            machine.hasPrevious ? Json({{"fresh", machine.fresh}, {"fixed", rowsOf(machine.fixed)}}) : Json(),
+        };
+        for (std::size_t k = 0; k < 6; ++k)
+            lists[k] += (lists[k].empty() ? "[" : ",") + text(items[k]);
     }
     const auto changeList = [&rowOf](const std::vector<Change>& list) {
         Json out = Json::array();
@@ -190,23 +198,24 @@ std::string PageData(const FleetTables& tables, const ReportContext& context)
     for (const AheadRun& run : tables.ahead)
         ahead.push_back({{"name", run.machine}, {"time", run.time}, {"file", run.file}});
     data["neverReported"] = context.expectedGiven ? Json(context.neverReported) : Json();
-    data["machines"] = std::move(machines);
-    data["shortcuts"] = std::move(shortcuts);
-    data["unreachableRows"] = std::move(unreachable);
-    data["notScannedPaths"] = std::move(notScanned);
-    data["notes"] = std::move(notes);
-    data["changes"] = std::move(changes);
     // The texts last, each dumped alone: the whole list as one tree would
     // copy every one of them again.
-    std::string out = Escaped(data.dump(-1, ' ', false, Json::error_handler_t::replace));
+    std::string out = text(data);
+    data = Json();
     std::size_t size = out.size();
-    for (const std::string* text : strings.Texts())
-        size += text->size() + text->size() / 8 + 3;
+    for (const std::string& list : lists)
+        size += list.size() + 32;
+    for (const std::string* texts : strings.Texts())
+        size += texts->size() + texts->size() / 8 + 3;
     out.reserve(size + 16);  // grown in place, never copied whole
     out.pop_back();
+    for (std::size_t k = 0; k < 6; ++k) {
+        out += std::string(",\"") + kLists[k] + "\":" + (lists[k].empty() ? "[" : lists[k]) + "]";
+        lists[k] = std::string();
+    }
     out += ",\"strings\":[";
     for (std::size_t i = 0; i < strings.Texts().size(); ++i)
-        out += (i ? "," : "") + Escaped(Json(*strings.Texts()[i]).dump(-1, ' ', false, Json::error_handler_t::replace));
+        out += (i ? "," : "") + text(Json(*strings.Texts()[i]));
     out += "]}";
     return out;
 }
