@@ -104,6 +104,9 @@ int CScanCommand::RunParsed(const ScanArguments& arguments)
     if ((arguments.suggest && (!m_suggest || !m_mover)) || (!arguments.repair.empty() && !m_retargeter))
         return Refuse("this build cannot look for moved targets");
     if (!arguments.restore.empty()) {
+        const std::string untrusted = UntrustedKeepFolder(arguments.restore);
+        if (!untrusted.empty())
+            return Refuse(untrusted);
         CQuarantine restore(*m_mover, m_fileSystem, m_host);
         const std::string problem =
             restore.Open(arguments.restore, CQuarantine::Purpose::Restore, arguments.dryRun);
@@ -151,6 +154,9 @@ int CScanCommand::RunParsed(const ScanArguments& arguments)
                                   " lie in each other");
             }
         }
+        const std::string untrusted = UntrustedKeepFolder(keepIn);
+        if (!untrusted.empty())
+            return Refuse(untrusted);
         quarantine.reset(new CQuarantine(*m_mover, m_fileSystem, m_host));
         const std::string problem =
             quarantine->Open(keepIn, CQuarantine::Purpose::Quarantine, arguments.dryRun);
@@ -449,20 +455,59 @@ ReportHeader CScanCommand::Header(const ScanArguments& arguments)
 
 std::vector<QuarantineItem> CScanCommand::RepairItems(const std::vector<ScanRow>& rows)
 {
-    std::vector<std::string> machine, profiles;
-    for (const char* name : {"SystemRoot", "windir", "ProgramFiles", "ProgramFiles(x86)", "ProgramW6432"}) {
+    // Of the Windows folder only System32 and SysWOW64: users may add files
+    // to its Temp, Tasks, tracing and more.
+    std::vector<std::string> machine, profiles, owners;
+    for (const char* name : {"SystemRoot", "windir"}) {
+        std::string value;
+        if (m_host.MachineVariable(name, value) && !value.empty())
+            for (const char* below : {"System32", "SysWOW64"})
+                machine.push_back(value + (value.back() == '\\' ? "" : "\\") + below);
+    }
+    for (const char* name : {"ProgramFiles", "ProgramFiles(x86)", "ProgramW6432"}) {
         std::string value;
         if (m_host.MachineVariable(name, value))
             machine.push_back(value);
     }
-    for (const ProfileRecord& profile : m_host.Profiles())
+    for (const ProfileRecord& profile : m_host.Profiles()) {
         profiles.push_back(profile.folder);
+        owners.push_back(profile.sid);
+    }
     profiles.push_back(m_host.CurrentProfile());
+    owners.push_back(m_security ? m_security->UserSid() : std::string());
     std::vector<QuarantineItem> items = QuarantineItems(rows);
-    for (QuarantineItem& item : items)
-        if (!item.candidate.empty())
-            item.candidateUnsafe = UntrustedTarget(item.candidate, item.shortcut, machine, profiles);
+    for (QuarantineItem& item : items) {
+        if (item.candidate.empty())
+            continue;
+        std::string root, plain;
+        item.candidateUnsafe = UntrustedTarget(item.candidate, item.shortcut, machine, profiles, root);
+        if (!item.candidateUnsafe.empty() || !m_security || !PlainFullPath(item.candidate, plain))
+            continue;
+        // The place is right; now who may write there, folder by folder.
+        // In a profile its own user may.
+        std::vector<std::string> alsoTrusted;
+        for (std::size_t i = 0; i < profiles.size(); ++i)
+            if (SameFolder(profiles[i], root))
+                alsoTrusted.push_back(owners[i]);
+        const std::string why = UntrustedWay(root, plain, alsoTrusted, *m_security);
+        if (!why.empty())
+            item.candidateUnsafe = "its new target lies where other users may write: " + why;
+    }
     return items;
+}
+
+std::string CScanCommand::UntrustedKeepFolder(const std::string& folder)
+{
+    // An elevated run moves and writes what the folder holds wherever its
+    // layout says: only the machine's own accounts may have put it there.
+    // A share's rights are its server's, for its administrators to set.
+    std::string dir;
+    if (!m_security || !PlainFullPath(m_mover->FullPath(folder), dir) || dir.compare(0, 2, "\\\\") == 0 ||
+        !m_security->Elevated())
+        return std::string();
+    const std::string why = UntrustedHolder(dir, *m_security);
+    return why.empty() ? why
+                       : "the folder " + Quoted(folder) + " may be changed by others than the administrators: " + why;
 }
 
 void CScanCommand::Suggest(std::vector<ScanRow>& rows)

@@ -19,6 +19,7 @@
 #include "RowFormat.h"
 #include "ScanHost.h"
 #include "ScanRow.h"
+#include "Trust.h"
 #include "scan/ScanPlatform.h"
 
 namespace cli {
@@ -70,6 +71,10 @@ public:
     void SetSuggestSource(SuggestSource& source) { m_suggest = &source; }
     void SetRetargeter(Retargeter& retargeter) { m_retargeter = &retargeter; }
 
+    // Who may change a folder, and whether this run is elevated; without it
+    // no folder's owner or rights are checked.
+    void SetSecurityReader(SecurityReader& reader) { m_security = &reader; }
+
 private:
     int RunParsed(const ScanArguments& arguments);
     // The folders of the locations, each once, after those already in
@@ -102,6 +107,9 @@ private:
     void Suggest(std::vector<ScanRow>& rows);
     // The rows for --repair, each candidate judged by where it lies.
     std::vector<QuarantineItem> RepairItems(const std::vector<ScanRow>& rows);
+    // Why an elevated run may not use folder (given to --quarantine,
+    // --repair or --restore); empty when it may.
+    std::string UntrustedKeepFolder(const std::string& folder);
 
     scan::ScanFileSystem& m_fileSystem;
     CNoteKeepingHost m_host;
@@ -109,6 +117,7 @@ private:
     Mover* m_mover = nullptr;  // we don't own it
     SuggestSource* m_suggest = nullptr;  // we don't own it
     Retargeter* m_retargeter = nullptr;  // we don't own it
+    SecurityReader* m_security = nullptr;  // we don't own it
     // Drive type by root. The system is asked once per root: a drive-type
     // query is a round trip to it (hundreds of microseconds under Wine), and
     // a scan's thousands of targets share a handful of roots.

@@ -225,15 +225,28 @@ std::string UnsafeUserFolder(const std::string& folder, const std::vector<std::s
 std::string UntrustedTarget(const std::string& candidate, const std::string& shortcut,
                             const std::vector<std::string>& machine, const std::vector<std::string>& profiles)
 {
+    std::string root;
+    return UntrustedTarget(candidate, shortcut, machine, profiles, root);
+}
+
+std::string UntrustedTarget(const std::string& candidate, const std::string& shortcut,
+                            const std::vector<std::string>& machine, const std::vector<std::string>& profiles,
+                            std::string& root)
+{
+    root.clear();
     std::string plain;
     if (!PlainFullPath(candidate, plain))
         return "its new target is not a plain full path";
     for (const std::string& folder : machine)
-        if (!folder.empty() && IsWithin(plain, folder) && plain != folder)
+        if (!folder.empty() && IsWithin(plain, folder) && plain != folder) {
+            root = folder;
             return std::string();
+        }
     for (const std::string& profile : profiles)
-        if (!profile.empty() && IsWithin(plain, profile) && IsWithin(shortcut, profile))
+        if (!profile.empty() && IsWithin(plain, profile) && IsWithin(shortcut, profile)) {
+            root = profile;
             return std::string();
+        }
     return "its new target lies where other users may write";
 }
 

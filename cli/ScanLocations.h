@@ -79,6 +79,12 @@ std::string UnsafeUserFolder(const std::string& folder, const std::vector<std::s
 // lies in. Empty when it may.
 std::string UntrustedTarget(const std::string& candidate, const std::string& shortcut,
                             const std::vector<std::string>& machine, const std::vector<std::string>& profiles);
+// The same, and the folder of machine or profiles it lies below: each
+// folder from there down must then be one only administrators (and, in a
+// profile, its user) may write.
+std::string UntrustedTarget(const std::string& candidate, const std::string& shortcut,
+                            const std::vector<std::string>& machine, const std::vector<std::string>& profiles,
+                            std::string& root);
 
 }  // namespace cli
 

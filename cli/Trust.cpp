@@ -329,6 +329,8 @@ Distrust Judge(const SecurityDescriptorText& descriptor, TrustRole role, const s
     if (!descriptor.hasDacl || descriptor.nullDacl)
         return {kEveryone, "has no access list: everyone may change it"};
 
+    if (role == TrustRole::Owned)
+        return Distrust();
     std::uint32_t watched = access::kDeleteChild | access::kDelete | access::kWriteDac | access::kWriteOwner;
     if (role != TrustRole::Above)
         watched |= access::kWriteData | access::kAppendData | access::kWriteEa | access::kWriteAttributes;
@@ -453,8 +455,9 @@ std::string UntrustedHolder(const std::string& dir, SecurityReader& reader)
     if (read.empty())
         return Quoted(way.front()) + " does not exist";
     const std::vector<std::string> machine = reader.MachineAccounts();
+    const TrustRole above = reader.ModeDescriptors() ? TrustRole::Owned : TrustRole::Above;
     for (std::size_t i = 0; i < read.size(); ++i) {
-        const TrustRole role = i + 1 == read.size() ? TrustRole::Holder : TrustRole::Above;
+        const TrustRole role = i + 1 == read.size() ? TrustRole::Holder : above;
         const std::string why = Judged(way[i], read[i], role, machine, reader);
         if (!why.empty())
             return why;

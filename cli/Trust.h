@@ -70,6 +70,8 @@ enum class TrustRole {
     // A program and each folder down to it: no other account may write it
     // or add anything beside it.
     Target,
+    // Only its owner is asked about (see SecurityReader::ModeDescriptors).
+    Owned,
 };
 
 // Why the descriptor lets an account outside SYSTEM, Administrators,
@@ -111,6 +113,11 @@ public:
     // where every file belongs to the one account the prefix runs as, that
     // account.
     virtual std::vector<std::string> MachineAccounts() = 0;
+    // True where descriptors are made up from Unix owners and modes (Wine):
+    // the sticky bit is dropped, so /tmp reads as everyone may delete what
+    // it holds, which Unix allows no one but the owner of each entry. The
+    // folders above a keeping folder are then judged by their owner alone.
+    virtual bool ModeDescriptors() = 0;
     virtual ObjectSecurity Read(const std::string& path) = 0;
     // DOMAIN\name for a message; empty when the system has no name for it.
     virtual std::string AccountName(const std::string& sid) = 0;

@@ -80,4 +80,19 @@ if grep -q . "$stage/wixl.log"; then
     rm -f "$out.new"
     fail "wixl warned; the package would not be what installer/veltmor.wxs says"
 fi
+# The data folders' descriptor: owned by SYSTEM, changed by SYSTEM and the
+# administrators alone, inheriting nothing from ProgramData (where users may
+# add folders). An elevated veltmor-scan refuses a folder any other account
+# may change. Windows Installer 5 sets it as CreateFolders makes them.
+locked='O:SYG:SYD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)'
+{
+    printf 'MsiLockPermissionsEx\tLockObject\tTable\tSDDLText\tCondition\r\n'
+    printf 's72\ts72\ts32\ts0\tS255\r\n'
+    printf 'MsiLockPermissionsEx\tMsiLockPermissionsEx\r\n'
+    for folder in VELTMORDATA VELTMORQUARANTINE; do
+        printf 'Lock%s\t%s\tCreateFolder\t%s\t\r\n' "$folder" "$folder" "$locked"
+    done
+} >"$stage/MsiLockPermissionsEx.idt"
+(cd "$stage" && msibuild "$out.new" -i MsiLockPermissionsEx.idt) 2>"$stage/msibuild.log" ||
+    { cat "$stage/msibuild.log" >&2; rm -f "$out.new"; fail "msibuild failed"; }
 mv "$out.new" "$out"

@@ -13,6 +13,7 @@
 #include "Win32Mover.h"
 #include "Win32ScanHost.h"
 #include "Win32SuggestSource.h"
+#include "Win32Trust.h"
 #include "ShellRetargeter.h"
 #include "framework/ProcessHardening.h"
 #include "scan/Win32Text.h"
@@ -79,6 +80,8 @@ int main()
         command.SetSuggestSource(suggest);
         cli::CShellRetargeter retargeter;
         command.SetRetargeter(retargeter);
+        cli::CWin32SecurityReader security;
+        command.SetSecurityReader(security);
         return command.Run(args);
     } catch (const std::exception& e) {
         host.WriteError(std::string("veltmor-scan: ") + e.what());

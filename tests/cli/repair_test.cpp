@@ -4,7 +4,9 @@
 // every other field as the shell reads it, a dry run writes nothing, and a
 // restore gives every original file back byte for byte.
 #include <windows.h>
+#include <aclapi.h>
 #include <objbase.h>
+#include <sddl.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -23,6 +25,7 @@
 #include "cli/win32/ShellRetargeter.h"
 #include "cli/win32/Win32Mover.h"
 #include "cli/win32/Win32ScanHost.h"
+#include "cli/win32/Win32Trust.h"
 #include "scan/LinkStructure.h"
 #include "scan/Win32ScanFileSystem.h"
 #include "tests/kit/LnkBuilder.h"
@@ -284,6 +287,107 @@ TEST_F(RepairTest, AShortcutChangedSinceTheScanIsLeftAsItIs)
     EXPECT_EQ(before, after);
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((keep + "\\" + link.substr(0, 1) + link.substr(2)).c_str()))
         << "nothing kept for a shortcut left alone";
+}
+
+// A folder's access list as Windows leaves its Temp: anyone may write. Wine
+// keeps no descriptor but turns the list into the folder's Unix mode.
+void OpenToEveryone(const std::string& folder)
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(A;OICI;FA;;;WD)", SDDL_REVISION_1,
+                                                                     &descriptor, NULL));
+    BOOL present = FALSE, defaulted = FALSE;
+    PACL dacl = nullptr;
+    GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted);
+    std::string name = folder;
+    EXPECT_EQ(DWORD(ERROR_SUCCESS), SetNamedSecurityInfoA(&name[0], SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                                                          NULL, NULL, dacl, NULL));
+    LocalFree(descriptor);
+    // What the scanner will read: everyone may write there now.
+    cli::CWin32SecurityReader reader;
+    cli::SecurityDescriptorText read;
+    std::string problem;
+    ASSERT_TRUE(cli::ParseSddl(reader.Read(folder).sddl, read, problem)) << problem;
+    EXPECT_EQ("S-1-1-0", cli::Judge(read, cli::TrustRole::Target, reader.MachineAccounts()).who) << folder;
+}
+
+TEST_F(RepairTest, ACandidateWhereUsersMayWriteIsNeverRepaired)
+{
+    const std::string tag = work.Path().substr(work.Path().size() - 7, 6);
+    char windows[MAX_PATH];
+    ASSERT_NE(0u, GetWindowsDirectoryA(windows, MAX_PATH));
+    const std::string win = windows, data = wintest::Environment("ProgramData");
+    const struct {
+        std::string folder;  // the candidate's folder (its parent made open to everyone, as on Windows)
+        bool repaired;
+    } places[] = {
+        {win + "\\Temp\\Vt" + tag, false},
+        {win + "\\Tasks\\Vt" + tag, false},
+        {win + "\\tracing\\Vt" + tag, false},
+        {win + "\\System32\\spool\\drivers\\color\\Vt" + tag, false},
+        {data + "\\Vt" + tag, false},
+        {win + "\\System32\\Vt" + tag, true},
+        {"C:\\Program Files\\Vt" + tag + "P", true},
+    };
+    std::vector<std::string> keys, links, before;
+    for (const auto& place : places) {
+        const std::string name = "u" + std::to_string(keys.size()) + tag + ".exe", real = place.folder + "\\" + name;
+        Program(real, 1200);
+        const std::string parent = place.folder.substr(0, place.folder.rfind('\\'));
+        if (!place.repaired)
+            OpenToEveryone(parent);
+        // The program's registration names where it is now.
+        keys.push_back("Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\" + name);
+        HKEY key;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, keys.back().c_str(), 0, NULL, 0, KEY_WRITE, NULL,
+                                                 &key, NULL));
+        RegSetValueExA(key, NULL, 0, REG_SZ, reinterpret_cast<const BYTE*>(real.c_str()),
+                       static_cast<DWORD>(real.size() + 1));
+        RegCloseKey(key);
+        links.push_back(Shortcut("open" + std::to_string(keys.size()), "C:\\Program Files\\Gone" + tag + "\\" + name,
+                                 1200));
+        before.emplace_back();
+        ASSERT_TRUE(wintest::ReadBytes(links.back(), before.back()));
+    }
+    const clitest::ChildResult run = clitest::RunChild(Scanner(), {"--repair", work.Path() + "kept", menu.Path()});
+    for (const std::string& key : keys)
+        RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
+    EXPECT_EQ(1u, run.status) << run.err;
+    for (std::size_t i = 0; i < links.size(); ++i) {
+        std::string after;
+        ASSERT_TRUE(wintest::ReadBytes(links[i], after));
+        EXPECT_EQ(places[i].repaired, after != before[i]) << places[i].folder << "\n" << run.err;
+    }
+    EXPECT_NE(std::string::npos, run.err.find("color\": Everyone (S-1-1-0) may write data")) << run.err;
+}
+
+TEST_F(RepairTest, AnElevatedRunRefusesAKeepingFolderOthersMayChange)
+{
+    cli::CWin32SecurityReader reader;
+    ASSERT_TRUE(reader.Elevated()) << "Wine runs every program elevated";
+    const std::string open = work.Path() + "open", below = work.Path() + "locked";
+    ASSERT_TRUE(CreateDirectoryA(open.c_str(), NULL) && CreateDirectoryA(below.c_str(), NULL));
+    OpenToEveryone(open);
+    const struct {
+        std::vector<std::string> args;
+        int status;
+    } runs[] = {
+        {{"--restore", open}, 2},
+        {{"--repair", open, menu.Path()}, 2},
+        {{"--quarantine", open + "\\new", menu.Path()}, 2},  // to be made in a folder anyone may change
+        {{"--restore", below}, 0},
+        {{"--quarantine", below + "\\new", menu.Path()}, 0},
+    };
+    for (const auto& r : runs) {
+        const clitest::ChildResult run = clitest::RunChild(Scanner(), r.args);
+        EXPECT_EQ(unsigned(r.status), run.status) << r.args.front() << " " << r.args[1] << ": " << run.err;
+        if (r.status == 2) {
+            EXPECT_NE(std::string::npos, run.err.find("may be changed by others than the administrators: \"" + open +
+                                                      "\": Everyone (S-1-1-0) may"))
+                << run.err;
+        }
+    }
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((open + "\\new").c_str())) << "refused before it is made";
 }
 
 }  // namespace

@@ -93,6 +93,13 @@ succeeds "the install" /i "$(windows "$work/old.msi")" /qn
 check "  Program Files\\Veltmor holds the two programs and the README, nothing else" \
     [ "$(ls "$installed" 2>/dev/null | tr '\n' ' ')" = "README.txt Veltmor.exe veltmor-scan.exe " ]
 holds "$old" "$version"
+check "  ProgramData\\Veltmor\\Quarantine is there" [ -d "$c/ProgramData/Veltmor/Quarantine" ]
+# Wine runs programs elevated: the installed scanner checks who may change
+# the folder before it reads it, and takes it (a dry run leaves it empty).
+wine 'C:\Program Files\Veltmor\veltmor-scan.exe' --restore 'C:\ProgramData\Veltmor\Quarantine' --dry-run \
+    >/dev/null 2>>"$log"
+status=$?
+check "  an elevated --restore takes it as the administrators' (exit status $status)" [ $status -eq 0 ]
 
 step "repair: msiexec /i $old REINSTALL=ALL REINSTALLMODE=amus /qn (what /fa does; Wine's msiexec takes no /f with a product code)"
 rm -f "$installed/veltmor-scan.exe" "$(shortcuts)"  # the scanner and the shortcut deleted, the README changed

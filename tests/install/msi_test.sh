@@ -83,8 +83,12 @@ for p in old new rebuilt x86; do
         follows "CostFinalize		1000" "SetArpInstallLocation		1001"
     check "$p.msi: the shortcut Veltmor in ProgramMenuFolder, to the program, starting in its folder" \
         has_row Shortcut "VeltmorShortcut	ProgramMenuFolder	Veltmor	Program	[INSTALLDIR]Veltmor.exe		Finds broken shortcuts in the Start Menu					INSTALLDIR				"
-    check "$p.msi: no registry value, folder or removal of its own" \
-        [ -z "$(table $p Registry; table $p CreateFolder; table $p RemoveFile)" ]
+    check "$p.msi: no registry value or removal of its own" [ -z "$(table $p Registry; table $p RemoveFile)" ]
+    check "$p.msi: ProgramData\\Veltmor\\Quarantine made" [ "$(table $p CreateFolder | LC_ALL=C sort | tr '\t\n' ': ')" = \
+                                                          "VELTMORDATA:DataFolder VELTMORQUARANTINE:QuarantineFolder " ]
+    check "  both owned by SYSTEM, changed by SYSTEM and the administrators alone" \
+        [ "$(table $p MsiLockPermissionsEx | cut -f2- | LC_ALL=C sort -u | tr '\t\n' ': ')" = \
+          "VELTMORDATA:CreateFolder:O:SYG:SYD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA): VELTMORQUARANTINE:CreateFolder:O:SYG:SYD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA): " ]
     check "  no custom action but the install location" \
         [ "$(table $p CustomAction | cut -f1,3,4)" = "SetArpInstallLocation	ARPINSTALLLOCATION	[INSTALLDIR]" ]
     check "$p.msi: the three files" [ "$(table $p File | cut -f1,3 | LC_ALL=C sort | tr '\t\n' ': ')" = \

@@ -115,6 +115,7 @@ public:
     bool Elevated() override { return true; }
     std::string UserSid() override { return kAnn; }
     std::vector<std::string> MachineAccounts() override { return {}; }
+    bool ModeDescriptors() override { return modes; }
     cli::ObjectSecurity Read(const std::string& path) override
     {
         const auto found = objects.find(path);
@@ -130,6 +131,7 @@ public:
         objects[path].sddl = sddl;
     }
     std::map<std::string, cli::ObjectSecurity> objects;
+    bool modes = false;
 };
 
 TEST(Trust, AKeepingFolderAndEveryFolderAboveItAreTheAdministratorsAlone)
@@ -172,6 +174,22 @@ TEST(Trust, AKeepingFolderAndEveryFolderAboveItAreTheAdministratorsAlone)
             EXPECT_EQ("", why);
         else
             EXPECT_NE(std::string::npos, why.find(c.found)) << why;
+    }
+
+    // From Unix modes (Wine) a folder above is asked only who owns it: the
+    // everyone-may-delete of /tmp is its dropped sticky bit. The folder
+    // itself is judged whole.
+    for (const bool modes : {false, true}) {
+        SCOPED_TRACE(modes ? "from Unix modes" : "Windows");
+        FakeSecurity system;
+        system.modes = modes;
+        system.Put("Z:\\", kLocked);
+        system.Put("Z:\\tmp", "O:BAD:(A;OICI;0x1301ff;;;WD)");
+        system.Put("Z:\\tmp\\w", kLocked);
+        EXPECT_EQ(modes, cli::UntrustedHolder("Z:\\tmp\\w\\q", system).empty());
+        EXPECT_NE("", cli::UntrustedHolder("Z:\\tmp\\q", system));
+        system.Put("Z:\\tmp", "O:AND:(A;OICI;FA;;;AN)");
+        EXPECT_NE(std::string::npos, cli::UntrustedHolder("Z:\\tmp\\w\\q", system).find("owned by S-1-5-7"));
     }
 }
 
