@@ -182,6 +182,7 @@ SPECIAL = [
     ("PC-CLOCK", ["alice"], "NT AUTHORITY\\SYSTEM", "clock"),  # one more run dated a year ahead
     ("PC-RLO", ["alice"], "NT AUTHORITY\\SYSTEM", "rlo"),  # a right-to-left override in a name
     ("PC-ALL", ["carol", "bob"], "NT AUTHORITY\\SYSTEM", "all"),  # --all: every kind of row that is not broken
+    ("PC-BIG", ["alice", "bob", "carol"], "NT AUTHORITY\\SYSTEM", "big"),  # more broken rows than a page shows at once
 ]
 PREFIXES = ["PC", "WS-LON", "LT-PAR", "KIOSK", "DEV-BER"]
 
@@ -335,10 +336,12 @@ def build_machines(rng, n, runs, rows, as_of):
             broken_slots = max(broken_slots, 2)
         if special == "many":
             broken_slots = 12  # two digits: a table sorting counts as text would show it
+        if special == "big":
+            broken_slots = 450
         scan_all = special == "all" or (special is None and rng.random() < 0.3)
         removable = scan_all or rng.random() < 0.2
         slots = make_slots(rng, users, rows, runs, broken_slots, partial, special, scan_all, removable)
-        if special == "many":
+        if special in ("many", "big"):
             for slot in slots:
                 if type(slot) is not dict and slot.kind == "missing":
                     slot.active.add(runs - 1)
