@@ -3,6 +3,7 @@
 
     make_fleet.py OUTDIR [--machines N] [--runs K] [--rows R] [--seed S]
                          [--as-of 2026-12-07T00:00:00Z] [--no-damage] [--no-links]
+    make_fleet.py OUTDIR --big-file   one machine's run of 100,000 broken rows (60 MB), alone
 
 OUTDIR/fleet/<machine>/<yyyymmdd-hhmmss>.json  one scan file per run
 OUTDIR/expected-machines.txt                     for --expected: some machines, some that never reported
@@ -635,6 +636,18 @@ def truth(runs, ahead, as_of, damaged, expected_names):
     }
 
 
+def write_big_file(outdir, as_of):
+    """The largest run a file may hold: 100,000 broken rows of about 600 bytes (the reading's bound)."""
+    pad = "Very long folder name " * 7
+    rows = [{"shortcut": "C:\\Users\\alice\\AppData\\Roaming\\Microsoft\\Windows\\Start Menu\\Programs\\%s\\Tool %06d.lnk"
+             % (pad, i), "target": "C:\\Program Files\\Vendor %d\\%s\\tool%06d.exe" % (i % 500, pad, i),
+             "status": "missing", "drive": "fixed", "reason": "missing", "location": "start-menu",
+             "profile": "C:\\Users\\alice", "detail": None} for i in range(100000)]
+    m = {"versions": ["1.2.0"], "spellings": ["PC-BIG"], "account": "NT AUTHORITY\\SYSTEM", "times": [as_of - DAY],
+         "all": False, "removable": False}
+    write(os.path.join(outdir, "fleet", "PC-BIG", fmt_stamp(as_of - DAY) + ".json"), dump(run_document(m, 0, rows, [])))
+
+
 def main(argv):
     ap = argparse.ArgumentParser(description="Writes a fleet of scan files and expected.json.")
     ap.add_argument("outdir")
@@ -645,6 +658,7 @@ def main(argv):
     ap.add_argument("--as-of", default="2026-12-07T00:00:00Z")
     ap.add_argument("--no-damage", action="store_true")
     ap.add_argument("--no-links", action="store_true", help="no links, pipe or blank folder name (for Wine)")
+    ap.add_argument("--big-file", action="store_true", help="only one machine's run of 100,000 broken rows")
     args = ap.parse_args(argv)
     if args.machines < 1 or args.runs < 1 or args.rows < 1:
         ap.error("--machines, --runs and --rows must be at least 1")
@@ -656,6 +670,9 @@ def main(argv):
     fleet = os.path.join(args.outdir, "fleet")
     if os.path.exists(fleet) and os.listdir(fleet):
         ap.error(fleet + " is not empty")
+    if args.big_file:
+        write_big_file(args.outdir, as_of)
+        return 0
     machines = build_machines(rng, args.machines, args.runs, args.rows, as_of)
     runs, ahead = write_runs(fleet, machines, as_of)
     damaged = [] if args.no_damage else write_damage(fleet, machines, rng, not args.no_links)
