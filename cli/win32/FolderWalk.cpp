@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "cli/quarantine/QuarantineLayout.h"
+#include "scan/PathText.h"
 #include "scan/Win32Text.h"
 
 namespace cli {
@@ -158,8 +159,10 @@ Step OpenBelow(HANDLE folder, const std::wstring& name, bool isFolder, bool make
     }
     if (make && information == kFileCreated)
         return Step::Made;  // plain, and ours, by construction
+    // A file is opened in a folder already checked, so under Wine too it is
+    // that folder's own; only Windows can hand back a link to a file.
     ULONGLONG id = 0;
-    if (HandleIsLink(opened.get()) || !FileId(opened.get(), id) || !EntryIs(folder, name, id)) {
+    if (HandleIsLink(opened.get()) || (isFolder && (!FileId(opened.get(), id) || !EntryIs(folder, name, id)))) {
         opened.reset();
         error = ERROR_CANT_ACCESS_FILE;
         return Step::Link;
@@ -245,43 +248,73 @@ bool PartsBelow(const std::string& root, const std::string& path, std::vector<st
     return true;
 }
 
-Step CFolderWalk::Open(const std::string& root, const std::vector<std::wstring>& parts, bool make)
+Step CPinnedFolders::Walk(const std::string& root, const std::vector<std::wstring>& parts, bool make, HANDLE& folder,
+                          std::string& stoppedAt, DWORD& error)
 {
-    m_folders.clear();
-    m_stoppedAt.clear();
     // Listing and passing through is all a folder handle needs: what may be
     // made in it is decided by its rights, not by the handle's.
     constexpr ACCESS_MASK kAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE;
-    // No delete sharing: Windows refuses to rename or remove a folder held so.
+    // No delete sharing: Windows then lets no one rename or remove the
+    // folder, nor any folder above it, while it is held.
     constexpr ULONG kShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
-    ScopedHandle top = OwnHandle(::CreateFileW(scan::Widen(LongForm(root), CP_UTF8).c_str(), kAccess | FILE_READ_ATTRIBUTES,
-                                               kShare, NULL, OPEN_EXISTING,
-                                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, NULL));
-    if (!top) {
-        m_error = ::GetLastError();
-        m_stoppedAt = root;
-        return m_error == ERROR_FILE_NOT_FOUND || m_error == ERROR_PATH_NOT_FOUND ? Step::Absent : Step::Failed;
+    folder = INVALID_HANDLE_VALUE;
+    stoppedAt.clear();
+    // Bounded: past it the walks start again from their roots.
+    constexpr std::size_t kMostHeld = 4096;
+    if (m_held.size() > kMostHeld)
+        m_held.clear();
+    std::vector<std::string> paths{root};
+    for (const std::wstring& part : parts)
+        paths.push_back(paths.back() + (paths.back().back() == '\\' ? "" : "\\") + scan::Narrow(part, CP_UTF8));
+    // The deepest folder held already; the walk goes on below it.
+    std::size_t at = paths.size();
+    while (at > 0 && !m_held.count(scan::AsciiLower(paths[at - 1])))
+        --at;
+    if (at == 0) {
+        ScopedHandle top = OwnHandle(::CreateFileW(scan::Widen(LongForm(root), CP_UTF8).c_str(),
+                                                   kAccess | FILE_READ_ATTRIBUTES, kShare, NULL, OPEN_EXISTING,
+                                                   FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, NULL));
+        if (!top) {
+            error = ::GetLastError();
+            stoppedAt = root;
+            return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Step::Absent : Step::Failed;
+        }
+        if (HandleIsLink(top.get())) {
+            stoppedAt = root;
+            return Step::Link;
+        }
+        Hold(root, std::move(top));
+        at = 1;
     }
-    if (HandleIsLink(top.get())) {
-        m_stoppedAt = root;
-        return Step::Link;
-    }
-    m_folders.push_back(std::move(top));
-    std::string at = root;
     Step last = Step::Opened;
-    for (const std::wstring& part : parts) {
-        at += (at.empty() || at.back() == '\\' ? "" : "\\") + scan::Narrow(part, CP_UTF8);
+    for (; at < paths.size(); ++at) {
         ScopedHandle next;
-        // Once a folder had to be made, those below it are new too.
-        const Step step = OpenBelow(Folder(), part, true, make, kAccess, kShare, next, m_error);
+        const Step step = OpenBelow(m_held[scan::AsciiLower(paths[at - 1])].get(), parts[at - 1], true, make, kAccess,
+                                    kShare, next, error);
         if (step != Step::Opened && step != Step::Made) {
-            m_stoppedAt = at;
+            stoppedAt = paths[at];
             return step;
         }
         last = step == Step::Made ? Step::Made : last;
-        m_folders.push_back(std::move(next));
+        Hold(paths[at], std::move(next));
     }
+    folder = m_held[scan::AsciiLower(paths.back())].get();
     return last;
+}
+
+void CPinnedFolders::Hold(const std::string& path, ScopedHandle handle)
+{
+    m_held[scan::AsciiLower(path)] = std::move(handle);
+}
+
+void CPinnedFolders::Release()
+{
+    m_held.clear();
+}
+
+Step CFolderWalk::Open(const std::string& root, const std::vector<std::wstring>& parts, bool make)
+{
+    return m_pins.Walk(root, parts, make, m_folder, m_stoppedAt, m_error);
 }
 
 }  // namespace cli

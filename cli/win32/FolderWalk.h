@@ -14,6 +14,7 @@
 
 #include <windows.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -50,24 +51,45 @@ bool SetAttributes(HANDLE file, DWORD attributes);
 // Marks an open file (opened with DELETE) to go when its last handle closes.
 bool DeleteOnClose(HANDLE file, bool remove, DWORD& error);
 
-// The folders of a walk from root down, each held open while the walk lasts
-// (without delete sharing, so that Windows lets no one rename or remove them
-// meanwhile).
-class CFolderWalk {
+// The folders walks have opened, held for the run (without delete sharing,
+// so that Windows lets no one rename or remove them, or any folder above
+// them, meanwhile): a run moves hundreds of files through the same few
+// folders, and each is opened and checked once. What is held is the folder
+// itself, not an answer about a path: under Wine, where a Unix rename
+// ignores sharing, whatever is made through a held folder still lands in
+// that folder, wherever it has been moved.
+class CPinnedFolders {
 public:
     // root: a plain full path, opened by path (the place a caller trusts:
     // a scanned folder, the quarantine folder, a drive's root). parts: the
     // names below it, in order. make: folders that are missing are made,
-    // plain, each in the one above.
+    // plain, each in the one above. folder: the last, held here.
+    Step Walk(const std::string& root, const std::vector<std::wstring>& parts, bool make, HANDLE& folder,
+              std::string& stoppedAt, DWORD& error);
+
+    // Lets every folder go (before folders are removed).
+    void Release();
+
+private:
+    void Hold(const std::string& path, ScopedHandle handle);
+    std::map<std::string, ScopedHandle> m_held;  // by path, ASCII letters in one case
+};
+
+// One walk's outcome.
+class CFolderWalk {
+public:
+    explicit CFolderWalk(CPinnedFolders& pins) : m_pins(pins) {}
+
     Step Open(const std::string& root, const std::vector<std::wstring>& parts, bool make);
 
-    HANDLE Folder() const { return m_folders.empty() ? INVALID_HANDLE_VALUE : m_folders.back().get(); }
+    HANDLE Folder() const { return m_folder; }
     // The path of the link (or unreadable part) that stopped the walk.
     const std::string& StoppedAt() const { return m_stoppedAt; }
     DWORD Error() const { return m_error; }
 
 private:
-    std::vector<ScopedHandle> m_folders;
+    CPinnedFolders& m_pins;
+    HANDLE m_folder = INVALID_HANDLE_VALUE;
     std::string m_stoppedAt;
     DWORD m_error = ERROR_SUCCESS;
 };

@@ -165,7 +165,7 @@ Mover::Moved CWin32Mover::Move(const std::string& fromRoot, const std::string& f
                                const std::string& to, const std::string& digest, Transfer how)
 {
     // The file is read, and then moved, through the handle that checked it.
-    CFolderWalk source, destination;
+    CFolderWalk source(m_pins), destination(m_pins);
     Handle file;
     const Moved opened = OpenFile(fromRoot, from, GENERIC_READ | DELETE, source, file);
     if (opened != Moved::Yes)
@@ -235,7 +235,7 @@ Mover::Moved CWin32Mover::Move(const std::string& fromRoot, const std::string& f
 Mover::Moved CWin32Mover::RewriteIfSame(const std::string& root, const std::string& path, const std::string& digest,
                                         const std::string& bytes)
 {
-    CFolderWalk walk;
+    CFolderWalk walk(m_pins);
     Handle file;
     const Moved opened = OpenFile(root, path, GENERIC_READ | GENERIC_WRITE, walk, file);
     if (opened != Moved::Yes)
@@ -257,7 +257,7 @@ Mover::Moved CWin32Mover::RewriteIfSame(const std::string& root, const std::stri
 
 Mover::Moved CWin32Mover::WriteNew(const std::string& root, const std::string& path, const std::string& bytes)
 {
-    CFolderWalk walk;
+    CFolderWalk walk(m_pins);
     std::wstring name;
     const Moved way = WalkTo(root, path, true, walk, name);
     if (way != Moved::Yes)
@@ -275,7 +275,7 @@ Mover::Moved CWin32Mover::WriteNew(const std::string& root, const std::string& p
 
 Mover::Moved CWin32Mover::RemoveIfSame(const std::string& root, const std::string& path, const std::string& digest)
 {
-    CFolderWalk walk;
+    CFolderWalk walk(m_pins);
     Handle file;
     const Moved opened = OpenFile(root, path, GENERIC_READ | DELETE, walk, file);
     if (opened != Moved::Yes)
@@ -290,7 +290,7 @@ Mover::Read CWin32Mover::ReadBelow(const std::string& root, const std::string& p
                                    std::string& bytes)
 {
     bytes.clear();
-    CFolderWalk walk;
+    CFolderWalk walk(m_pins);
     Handle file;
     switch (OpenFile(root, path, GENERIC_READ, walk, file)) {
     case Moved::Yes:
@@ -358,6 +358,7 @@ void CWin32Mover::List(const std::wstring& folder, const std::string& relative, 
 
 void CWin32Mover::RemoveEmptyFolders(const std::string& folder)
 {
+    m_pins.Release();  // a folder held open cannot go
     struct Walk {
         static void Below(const std::wstring& path)
         {
@@ -485,6 +486,7 @@ bool CWin32Mover::Remove(const std::string& path)
 
 void CWin32Mover::RemoveFolder(const std::string& folder)
 {
+    m_pins.Release();
     ::RemoveDirectoryW(Long(folder).c_str());
 }
 

@@ -57,6 +57,7 @@ private:
     HANDLE m_journal = INVALID_HANDLE_VALUE;  // ours, open for appending
     std::string m_journalPath;
     std::string m_stoppedAt;  // of the last walk
+    CPinnedFolders m_pins;     // the folders walked this run
 };
 
 }  // namespace cli
