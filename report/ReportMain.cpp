@@ -117,9 +117,16 @@ std::vector<std::string> Files(const fs::path& folder, std::vector<std::string>&
         std::error_code kind;
         const fs::file_status status = walk->symlink_status(kind);
         const std::string relative = Utf8(walk->path().lexically_relative(folder));
-        if (fs::is_symlink(status))
+        bool link = fs::is_symlink(status);
+#ifdef _WIN32
+        // Junctions and other reparse points are links too, whatever the library takes them for.
+        const DWORD attributes = ::GetFileAttributesW(walk->path().c_str());
+        link = link || (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT));
+#endif
+        if (link) {
             odd.push_back(relative + ": a link, not followed");
-        else if (fs::is_regular_file(status)) {
+            walk.disable_recursion_pending();
+        } else if (fs::is_regular_file(status)) {
             if (EndsWithJson(Utf8(walk->path().filename())))
                 files.push_back(relative);
         } else if (!fs::is_directory(status))
