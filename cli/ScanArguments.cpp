@@ -77,6 +77,8 @@ ScanArguments ScanArguments::Parse(const std::vector<std::string>& args)
     ScanArguments parsed;
     bool optionsEnded = false;
     bool evidenceGiven = false;
+    bool logKeepGiven = false;
+    std::size_t logWords = 0;  // --log's and --log-keep's, which a restore takes too
     std::string value;
     bool missing = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -140,6 +142,20 @@ ScanArguments ScanArguments::Parse(const std::vector<std::string>& args)
                 std::stoul(value) == 0)
                 return Refused("--max-moves takes a number from 1 to 999999999");
             parsed.maxMoves = std::stoul(value);
+        } else if (OptionWithValue(args, i, "--log", value, missing)) {
+            if (missing || value.empty() || value[0] == '-')
+                return Refused("--log needs a folder");
+            if (!parsed.log.empty())
+                return Refused("--log is given twice");
+            parsed.log = value;
+            logWords += 2;
+        } else if (OptionWithValue(args, i, "--log-keep", value, missing)) {
+            if (missing || value.empty() || value.size() > 4 || value.find_first_not_of("0123456789") != std::string::npos ||
+                std::stoul(value) == 0 || std::stoul(value) > 3650)
+                return Refused("--log-keep takes a number of days from 1 to 3650");
+            parsed.logKeep = static_cast<unsigned>(std::stoul(value));
+            logKeepGiven = true;
+            logWords += 2;
         } else if (arg == "--dry-run") {
             parsed.dryRun = true;
         } else if (arg == "--help" || arg == "-h") {
@@ -162,8 +178,10 @@ ScanArguments ScanArguments::Parse(const std::vector<std::string>& args)
     if (!parsed.repair.empty())
         parsed.suggest = true;
     // A restore scans nothing: a scan's option beside it is a mistake.
-    if (!parsed.restore.empty() && args.size() != (parsed.dryRun ? 3u : 2u))
-        return Refused("--restore takes no other option than --dry-run, and no FOLDER");
+    if (!parsed.restore.empty() && args.size() != (parsed.dryRun ? 3u : 2u) + logWords)
+        return Refused("--restore takes no other option than --dry-run and --log, and no FOLDER");
+    if (logKeepGiven && parsed.log.empty())
+        return Refused("--log-keep goes with --log");
     if (parsed.dryRun && parsed.quarantine.empty() && parsed.restore.empty() && parsed.repair.empty())
         return Refused("--dry-run goes with --quarantine, --repair or --restore");
     if (parsed.maxMoves && parsed.quarantine.empty() && parsed.repair.empty())
@@ -180,6 +198,7 @@ const char* ScanArguments::Usage()
            "                    [--repair DIR [--evidence exact|likely] [--max-moves N]\r\n"
            "                     [--dry-run]]\r\n"
            "       veltmor-scan --restore DIR [--dry-run]\r\n"
+           "       (each of them also [--log DIR [--log-keep DAYS]])\r\n"
            "\r\n"
            "Lists broken shortcuts (.lnk and .pif files whose target is missing) below each\r\n"
            "FOLDER and location, in the order given; with neither, below your Start Menu\r\n"
@@ -224,6 +243,10 @@ const char* ScanArguments::Usage()
            "                       a repaired one gets its kept bytes back\r\n"
            "  --dry-run            with any of these three: say what would change, change\r\n"
            "                       nothing\r\n"
+           "  --log DIR            also append this run's rows and moves to\r\n"
+           "                       DIR\\veltmor-YYYYMMDD.jsonl (UTC day), one JSON object a\r\n"
+           "                       line, for log collectors\r\n"
+           "  --log-keep DAYS      remove the day files older than DAYS (default 14)\r\n"
            "  --help               this text\r\n"
            "  --version            the version number\r\n"
            "  --                   what follows is a FOLDER, even if it begins with '-'\r\n"

@@ -45,6 +45,10 @@ struct ScanArguments {
     // bytes in DIR as the quarantine keeps them.
     std::string repair;
     Grade evidence = Grade::Exact;
+    // --log DIR: this run's rows and moves, one JSON object a line, appended
+    // to DIR's file of the day; --log-keep: days of files kept.
+    std::string log;
+    unsigned logKeep = 14;
     std::string problem;               // Refuse: what is wrong, in one line
 
     // args: the arguments after the program's name. Read left to right;

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "CollectingScanView.h"
+#include "EventLog.h"
 #include "cli/suggest/LinkEvidence.h"
 #include "cli/quarantine/Quarantine.h"
 #include "cli/quarantine/QuarantineLayout.h"
@@ -110,7 +111,10 @@ int CScanCommand::RunParsed(const ScanArguments& arguments)
         CQuarantine restore(*m_mover, m_fileSystem, m_host);
         const std::string problem =
             restore.Open(arguments.restore, CQuarantine::Purpose::Restore, arguments.dryRun);
-        return problem.empty() ? restore.Restore() : Refuse(problem);
+        if (!problem.empty())
+            return Refuse(problem);
+        const int restored = restore.Restore();
+        return Logged(arguments, restored, restore.Events(), true);
     }
 
     // Every folder is checked before any is scanned: a script gets either
@@ -170,6 +174,8 @@ int CScanCommand::RunParsed(const ScanArguments& arguments)
     const int written = WriteRows(result, arguments);
     if (written != kExitNoneMissing)
         return written;
+    if (!arguments.log.empty())
+        m_logLines = ScanLogLines(LogSourceNow(), result.rows, result.notScanned);
     if (arguments.summary)
         m_summary = FormatSummary(result.rows, result.notScanned.size());
     if (quarantine) {
@@ -188,15 +194,17 @@ int CScanCommand::RunParsed(const ScanArguments& arguments)
                           ", more than --max-moves " + std::to_string(arguments.maxMoves) + ": none " +
                           (repair ? "changed" : "moved"));
         if (repair)
-            return quarantine->Repair(RepairItems(result.rows), *m_retargeter, arguments.evidence);
-        return quarantine->Quarantine(QuarantineItems(result.rows));
+            return Logged(arguments, quarantine->Repair(RepairItems(result.rows), *m_retargeter, arguments.evidence),
+                          quarantine->Events(), true);
+        const int moved = quarantine->Quarantine(QuarantineItems(result.rows));
+        return Logged(arguments, moved, quarantine->Events(), true);
     }
 
     // Only a target proven missing makes a row broken.
     for (const ScanRow& row : result.rows)
         if (!row.present && !row.unverified)
-            return kExitSomeMissing;
-    return kExitNoneMissing;
+            return Logged(arguments, kExitSomeMissing, {}, false);
+    return Logged(arguments, kExitNoneMissing, {}, false);
 }
 
 int CScanCommand::WriteRows(const ScanResult& result, const ScanArguments& arguments)
@@ -530,6 +538,41 @@ void CScanCommand::Suggest(std::vector<ScanRow>& rows)
         row.evidence = found.evidence;
         row.equallyGood = found.equallyGood;
     }
+}
+
+LogSource CScanCommand::LogSourceNow()
+{
+    return {m_host.UtcTime(), m_host.MachineName(), m_host.UserName(), VELTMOR_VERSION};
+}
+
+int CScanCommand::Logged(const ScanArguments& arguments, int status, const std::vector<MoveEvent>& moves,
+                         bool changes)
+{
+    if (arguments.log.empty() || (changes && arguments.dryRun))
+        return status;
+    const LogSource source = LogSourceNow();
+    const std::string name = LogFileName(source.time);
+    std::string folder;
+    // Appended, never rewritten: a collector reading the file meanwhile
+    // sees only whole lines added at its end.
+    const bool written = !name.empty() && PlainFullPath(m_mover->FullPath(arguments.log), folder) &&
+                         m_mover->MakeFolders(folder) &&
+                         m_mover->Append(folder + "\\" + name, m_logLines + MoveLogLines(source, moves));
+    if (!written) {
+        m_host.WriteError(kProgram + ("cannot append to the log in " + Quoted(arguments.log) + ": " +
+                                      m_mover->LastError()));
+        // A scan that says nothing of it would pass for a logged one; a
+        // change already made keeps its own status.
+        return changes ? status : kExitRefused;
+    }
+    std::vector<std::string> files, skipped, names;
+    m_mover->ListFiles(folder, files, skipped);
+    for (const std::string& file : files)
+        if (file.find('\\') == std::string::npos)
+            names.push_back(file);
+    for (const std::string& old : ExpiredLogFiles(names, source.time, arguments.logKeep))
+        m_mover->Remove(folder + "\\" + old);
+    return status;
 }
 
 std::string CScanCommand::Format(const ScanResult& result, const ScanArguments& arguments)

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "EventLog.h"
 #include "cli/quarantine/Mover.h"
 #include "cli/quarantine/Quarantine.h"
 #include "cli/quarantine/Retargeter.h"
@@ -105,6 +106,11 @@ private:
     // A candidate for each row whose target is missing, from what its
     // shortcut file stored.
     void Suggest(std::vector<ScanRow>& rows);
+    // --log: appends this run's rows (held in m_logLines since they were
+    // written) and its changes to the day's file, removes the expired ones,
+    // and gives the run's status; a log that cannot be written fails a scan.
+    int Logged(const ScanArguments& arguments, int status, const std::vector<MoveEvent>& moves, bool changes);
+    LogSource LogSourceNow();
     // The rows for --repair, each candidate judged by where it lies.
     std::vector<QuarantineItem> RepairItems(const std::vector<ScanRow>& rows);
     // Why an elevated run may not use folder (given to --quarantine,
@@ -114,6 +120,7 @@ private:
     scan::ScanFileSystem& m_fileSystem;
     CNoteKeepingHost m_host;
     std::string m_summary;  // --summary's line, once the rows are written
+    std::string m_logLines;  // --log's lines of the rows, once they are written
     Mover* m_mover = nullptr;  // we don't own it
     SuggestSource* m_suggest = nullptr;  // we don't own it
     Retargeter* m_retargeter = nullptr;  // we don't own it

@@ -235,6 +235,7 @@ void CQuarantine::RemoveLeftovers()
 
 int CQuarantine::Quarantine(const std::vector<QuarantineItem>& items)
 {
+    m_action = "quarantine";
     std::size_t moved = 0, left = 0;
     std::set<std::string> seen;  // a folder given twice lists its rows twice
     for (const QuarantineItem& item : items) {
@@ -279,6 +280,7 @@ int CQuarantine::Quarantine(const std::vector<QuarantineItem>& items)
         if (result == Mover::Moved::Yes) {
             entry.action = "quarantine";
             Record(entry);
+            Done(entry);
             m_manifest.Add(std::move(entry));
             ++moved;
         } else {
@@ -407,6 +409,7 @@ void MovedFolders(const std::string& old, const std::string& now, std::string& f
 
 int CQuarantine::Repair(const std::vector<QuarantineItem>& items, Retargeter& retargeter, Grade least)
 {
+    m_action = "repair";
     std::size_t repaired = 0, left = 0;
     std::set<std::string> seen;
     for (const QuarantineItem& item : items) {
@@ -498,6 +501,7 @@ int CQuarantine::Repair(const std::vector<QuarantineItem>& items, Retargeter& re
         if (result == Mover::Moved::Yes) {
             entry.action = "repair";
             Record(entry);
+            Done(entry);
             m_manifest.Add(std::move(entry));
             m_host.WriteError(kProgram + std::string("repaired: ") + Quoted(shortcut) + " -> " +
                               Quoted(item.candidate));
@@ -541,13 +545,14 @@ bool CQuarantine::RestoreRepaired(const ManifestEntry& repair, const std::string
     m_mover.RemoveIfSame(m_folder, inQuarantine, repair.digest);
     restoring.action = "restore";
     Record(restoring);
-    m_manifest.Add(restoring);
+    Done(m_manifest.Add(restoring));
     report += "restored: " + Quoted(repair.original) + "\r\n";
     return true;
 }
 
 int CQuarantine::Restore()
 {
+    m_action = "restore";
     std::vector<std::string> files, skipped;
     m_mover.ListFiles(m_folder, files, skipped);
     std::size_t restored = 0, left = skipped.size();
@@ -623,7 +628,7 @@ int CQuarantine::Restore()
         if (result == Mover::Moved::Yes) {
             entry.action = "restore";
             Record(entry);
-            m_manifest.Add(std::move(entry));
+            Done(m_manifest.Add(entry));
             report += "restored: " + originalShown + "\r\n";
             ++restored;
         } else {
@@ -647,8 +652,28 @@ void CQuarantine::Leave(const std::string& what, const std::string& path, std::s
     ++left;
 }
 
+void CQuarantine::Done(const ManifestEntry& entry)
+{
+    MoveEvent event;
+    event.action = m_action;
+    event.done = true;
+    event.path = entry.original;
+    event.target = entry.target;
+    event.newTarget = entry.newTarget;
+    event.location = entry.location;
+    event.profile = entry.profile;
+    m_events.push_back(event);
+}
+
 void CQuarantine::Left(const char* what, const std::string& path)
 {
+    if (!m_dryRun) {
+        MoveEvent event;
+        event.action = m_action;
+        event.path = path;
+        event.why = what;
+        m_events.push_back(event);
+    }
     const char* where = m_purpose == Purpose::Restore ? "in quarantine" : "in place";
     m_host.WriteError(kProgram + std::string(m_dryRun ? "would stay " : "left ") + where + " (" + what +
                       "): " + Quoted(path));

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Mover.h"
+#include "cli/EventLog.h"
 #include "Retargeter.h"
 #include "QuarantineManifest.h"
 #include "cli/ScanHost.h"
@@ -78,7 +79,12 @@ public:
     // kExitAllMoved or kExitSomeLeft.
     int Restore();
 
+    // What this run changed, and what it left undone, in order (none for a
+    // dry run): for the log.
+    const std::vector<MoveEvent>& Events() const { return m_events; }
+
 private:
+    void Done(const ManifestEntry& entry);
     // The checks a shortcut passes before anything of it moves or changes:
     // Go, with its full path and its place in the folder; Left, named on
     // standard error; Skip, a shortcut seen already or that works again.
@@ -119,6 +125,8 @@ private:
     std::string m_journalPath;
     std::string m_computer;
     CManifest m_manifest;
+    const char* m_action = "quarantine";  // of the events
+    std::vector<MoveEvent> m_events;
 };
 
 }  // namespace cli

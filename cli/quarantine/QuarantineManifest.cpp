@@ -182,7 +182,7 @@ bool CManifest::Replay(const std::string& journal, std::vector<ManifestEntry>& l
     return true;
 }
 
-void CManifest::Add(ManifestEntry entry)
+ManifestEntry CManifest::Add(ManifestEntry entry)
 {
     Json& entries = m_document["entries"];
     if (entry.action == "restore") {
@@ -201,6 +201,7 @@ void CManifest::Add(ManifestEntry entry)
     m_keys.insert(KeyOf(object));
     m_latestAt[PairOf(entry.original, entry.place)] = entries.size();
     entries.push_back(std::move(object));
+    return entry;
 }
 
 std::string CManifest::Text() const

@@ -60,7 +60,8 @@ public:
 
     // A restore entry takes target, reason, location and profile from the
     // latest quarantine entry of the same original path.
-    void Add(ManifestEntry entry);
+    // Returns the entry as added.
+    ManifestEntry Add(ManifestEntry entry);
 
     // The latest entry for original at place, when it is a repair: a
     // restore writes the kept bytes back over the repaired file, and only
