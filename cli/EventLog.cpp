@@ -72,7 +72,23 @@ std::string LogFileName(const std::string& time)
 std::string ScanLogLines(const LogSource& source, const std::vector<ScanRow>& rows,
                          const std::vector<NotScannedPath>& notScanned)
 {
-    std::string text;
+    // The run's own line first: a run that found nothing broken writes no
+    // row without --all, and a query must still see that it ran.
+    std::size_t broken = 0, unverified = 0;
+    for (const ScanRow& row : rows) {
+        const MissingReason reason = row.Reason();
+        broken += reason == MissingReason::Missing || reason == MissingReason::Unreadable ? 1 : 0;
+        unverified += reason == MissingReason::Unverified ? 1 : 0;
+    }
+    Json run = Base(source, "scan", broken ? "failure" : "success", std::string());
+    Json& counts = run["veltmor"];
+    counts["status"] = "run";
+    counts["broken"] = broken;
+    counts["unverified"] = unverified;
+    counts["not_scanned"] = notScanned.size();
+    counts["version"] = source.version;
+    counts["schema"] = kLogSchema;
+    std::string text = Text(run);
     for (const ScanRow& row : rows) {
         const MissingReason reason = row.Reason();
         const bool broken = reason == MissingReason::Missing || reason == MissingReason::Unreadable;

@@ -36,9 +36,12 @@ struct MoveEvent {
 // time of that form.
 std::string LogFileName(const std::string& time);
 
-// One line per row (event.action "scan"; event.outcome "success" for a
-// working shortcut, "failure" for a broken one, "unknown" otherwise) and one
-// per path the walk passed over.
+// The run's line (veltmor.status "run", with the counts of broken,
+// unverified and not-scanned; event.outcome "failure" when one is broken),
+// then one line per row (event.action "scan"; event.outcome "success" for
+// a working shortcut, "failure" for a broken one: reason missing or
+// unreadable; "unknown" otherwise) and one per path the walk passed over.
+// All carry the run's one time.
 std::string ScanLogLines(const LogSource& source, const std::vector<ScanRow>& rows,
                          const std::vector<NotScannedPath>& notScanned);
 

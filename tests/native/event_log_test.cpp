@@ -58,11 +58,12 @@ TEST(EventLog, EachLineStandsAloneWithTheFieldsCollectorsMap)
         lines.push_back(nlohmann::json::parse(line));
         at = end + 1;
     }
-    ASSERT_EQ(4u, lines.size());
+    ASSERT_EQ(5u, lines.size());
     const struct {
         const char* action;
         const char* outcome;
-    } expected[] = {{"scan", "failure"}, {"scan", "success"}, {"scan", "failure"}, {"quarantine", "failure"}};
+    } expected[] = {{"scan", "failure"}, {"scan", "failure"}, {"scan", "success"}, {"scan", "failure"},
+                    {"quarantine", "failure"}};
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const nlohmann::json& line = lines[i];
         EXPECT_EQ("2026-12-08T09:00:00Z", line["@timestamp"]);
@@ -73,11 +74,13 @@ TEST(EventLog, EachLineStandsAloneWithTheFieldsCollectorsMap)
         EXPECT_EQ(expected[i].outcome, line["event"]["outcome"]);
         EXPECT_EQ(1, line["veltmor"]["schema"]);
     }
-    EXPECT_EQ("missing", lines[0]["veltmor"]["reason"]);
-    EXPECT_EQ(broken.target, lines[0]["file"]["target_path"]);
-    EXPECT_TRUE(lines[1]["veltmor"]["reason"].is_null());
-    EXPECT_EQ("C:\\bad \xef\xbf\xbd name\n.lnk", lines[2]["file"]["path"]);
-    EXPECT_EQ("a link lies on its way", lines[3]["veltmor"]["detail"]);
+    EXPECT_EQ("run", lines[0]["veltmor"]["status"]);
+    EXPECT_EQ(2, lines[0]["veltmor"]["broken"]);
+    EXPECT_EQ("missing", lines[1]["veltmor"]["reason"]);
+    EXPECT_EQ(broken.target, lines[1]["file"]["target_path"]);
+    EXPECT_TRUE(lines[2]["veltmor"]["reason"].is_null());
+    EXPECT_EQ("C:\\bad \xef\xbf\xbd name\n.lnk", lines[3]["file"]["path"]);
+    EXPECT_EQ("a link lies on its way", lines[4]["veltmor"]["detail"]);
 }
 
 }  // namespace

@@ -395,9 +395,32 @@ def rows_of(slots, run):
     return rows
 
 
-def write_runs(fleet, machines, as_of):
+def log_lines(m, r, rows):
+    """The lines veltmor-scan --log appends for a run: the run's own, then one per row."""
+    def base(outcome, path):
+        return {"@timestamp": fmt_time(m["times"][r]), "host": {"name": m["spellings"][r]},
+                "user": {"name": m["account"]}, "event": {"kind": "state", "action": "scan", "outcome": outcome},
+                "file": {"path": path}}
+    broken = sum(1 for row in rows if row["reason"] in ("missing", "unreadable"))
+    run = base("failure" if broken else "success", "")
+    run["veltmor"] = {"status": "run", "broken": broken, "unverified": sum(1 for row in rows if row["status"] == "unverified"),
+                      "not_scanned": sum(1 for row in rows if row["status"] == "not-scanned"),
+                      "version": m["versions"][r], "schema": 1}
+    lines = [run]
+    for row in rows:
+        line = base("success" if row["status"] == "present" else "failure" if row["reason"] in ("missing", "unreadable")
+                    else "unknown", row["shortcut"])
+        line["file"]["target_path"] = row["target"]
+        line["veltmor"] = {k: row.get(k) for k in ("status", "reason", "drive", "location", "profile", "detail")}
+        line["veltmor"].update({"candidate": None, "grade": None, "version": m["versions"][r], "schema": 1})
+        lines.append(line)
+    return "".join(json.dumps(line, ensure_ascii=False, separators=(",", ":")) + "\n" for line in lines)
+
+
+def write_runs(fleet, machines, as_of, logs=None):
     """Writes every run; returns them as (key, time, relpath, machine, rows, notes, run index, name), and the
-    runs dated ahead of the report as {name, time, file}."""
+    runs dated ahead of the report as {name, time, file}. With logs, each run's --log lines too, appended to
+    logs/<machine>/veltmor-YYYYMMDD.jsonl, as each machine's collector finds them."""
     runs, ahead = [], []
     for m in machines:
         count = len(m["times"])
@@ -411,6 +434,11 @@ def write_runs(fleet, machines, as_of):
             rel = folder_name(m["spellings"][r]) + "/" + fmt_stamp(m["times"][r]) + ".json"
             write(os.path.join(fleet, rel), dump(run_document(m, r, rows, notes)))
             runs.append((machine_key(m["name"]), m["times"][r], rel, m, rows, notes, r, m["spellings"][r]))
+            if logs:
+                path = os.path.join(logs, folder_name(m["name"]), "veltmor-%s.jsonl" % fmt_day(m["times"][r]).replace("-", ""))
+                os.makedirs(os.path.dirname(path), exist_ok=True)
+                with open(path, "ab") as f:
+                    f.write(log_lines(m, r, rows).encode("utf-8"))
         if m["special"] == "clock":
             # A clock a year ahead: set aside, the machine's latest run and the trend as they were.
             doc = run_document(m, count - 1, rows_of(m["slots"], 0), [])
@@ -659,6 +687,7 @@ def main(argv):
     ap.add_argument("--no-damage", action="store_true")
     ap.add_argument("--no-links", action="store_true", help="no links, pipe or blank folder name (for Wine)")
     ap.add_argument("--big-file", action="store_true", help="only one machine's run of 100,000 broken rows")
+    ap.add_argument("--log", help="also write each run's veltmor-scan --log lines below this folder")
     args = ap.parse_args(argv)
     if args.machines < 1 or args.runs < 1 or args.rows < 1:
         ap.error("--machines, --runs and --rows must be at least 1")
@@ -674,7 +703,7 @@ def main(argv):
         write_big_file(args.outdir, as_of)
         return 0
     machines = build_machines(rng, args.machines, args.runs, args.rows, as_of)
-    runs, ahead = write_runs(fleet, machines, as_of)
+    runs, ahead = write_runs(fleet, machines, as_of, args.log)
     damaged = [] if args.no_damage else write_damage(fleet, machines, rng, not args.no_links)
     # As exported from a directory: names in another case, padded, blank lines, a damaged line and
     # machines that never reported.
