@@ -183,19 +183,20 @@ Mover::Moved CWin32Mover::Move(const std::string& fromRoot, const std::string& f
         return way;
 
     if (how == Transfer::Rename) {
-        ULONGLONG id = 0;
+        const std::wstring leaf = scan::Widen(from.substr(from.rfind('\\') + 1), CP_UTF8);
         if (RenameInto(file.get(), destination.Folder(), name, m_error)) {
             // Wine renames by the paths the handles were opened with: a
-            // folder swapped for a link meanwhile makes it move another file.
-            // That one goes back where it came from, and ours stays.
-            if (FileId(file.get(), id) && EntryIs(destination.Folder(), name, id))
-                return Moved::Yes;
-            Handle stranger;
+            // folder swapped for a link meanwhile makes it move another file,
+            // and ours is still in the folder held. That one goes back where
+            // it came from. (Windows renames the file of the handle.)
+            Handle stayed, stranger;
             DWORD ignored = 0;
-            std::wstring back = scan::Widen(from.substr(from.rfind('\\') + 1), CP_UTF8);
+            if (OpenBelow(source.Folder(), leaf, false, false, FILE_READ_ATTRIBUTES,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, stayed, ignored) == Step::Absent)
+                return Moved::Yes;
             if (OpenBelow(destination.Folder(), name, false, false, DELETE, FILE_SHARE_READ, stranger, ignored) ==
                 Step::Opened)
-                RenameInto(stranger.get(), source.Folder(), back, ignored);
+                RenameInto(stranger.get(), source.Folder(), leaf, ignored);
             m_stoppedAt = ParentOf(from);
             m_error = ERROR_CANT_ACCESS_FILE;
             return Moved::Link;
