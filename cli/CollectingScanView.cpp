@@ -50,8 +50,11 @@ void CCollectingScanView::RowPresence(int row, const scan::Presence& presence)
 
 void CCollectingScanView::RowTarget(int row, const scan::ShortcutTarget& target)
 {
-    if (row >= 0 && row < RowCount())
-        m_rows[row].digest = target.digest;
+    if (row < 0 || row >= RowCount())
+        return;
+    m_rows[row].digest = target.digest;
+    m_rows[row].recordedDrive = target.recordedDrive;
+    m_rows[row].networkPath = target.networkPath;
 }
 
 }  // namespace cli

@@ -20,6 +20,8 @@ public:
         bool present = false;   // image 1
         scan::Presence presence;  // the whole verdict
         std::string digest;       // of the shortcut file as read
+        unsigned recordedDrive = 0;  // what the shortcut recorded of the target's volume
+        std::string networkPath;
         std::intptr_t copy = 0;  // the path copy the row owns
     };
 

@@ -400,6 +400,8 @@ ScanResult CScanCommand::Scan(const std::vector<ScanPlace>& places, bool ignoreR
             row.root = place.folder;
             row.unsafe = place.unsafe;
             row.digest = listed.digest;
+            row.recordedDrive = listed.recordedDrive;
+            row.networkPath = listed.networkPath;
             row.otherProfile = otherProfile ? place.otherProfile : nullptr;
             result.rows.push_back(std::move(row));
         }

@@ -15,6 +15,15 @@ MissingReason ScanRow::Reason() const
     return driveType == scan::kDriveFixed ? MissingReason::Missing : MissingReason::UnreachableDrive;
 }
 
+bool ScanRow::DriveLetterGone() const
+{
+    if (Reason() != MissingReason::UnreachableDrive || driveType != kDriveNoRoot)
+        return false;
+    if (!networkPath.empty() || target.compare(0, 2, "\\\\") == 0)
+        return false;
+    return recordedDrive != kDriveRemote && recordedDrive != kDriveRemovable && recordedDrive != kDriveCdRom;
+}
+
 const char* ScanRow::DriveTypeName() const
 {
     // GetDriveTypeA's DRIVE_UNKNOWN (0) to DRIVE_RAMDISK (6).

@@ -31,6 +31,11 @@ struct ScanRow {
     bool unverified = false;  // listed as present by the dialog; see detail
     std::string detail;    // the system's words for why it is unverified
     unsigned driveType = 0;  // GetDriveTypeA of the target's root, as the filter asks it
+    // What the shortcut recorded of the target's volume: its drive type
+    // (kDriveRemote for a share; kDriveUnknown: none) and the target's path
+    // on the share (empty: none).
+    unsigned recordedDrive = kDriveUnknown;
+    std::string networkPath;
     // Why the target is empty: Unreadable, NoFileTarget or InstallerManaged.
     MissingReason emptyTarget = MissingReason::Unreadable;
     std::string location;  // a location's name, or "folder" for one given
@@ -50,6 +55,11 @@ struct ScanRow {
     std::size_t equallyGood = 0;
 
     MissingReason Reason() const;
+    // True only for a target proven missing on a drive letter that does not
+    // exist now (no-root) whose shortcut recorded neither a share nor a
+    // removable medium and holds no network path: a mapped drive, a USB disk
+    // or a disc may only be away, and the shortcut works for its user.
+    bool DriveLetterGone() const;
 
     const char* StatusName() const { return present ? "present" : unverified ? "unverified" : "missing"; }
     const char* DriveTypeName() const;

@@ -39,12 +39,46 @@ struct FolderId {
 // empty, says why the target cannot be tested at all. digest, when not
 // empty, is the adapter's digest of the shortcut file as it was read, so
 // that whoever acts on it later can tell it is still that file.
+// recordedDrive and networkPath are what the shortcut's link info recorded
+// of the target's volume: a drive type (DRIVE_REMOTE for a share; 0:
+// none recorded) and the target's path on its share ("\\server\share\dir\app.exe";
+// empty: none), so that a drive letter absent now (a mapped drive in
+// another session, a USB disk away) is not taken for one that is gone.
 struct ShortcutTarget {
     std::string text;
     std::string exact;
     std::string unverifiable;
     std::string digest;
+    unsigned recordedDrive = 0;
+    std::string networkPath;
 };
+
+// True when path holds '?' past a "\\?\" prefix: no file name can hold one,
+// so the link service gave a code-page copy of a name it could not spell.
+inline bool HoldsCodePageFallback(const std::string& path)
+{
+    const std::size_t from = path.compare(0, 4, "\\\\?\\") == 0 ? 4 : 0;
+    return path.find('?', from) != std::string::npos;
+}
+
+// True when a part of path (UTF-8) below its root holds a character no file name
+// may hold (a control character, < > | or a double quote), and nothing that
+// would say the text is not the stored name itself ('?' of a code-page copy,
+// '*'). A system refusing such a name has said the file cannot be there.
+inline bool NameCannotExist(const std::string& path)
+{
+    std::size_t from = path.compare(0, 4, "\\\\?\\") == 0 ? 4 : 0;
+    if (path.size() >= from + 2 && path[from + 1] == ':')
+        from += 2;
+    bool impossible = false;
+    for (std::size_t i = from; i < path.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(path[i]);
+        if (c == '?' || c == '*')
+            return false;
+        impossible = impossible || c < 0x20 || c == '<' || c == '>' || c == '|' || c == '"';
+    }
+    return impossible;
+}
 
 // A target is missing only when the system said it is not there. Any other
 // failure of the test (access denied, a network error, a name the call

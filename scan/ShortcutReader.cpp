@@ -3,6 +3,8 @@
 #include <cstring>
 #include <cwchar>
 
+#include <shlobj.h>
+
 #include "FileByteSource.h"
 #include "LinkStructure.h"
 
@@ -56,6 +58,40 @@ HRESULT Open(HWND owner, REFIID iid, const wchar_t* wide, const std::string& nam
     return hr;
 }
 
+// '?' past a "\\?\" prefix.
+bool HoldsFallback(const std::wstring& path)
+{
+    const std::size_t from = path.compare(0, 4, L"\\\\?\\") == 0 ? 4 : 0;
+    return path.find(L'?', from) != std::wstring::npos;
+}
+
+// SHGetPathFromIDListEx (Vista and later, and Wine) takes paths of any
+// length; this build also runs where it is absent, so it is looked up, and
+// SHGetPathFromIDListW's 260 characters serve there.
+using PathFromIdListEx = BOOL(WINAPI*)(LPCITEMIDLIST, PWSTR, DWORD, int);
+
+std::wstring PathOfIdList(IShellLinkW* link)
+{
+    LPITEMIDLIST items = nullptr;
+    if (FAILED(link->GetIDList(&items)) || !items)
+        return std::wstring();
+    static const PathFromIdListEx longPath = [] {
+        const HMODULE shell = ::GetModuleHandleW(L"shell32.dll");
+        return shell ? reinterpret_cast<PathFromIdListEx>(
+                           reinterpret_cast<void*>(::GetProcAddress(shell, "SHGetPathFromIDListEx")))
+                     : nullptr;
+    }();
+    std::wstring path(longPath ? 32768 : MAX_PATH, L'\0');
+    const BOOL ok = longPath ? longPath(items, &path[0], static_cast<DWORD>(path.size()), 0)
+                             : ::SHGetPathFromIDListW(items, &path[0]);
+    ::CoTaskMemFree(items);
+    if (!ok)
+        return std::wstring();
+    path.back() = L'\0';
+    path.resize(wcslen(path.c_str()));
+    return path;
+}
+
 }  // namespace
 
 HRESULT OpenShortcut(HWND owner, const char* shortcutPath, COpenShortcut& shortcut, IClassFactory* maker)
@@ -107,9 +143,17 @@ std::wstring ReadWideTarget(IUnknown* link)
     std::wstring buffer(32768, L'\0');
     if (FAILED(wideLink->GetPath(&buffer[0], static_cast<int>(buffer.size()), NULL, 0)))
         buffer[0] = L'\0';
-    wideLink->Release();
     buffer.back() = L'\0';
     buffer.resize(wcslen(buffer.c_str()));
+    // A '?' is in no file name: the service fell back to a code-page copy
+    // of the path it keeps (Wine does for every path of the link info). The
+    // ID list names each item in UTF-16.
+    if (HoldsFallback(buffer)) {
+        const std::wstring fromItems = PathOfIdList(wideLink);
+        if (!fromItems.empty() && !HoldsFallback(fromItems))
+            buffer = fromItems;
+    }
+    wideLink->Release();
     return buffer;
 }
 

@@ -11,13 +11,28 @@ Presence PresenceOfError(DWORD error)
     return Presence{Verdict::Unverified, ErrorText(error)};
 }
 
-Presence AttributesPresence(const std::wstring& path)
+Presence AttributesPresence(const std::wstring& path, bool storedName)
 {
     if (path.empty())
         return Presence{Verdict::Missing, std::string()};
-    if (::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
         return Presence{Verdict::Present, std::string()};
-    return PresenceOfError(::GetLastError());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        // The attributes are the link's own: opening it, following it and
+        // asking no access, says whether its destination is there.
+        const HANDLE followed =
+            ::CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, NULL,
+                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, NULL);
+        if (followed != INVALID_HANDLE_VALUE) {
+            ::CloseHandle(followed);
+            return Presence{Verdict::Present, std::string()};
+        }
+    }
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_INVALID_NAME && storedName && NameCannotExist(Narrow(path, CP_UTF8)))
+        return Presence{Verdict::Missing, std::string()};
+    return PresenceOfError(error);
 }
 
 }  // namespace scan

@@ -16,8 +16,13 @@ namespace scan {
 // error, a name the call cannot take) leaves the target Unverified.
 Presence PresenceOfError(DWORD error);
 
-// Asks for path's attributes; an existing file or folder is Present.
-Presence AttributesPresence(const std::wstring& path);
+// Asks for path's attributes; an existing file or folder is Present. A
+// reparse point (a symbolic link, a junction) is opened, following it: its
+// destination decides. storedName: path is the shortcut's own name for its
+// target, converted by nothing of ours, so a refusal of the name for a
+// character no name may hold (NameCannotExist) proves the target missing;
+// otherwise such a refusal may be our conversion's doing and proves nothing.
+Presence AttributesPresence(const std::wstring& path, bool storedName = false);
 
 }  // namespace scan
 

@@ -41,20 +41,23 @@ void CopyEntry(const WIN32_FIND_DATAW& data, FindEntry& entry)
 
 // The ANSI test as always where the ANSI text spells the target; the wide
 // one where it does not. A failed test is asked again in UTF-16 to learn
-// why: only "not there" proves the target missing.
+// why: only "not there" proves the target missing. The name tested is the
+// shortcut's own only where the wide read gave it: the ANSI text alone may
+// be a best-fit copy ("＂" read as '"').
 Presence TestTarget(const ShortcutTarget& target, bool (*ansiTest)(const char* path))
 {
     if (target.text.empty())
         return Presence{};
     const std::wstring fromText = Widen(target.text, CP_ACP);
-    if (!target.exact.empty()) {
+    const bool stored = !target.exact.empty();
+    if (stored) {
         const std::wstring exact = Widen(target.exact, CP_UTF8);
         if (exact != fromText)
-            return AttributesPresence(exact);
+            return AttributesPresence(exact, true);
     }
     if (ansiTest(target.text.c_str()))
         return Presence{Verdict::Present, std::string()};
-    return AttributesPresence(fromText);
+    return AttributesPresence(fromText, stored);
 }
 
 bool Accessible(const char* path)

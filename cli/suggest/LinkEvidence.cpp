@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "scan/PathText.h"
+
 namespace cli {
 
 namespace {
@@ -13,6 +15,9 @@ constexpr std::uint32_t kKnownFolderBlock = 0xA000000B;
 constexpr std::size_t kTrackerSize = 0x60;
 constexpr std::size_t kKnownFolderSize = 0x1C;
 constexpr std::size_t kLongestLabel = 256;  // a label is 32 characters at most; more is damage
+constexpr std::uint32_t kNetworkAndPathSuffix = 0x02;  // link-info flag
+constexpr std::uint32_t kValidDevice = 0x01;           // network record flag
+constexpr std::size_t kLongestPathPart = 32767;
 
 std::uint32_t Le32(const unsigned char* p)
 {
@@ -105,6 +110,39 @@ void ReadVolume(Bounded& in, std::uint64_t linkInfo, LinkEvidence& evidence)
         evidence.volumeLabel = in.Text(volume + wideOffset, end, 2, kLongestLabel);
 }
 
+// A narrow text of unknown code page is kept only when it is ASCII.
+std::string AsciiOnly(std::string text)
+{
+    for (char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return std::string();
+    return text;
+}
+
+// The link info's network record: the share's name and the drive it was
+// mapped to, wide when the record holds wide copies.
+void ReadNetwork(Bounded& in, std::uint64_t linkInfo, RecordedVolume& volume)
+{
+    std::uint32_t infoSize = 0, flags = 0, offset = 0;
+    if (!in.U32(linkInfo, infoSize) || !in.U32(linkInfo + 8, flags) || !in.U32(linkInfo + 0x14, offset) ||
+        !(flags & kNetworkAndPathSuffix) || offset >= infoSize)
+        return;
+    const std::uint64_t record = linkInfo + offset;
+    std::uint32_t size = 0, netFlags = 0, netName = 0, device = 0, wideNet = 0, wideDevice = 0;
+    if (!in.U32(record, size) || size < 0x14 || size > infoSize - offset || !in.U32(record + 4, netFlags) ||
+        !in.U32(record + 8, netName) || !in.U32(record + 0x0C, device))
+        return;
+    const std::uint64_t end = record + size;
+    volume.driveType = kDriveRemote;
+    const bool wide = netName > 0x14 && size >= 0x1C && in.U32(record + 0x14, wideNet) &&
+                      in.U32(record + 0x18, wideDevice);
+    volume.netName = wide ? in.Text(record + wideNet, end, 2, kLongestPathPart)
+                          : AsciiOnly(in.Text(record + netName, end, 1, kLongestPathPart));
+    if (netFlags & kValidDevice)
+        volume.deviceName = wide ? in.Text(record + wideDevice, end, 2, kLongestPathPart)
+                                 : AsciiOnly(in.Text(record + device, end, 1, kLongestPathPart));
+}
+
 void ReadTracker(Bounded& in, std::uint64_t block, LinkEvidence& evidence)
 {
     unsigned char bytes[kTrackerSize];
@@ -165,6 +203,33 @@ std::string Utf8FromUtf16(const std::u16string& text)
         }
     }
     return out;
+}
+
+bool ReadRecordedVolume(scan::ByteSource& source, RecordedVolume& volume)
+{
+    volume = RecordedVolume{};
+    scan::LinkSections sections;
+    Bounded in(source);
+    if (!scan::FindLinkSections(source, sections) || !sections.linkInfo || !in.Open())
+        return false;
+    LinkEvidence evidence;
+    ReadVolume(in, sections.linkInfo, evidence);
+    volume.driveType = evidence.driveType;
+    ReadNetwork(in, sections.linkInfo, volume);
+    return evidence.hasVolume || volume.driveType == kDriveRemote;
+}
+
+std::string SharePath(const RecordedVolume& volume, const std::string& target)
+{
+    const std::string& device = volume.deviceName;
+    if (volume.netName.size() < 3 || volume.netName.compare(0, 2, "\\\\") != 0 || device.size() != 2 ||
+        device[1] != ':' || target.size() < 2 || scan::AsciiLower(target.substr(0, 2)) != scan::AsciiLower(device) ||
+        (target.size() > 2 && target[2] != '\\'))
+        return std::string();
+    std::string share = volume.netName;
+    while (!share.empty() && share.back() == '\\')
+        share.pop_back();
+    return share + (target.size() > 2 ? target.substr(2) : std::string("\\"));
 }
 
 bool ReadLinkEvidence(scan::ByteSource& source, LinkEvidence& evidence)

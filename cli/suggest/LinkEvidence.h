@@ -48,6 +48,24 @@ struct LinkEvidence {
     std::string knownFolderId;  // "{905E63B6-C1BF-494E-B29C-65B732D3D21A}"
 };
 
+// What a shortcut's link info recorded of its target's volume, read for
+// every shortcut the scanner reads (the link info alone, nothing else).
+struct RecordedVolume {
+    std::uint32_t driveType = kDriveUnknown;  // the volume record's; kDriveRemote for a share
+    std::string netName;     // "\\server\share"; UTF-8 when stored wide, else only when ASCII
+    std::string deviceName;  // "Z:", the drive the share was mapped to; empty: none
+};
+
+// False (volume left empty) when the file fails the structure check or
+// records no volume and no share.
+bool ReadRecordedVolume(scan::ByteSource& source, RecordedVolume& volume);
+
+// The target's path on its share: the share's name, then what follows the
+// mapped drive in target ("Z:\dir\app.exe" on "\\srv\share" mapped to Z:
+// is "\\srv\share\dir\app.exe"). Empty when no share was recorded or the
+// target does not lie on its drive.
+std::string SharePath(const RecordedVolume& volume, const std::string& target);
+
 // Fills evidence from a shortcut file. False (evidence left empty) when the
 // file fails scan::CheckLinkStructure or cannot be read.
 bool ReadLinkEvidence(scan::ByteSource& source, LinkEvidence& evidence);

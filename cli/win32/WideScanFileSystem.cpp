@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "cli/suggest/LinkEvidence.h"
 #include "scan/FileByteSource.h"
 #include "scan/LinkStructure.h"
 #include "scan/ShortcutReader.h"
@@ -50,6 +51,21 @@ MissingReason ReasonOfOpen(IUnknown* link)
         data->Release();
     }
     return (flags & SLDF_HAS_DARWINID) ? MissingReason::InstallerManaged : MissingReason::NoFileTarget;
+}
+
+// "Not there" on a share proves the file missing only where the share
+// itself answers.
+scan::Presence SharePresence(const std::string& networkPath)
+{
+    const scan::Presence onShare = scan::AttributesPresence(SystemPath(networkPath), true);
+    if (!onShare.ProvenMissing())
+        return onShare;
+    const std::size_t server = networkPath.find('\\', 2);
+    const std::size_t share = server == std::string::npos ? server : networkPath.find('\\', server + 1);
+    const std::string root = networkPath.substr(0, share) + "\\";
+    if (scan::AttributesPresence(SystemPath(root)).verdict != scan::Verdict::Present)
+        return scan::Presence{scan::Verdict::Unverified, "the share " + root + " cannot be reached"};
+    return onShare;
 }
 
 std::string StoredTarget(const std::wstring& openPath)
@@ -163,12 +179,19 @@ void CWideScanFileSystem::AddBackslash(std::string& path)
 
 scan::Presence CWideScanFileSystem::LinkTargetPresence(const scan::ShortcutTarget& target)
 {
-    return scan::AttributesPresence(SystemPath(target.text));
+    // The text is the name the shortcut holds: an expansion of ours that
+    // gives a name no file may have is refused when the shortcut is read.
+    const scan::Presence presence = scan::AttributesPresence(SystemPath(target.text), true);
+    if (!presence.ProvenMissing() || target.networkPath.empty())
+        return presence;
+    // A drive the share was mapped to may be absent in this session (a
+    // service's, another user's): the share itself answers.
+    return SharePresence(target.networkPath);
 }
 
 scan::Presence CWideScanFileSystem::PifTargetPresence(const scan::ShortcutTarget& target)
 {
-    return scan::AttributesPresence(SystemPath(target.text));
+    return LinkTargetPresence(target);
 }
 
 std::string CWideScanFileSystem::Root(const std::string& path)
@@ -210,6 +233,14 @@ void CWideScanFileSystem::ResolveShortcut(const std::string& shortcutPath, scan:
         return;
     }
     const std::wstring wide = scan::ReadWideTarget(shortcut.Link());
+    if (!content.empty()) {
+        scan::MemoryByteSource source(content.data(), content.size());
+        RecordedVolume volume;
+        if (ReadRecordedVolume(source, volume)) {
+            target.recordedDrive = volume.driveType;
+            target.networkPath = SharePath(volume, Narrow(wide, CP_UTF8));
+        }
+    }
     // Another user's target stored as "%LOCALAPPDATA%\...": the shell would
     // expand it with this process's values, looking in the wrong profile.
     const CReadContext::Expander* expander = m_context ? &m_context->GetExpander() : nullptr;
@@ -219,12 +250,16 @@ void CWideScanFileSystem::ResolveShortcut(const std::string& shortcutPath, scan:
         if (!(*expander)(stored, target.text, problem)) {
             target.text = stored;
             target.unverifiable = problem;
+        } else if (scan::NameCannotExist(target.text) && !scan::NameCannotExist(stored)) {
+            target.unverifiable = "a variable gave the target's name a character no name may hold";
         }
         return;
     }
     if (!scan::ExactUtf8(wide, target.text)) {
         target.text = Narrow(wide, CP_UTF8);
         target.unverifiable = "the target's name is not valid Unicode";
+    } else if (scan::HoldsCodePageFallback(target.text)) {
+        target.unverifiable = "the shell gave the target's name only as a code-page copy (with '?')";
     }
     if (target.text.empty() && m_context)
         m_context->Note(shortcutPath, ReasonOfOpen(shortcut.Link()));

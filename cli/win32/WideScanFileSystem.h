@@ -63,6 +63,8 @@ public:
     // UTF-8: no byte of a character is ever a backslash.
     bool IsLeadByte(unsigned char) const override { return false; }
     void AddBackslash(std::string& path) override;
+    // Where the target's drive letter does not answer, the share the
+    // shortcut recorded for it does (ShortcutTarget::networkPath).
     scan::Presence LinkTargetPresence(const scan::ShortcutTarget& target) override;
     scan::Presence PifTargetPresence(const scan::ShortcutTarget& target) override;
     std::string Root(const std::string& path) override;

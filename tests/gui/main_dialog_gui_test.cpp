@@ -12,6 +12,7 @@
 #include "GuiHarness.h"
 #include "app/MainDlg.h"
 #include "resource.h"
+#include "scan/Win32Text.h"
 
 namespace {
 
@@ -189,6 +190,58 @@ TEST_F(MainDialog, ScansUnderEachCombinationOfTheOptions)
         } else if (r.item == t.missing) {
             EXPECT_EQ(r.value, "C:\\veltmor-nowhere\\gone.exe");
         }
+    }
+}
+
+// Shortcuts saved through IShellLinkW to targets the code page cannot spell
+// (Wine's shell reads them back with '?'; the dialog reads their ID list),
+// and to a name no file can have: each broken one is listed by default,
+// each working one only with Display All Items.
+TEST_F(MainDialog, ListsEachBrokenTargetWhateverItsScript)
+{
+    gui::TempTree tree;
+    const std::wstring root = scan::Widen(tree.Path(), CP_ACP) + L"\\";
+    const struct {
+        const char* name;
+        const wchar_t* target;
+        bool exists;
+    } cases[] = {
+        {"cyrillic-gone", L"Программы\\старый.exe", false}, {"cyrillic-ok", L"Программы\\app.exe", true},
+        {"japanese-gone", L"日本\\消えた.exe", false},        {"japanese-ok", L"日本\\app.exe", true},
+        {"emoji-gone", L"\U0001F600gone\\x.exe", false},     {"emoji-ok", L"\U0001F600dir\\app.exe", true},
+        {"control", L"a\x01" L"b\\gone.exe", false},
+    };
+    std::vector<std::string> broken, all;
+    for (const auto& c : cases) {
+        const std::wstring target = root + c.target;
+        if (c.exists) {
+            ::CreateDirectoryW(target.substr(0, target.rfind(L'\\')).c_str(), nullptr);
+            const HANDLE file = ::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            ASSERT_NE(file, INVALID_HANDLE_VALUE) << c.name;
+            ::CloseHandle(file);
+        }
+        IShellLinkW* link = nullptr;
+        IPersistFile* file = nullptr;
+        ASSERT_TRUE(SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                                 reinterpret_cast<void**>(&link))));
+        const std::string path = tree.Path() + "\\" + c.name + ".lnk";
+        const bool saved = SUCCEEDED(link->SetPath(target.c_str())) &&
+                           SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+                           SUCCEEDED(file->Save(scan::Widen(path, CP_ACP).c_str(), TRUE));
+        if (file)
+            file->Release();
+        link->Release();
+        ASSERT_TRUE(saved) << c.name;
+        all.push_back(path);
+        if (!c.exists)
+            broken.push_back(path);
+    }
+    for (const bool displayAll : {false, true}) {
+        ScanFrom(tree.Path(), true, displayAll);
+        const std::vector<Row> rows = gui::ReadRows(m_list);
+        EXPECT_EQ(Sorted(Items(rows)), Sorted(displayAll ? all : broken));
+        for (const Row& r : rows)
+            EXPECT_EQ(r.image == 0, std::find(broken.begin(), broken.end(), r.item) != broken.end()) << r.item;
     }
 }
 

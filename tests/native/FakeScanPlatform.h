@@ -22,6 +22,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "res/resource.h"
@@ -138,6 +139,12 @@ public:
     {
         EXPECT_LE(target.size(), scan::kMaxPathLength) << "a reader never yields more: " << target;
         m_targets[Lower(path)] = target;
+    }
+
+    // What the reader says the shortcut recorded of its target's volume.
+    void SetRecorded(const std::string& path, unsigned driveType, const std::string& networkPath)
+    {
+        m_recorded[Lower(path)] = {driveType, networkPath};
     }
 
     // A target that exists outside the tree; the two presence tests can be
@@ -335,6 +342,11 @@ public:
         const auto found = m_targets.find(Lower(shortcutPath));
         if (found != m_targets.end())
             target.text = found->second;
+        const auto recorded = m_recorded.find(Lower(shortcutPath));
+        if (recorded != m_recorded.end()) {
+            target.recordedDrive = recorded->second.first;
+            target.networkPath = recorded->second.second;
+        }
     }
 
     std::string LoadText(unsigned id) override
@@ -469,6 +481,7 @@ private:
     std::map<std::string, std::string> m_links;
     bool m_searchFailed = false;
     std::map<std::string, std::string> m_targets;
+    std::map<std::string, std::pair<unsigned, std::string>> m_recorded;
     std::set<std::string> m_seenByLinkTest;
     std::set<std::string> m_seenByPifTest;
     std::map<std::string, std::string> m_unverifiable;  // target: the test's words
