@@ -102,7 +102,7 @@ TEST_F(Win32ScanFileSystemTest, PresenceTestsAgreeOnFilesFoldersAndNothing)
         {"", false},
     };
     for (const Case& c : cases) {
-        const scan::ShortcutTarget target{c.path, "", "", ""};
+        const scan::ShortcutTarget target{c.path, "", "", "", 0, ""};
         const scan::Verdict verdict = c.present ? scan::Verdict::Present : scan::Verdict::Missing;
         EXPECT_EQ(verdict, fs.LinkTargetPresence(target).verdict) << "'" << c.path << "'";
         EXPECT_EQ(verdict, fs.PifTargetPresence(target).verdict) << "'" << c.path << "'";
@@ -143,13 +143,13 @@ TEST_F(Win32ScanFileSystemTest, LoadsTextsFromTheGivenModule)
 TEST_F(Win32ScanFileSystemTest, ResolvesThroughTheShortcutReader)
 {
     ASSERT_HRESULT_SUCCEEDED(wintest::WriteShortcut(dir / "a.lnk", dir / "a.exe"));
-    scan::ShortcutTarget target{"####", "####", "####", "####"};
+    scan::ShortcutTarget target{"####", "####", "####", "####", 7, "####"};
     fs.ResolveShortcut(dir / "a.lnk", target);
     EXPECT_EQ(dir / "a.exe", target.text);
     EXPECT_EQ(dir / "a.exe", target.exact) << "the wide read of an ASCII target";
     EXPECT_EQ("", target.unverifiable);
 
-    target = scan::ShortcutTarget{"####", "####", "####", "####"};
+    target = scan::ShortcutTarget{"####", "####", "####", "####", 7, "####"};
     fs.ResolveShortcut(dir / "none.lnk", target);
     EXPECT_EQ("", target.text);
     EXPECT_EQ("", target.exact);
