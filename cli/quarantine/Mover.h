@@ -1,5 +1,7 @@
-// The file operations the quarantine needs. Paths are UTF-8 plain full paths
-// (see QuarantineLayout.h); the system side reaches past 260 characters.
+// The file operations the quarantine, the repair and the restore need (the
+// file store). Paths are UTF-8 plain full paths (see QuarantineLayout.h); the
+// system side reaches past 260 characters and acts on handles, never again
+// on a path it checked.
 // Kept free of <windows.h> so that the quarantine's logic builds anywhere.
 #ifndef VELTMOR_CLI_MOVER_H
 #define VELTMOR_CLI_MOVER_H
@@ -82,7 +84,8 @@ public:
     // The first file or folder below root, down to path itself, that is a
     // link to elsewhere (a symbolic link, a junction, a mount point) or whose
     // kind cannot be read; "" when there is none. Parts that do not exist
-    // yet end the walk: whatever makes them makes plain folders.
+    // yet end the walk. A check by path, for what is not then moved through
+    // it: the quarantine folder itself, a repair's new target.
     virtual std::string LinkBelow(const std::string& root, const std::string& path) = 0;
 
     // Holds path, a file of the quarantine folder, for this process alone

@@ -1,6 +1,7 @@
-// The quarantine's file operations over the wide-character Win32 calls with
-// "\\?\" paths: a quarantine folder plus a whole original path can pass 260
-// characters. The scan itself keeps its ANSI calls.
+// The quarantine's file operations over the wide-character Win32 and NT
+// calls: each file reached by handle from a trusted root (FolderWalk.h), the
+// roots and the quarantine folder's own files by "\\?\" paths, so that a
+// quarantine folder plus a whole original path can pass 260 characters.
 #ifndef VELTMOR_CLI_WIN32MOVER_H
 #define VELTMOR_CLI_WIN32MOVER_H
 
