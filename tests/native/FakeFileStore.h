@@ -42,49 +42,34 @@ public:
     Moved Move(const std::string& fromRoot, const std::string& from, const std::string& toRoot, const std::string& to,
                const std::string& digest, Transfer) override
     {
-        if (!Reach(fromRoot, from, false) || !Reach(toRoot, to, true))
-            return m_stopped.empty() ? Moved::Failed : Moved::Link;
-        if (!files.count(from))
-            return Moved::Failed;
-        if (!digest.empty() && !scan::SameDigest(files[from], digest))
-            return Moved::Changed;
-        if (files.count(to))
-            return Moved::Taken;
-        files[to] = files[from];
-        files.erase(from);
-        return Moved::Yes;
+        const Moved found = Existing(fromRoot, from, digest);
+        if (found != Moved::Yes)
+            return found;
+        const Moved placed = WriteNew(toRoot, to, files[from]);
+        if (placed == Moved::Yes)
+            files.erase(from);
+        return placed;
     }
     Moved RewriteIfSame(const std::string& root, const std::string& path, const std::string& digest,
                         const std::string& bytes) override
     {
-        if (!Reach(root, path, false))
-            return m_stopped.empty() ? Moved::Failed : Moved::Link;
-        if (!files.count(path))
-            return Moved::Failed;
-        if (!scan::SameDigest(files[path], digest))
-            return Moved::Changed;
-        files[path] = bytes;
-        return Moved::Yes;
+        const Moved found = Existing(root, path, digest);
+        if (found == Moved::Yes)
+            files[path] = bytes;
+        return found;
     }
     Moved WriteNew(const std::string& root, const std::string& path, const std::string& bytes) override
     {
         if (!Reach(root, path, true))
             return m_stopped.empty() ? Moved::Failed : Moved::Link;
-        if (files.count(path))
-            return Moved::Taken;
-        files[path] = bytes;
-        return Moved::Yes;
+        return files.emplace(path, bytes).second ? Moved::Yes : Moved::Taken;
     }
     Moved RemoveIfSame(const std::string& root, const std::string& path, const std::string& digest) override
     {
-        if (!Reach(root, path, false))
-            return m_stopped.empty() ? Moved::Failed : Moved::Link;
-        if (!files.count(path))
-            return Moved::Failed;
-        if (!digest.empty() && !scan::SameDigest(files[path], digest))
-            return Moved::Changed;
-        files.erase(path);
-        return Moved::Yes;
+        const Moved found = Existing(root, path, digest);
+        if (found == Moved::Yes)
+            files.erase(path);
+        return found;
     }
     Read ReadBelow(const std::string& root, const std::string& path, std::size_t limit, std::string& bytes) override
     {
@@ -139,6 +124,17 @@ public:
     std::string ComputerName() override { return "PC-1"; }
 
 private:
+    // The file at path, reached from root, while its bytes give digest ("": any).
+    Moved Existing(const std::string& root, const std::string& path, const std::string& digest)
+    {
+        if (!Reach(root, path, false))
+            return m_stopped.empty() ? Moved::Failed : Moved::Link;
+        const auto file = files.find(path);
+        if (file == files.end())
+            return Moved::Failed;
+        return digest.empty() || scan::SameDigest(file->second, digest) ? Moved::Yes : Moved::Changed;
+    }
+
     // The walk from root down to path: false at the first link (named in
     // m_stopped) or when path is not below root.
     bool Reach(const std::string& root, const std::string& path, bool make)
