@@ -71,6 +71,12 @@ public:
     // The link or part that stopped the last walk.
     virtual std::string StoppedAt() = 0;
 
+    // A Copy move may leave its original until a batch of copies is on the
+    // disk: this flushes them and removes their originals. False, with
+    // LastError, when one could not be finished (its original stays beside
+    // its copy). Called before a run ends and before folders are removed.
+    virtual bool Settle() = 0;
+
     // Every file below folder, as paths relative to it, in the order found;
     // folders that could not be read (or are links elsewhere) in skipped.
     virtual void ListFiles(const std::string& folder, std::vector<std::string>& files,

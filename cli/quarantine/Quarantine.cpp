@@ -217,6 +217,15 @@ void CQuarantine::Replay(ManifestEntry& line)
         m_manifest.Add(line);
 }
 
+bool CQuarantine::Settled()
+{
+    if (m_mover.Settle())
+        return true;
+    m_host.WriteError(kProgram + std::string("some files were copied but their originals could not be removed (") +
+                      m_mover.LastError() + "); both stay, and the next run names them");
+    return false;
+}
+
 void CQuarantine::Ignored(const char* why, const ManifestEntry& line)
 {
     m_host.WriteError(kProgram + std::string("ignored a journal line (") + why + "): " + Quoted(line.original));
@@ -288,6 +297,7 @@ int CQuarantine::Quarantine(const std::vector<QuarantineItem>& items)
         }
     }
 
+    left += Settled() ? 0 : 1;
     const std::string folderShown = Quoted(m_folder);
     m_host.WriteError(kProgram + Count(moved, m_dryRun ? "would move to " : "moved to ") + folderShown +
                       ", " + Count(left, "left in place"));
@@ -635,6 +645,7 @@ int CQuarantine::Restore()
             Leave(Why(result, "its original place is taken"), inQuarantine, left);
         }
     }
+    left += Settled() ? 0 : 1;
     report += Count(restored, m_dryRun ? "would be restored, " : "restored, ") +
               Count(left, "left in quarantine") + "\r\n";
     m_host.WriteOutput(report, ScanHost::Encoding::CodePage);

@@ -99,6 +99,9 @@ private:
     // prove it happened.
     void Replay(ManifestEntry& line);
     void Ignored(const char* why, const ManifestEntry& line);
+    // Finishes the copies the file store holds back (Mover::Settle); false,
+    // named on standard error, when one could not be.
+    bool Settled();
     // Removes the temporary files a killed run left in the folder.
     void RemoveLeftovers();
     // Puts a repaired shortcut's kept bytes back over it.

@@ -215,7 +215,7 @@ Mover::Moved CWin32Mover::Move(const std::string& fromRoot, const std::string& f
     BY_HANDLE_FILE_INFORMATION info = {};
     DWORD ignored = 0;
     if (!WriteAll(copy.get(), bytes) || !::GetFileTime(file.get(), &created, &accessed, &written) ||
-        !::SetFileTime(copy.get(), &created, &accessed, &written) || !::FlushFileBuffers(copy.get()) ||
+        !::SetFileTime(copy.get(), &created, &accessed, &written) ||
         !::GetFileInformationByHandle(file.get(), &info)) {
         Fail();
         DeleteOnClose(copy.get(), true, ignored);
@@ -226,11 +226,29 @@ Mover::Moved CWin32Mover::Move(const std::string& fromRoot, const std::string& f
                        (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE);
     if (kept)
         SetAttributes(copy.get(), kept);
-    if (!DeleteOnClose(file.get(), true, m_error)) {
-        DeleteOnClose(copy.get(), true, ignored);
+    // The original goes once its copy is on the disk: flushed a batch at a
+    // time, since one flush commits the file system's journal for all of them.
+    m_pending.push_back({std::move(copy), std::move(file)});
+    constexpr std::size_t kBatch = 64;
+    if (m_pending.size() >= kBatch && !Settle())
         return Moved::Failed;
-    }
     return Moved::Yes;
+}
+
+bool CWin32Mover::Settle()
+{
+    bool settled = true;
+    for (Copied& copied : m_pending) {
+        // A copy not on the disk keeps its original; both stay, and the next
+        // restore names the place taken.
+        if (!::FlushFileBuffers(copied.copy.get()) || !DeleteOnClose(copied.original.get(), true, m_error)) {
+            if (settled)
+                Fail();
+            settled = false;
+        }
+    }
+    m_pending.clear();
+    return settled;
 }
 
 Mover::Moved CWin32Mover::RewriteIfSame(const std::string& root, const std::string& path, const std::string& digest,
@@ -409,6 +427,7 @@ bool CWin32Mover::ReplaceFile(const std::string& path, const std::string& bytes)
 
 CWin32Mover::~CWin32Mover()
 {
+    Settle();
     if (m_journal != INVALID_HANDLE_VALUE)
         ::CloseHandle(m_journal);
     if (m_lock != INVALID_HANDLE_VALUE)

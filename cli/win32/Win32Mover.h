@@ -31,6 +31,7 @@ public:
     Moved RemoveIfSame(const std::string& root, const std::string& path, const std::string& digest) override;
     Read ReadBelow(const std::string& root, const std::string& path, std::size_t limit, std::string& bytes) override;
     std::string StoppedAt() override;
+    bool Settle() override;
     void ListFiles(const std::string& folder, std::vector<std::string>& files,
                    std::vector<std::string>& skipped) override;
     void RemoveEmptyFolders(const std::string& folder) override;
@@ -59,6 +60,11 @@ private:
     std::string m_journalPath;
     std::string m_stoppedAt;  // of the last walk
     CPinnedFolders m_pins;     // the folders walked this run
+    // Copies written whose originals go once they are flushed (Settle).
+    struct Copied {
+        ScopedHandle copy, original;
+    };
+    std::vector<Copied> m_pending;
 };
 
 }  // namespace cli

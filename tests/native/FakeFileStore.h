@@ -85,6 +85,7 @@ public:
         return Read::Done;
     }
     std::string StoppedAt() override { return m_stopped; }
+    bool Settle() override { return true; }  // its moves are whole at once
 
     void ListFiles(const std::string& folder, std::vector<std::string>& found, std::vector<std::string>&) override
     {
