@@ -93,8 +93,12 @@ unswap() {
         [ -L "$work/t/$d" ] && rm "$work/t/$d"
         [ -d "$work/t/$d.x" ] || continue
         if [ -d "$work/t/$d" ]; then
-            find "$work/t/$d.x" -mindepth 1 -maxdepth 1 -exec mv -t "$work/t/$d" {} +
-            rmdir "$work/t/$d.x"
+            # The scanner made the folder again after the swap moved it and
+            # restored into it: what it restored stands; the moved folder's
+            # copies of the same names (repaired ones, whose kept bytes the
+            # restore used) are the swapper's and go.
+            find "$work/t/$d.x" -mindepth 1 -maxdepth 1 -exec mv -n -t "$work/t/$d" {} +
+            rm -rf "$work/t/$d.x"
         else
             mv "$work/t/$d.x" "$work/t/$d"
         fi
