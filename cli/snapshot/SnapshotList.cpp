@@ -1,0 +1,312 @@
+#include "SnapshotList.h"
+
+#include <algorithm>
+#include <set>
+
+#include <nlohmann/json.hpp>
+
+#include "cli/quarantine/QuarantineLayout.h"
+#include "scan/PathText.h"
+
+namespace cli {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+const char kKind[] = "veltmor-scan snapshot";
+constexpr int kSchema = 1;
+// The document, its places or items, one of them: nothing of ours is deeper.
+constexpr int kDeepest = 3;
+
+// Counted outside strings, before the parser sees the text, so that no
+// parse or copy of a hostile document can recurse without bound.
+bool WithinDepth(const std::string& text)
+{
+    int depth = 0;
+    bool inString = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            if (++depth > kDeepest)
+                return false;
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return true;
+}
+
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+bool IsHex(const std::string& text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return IsDigit(c) || (c >= 'a' && c <= 'f'); });
+}
+
+// "size:sha256" as scan::Digest writes it; size read out.
+bool DigestSize(const std::string& digest, std::uint64_t& size)
+{
+    const std::size_t colon = digest.find(':');
+    if (colon == std::string::npos || colon == 0 || colon > 19 || digest.size() - colon - 1 != 64 ||
+        !IsHex(digest.substr(colon + 1)))
+        return false;
+    size = 0;
+    for (std::size_t i = 0; i < colon; ++i) {
+        if (!IsDigit(digest[i]))
+            return false;
+        size = size * 10 + static_cast<std::uint64_t>(digest[i] - '0');
+    }
+    return true;
+}
+
+// Text members only where text is written; a missing one reads as "".
+bool Text(const Json& object, const char* key, std::string& value)
+{
+    const auto member = object.find(key);
+    if (member == object.end()) {
+        value.clear();
+        return true;
+    }
+    if (!member->is_string())
+        return false;
+    value = member->get<std::string>();
+    return true;
+}
+
+bool Index(const Json& object, const char* key, std::uint64_t& value)
+{
+    const auto member = object.find(key);
+    if (member == object.end() || !member->is_number_unsigned())
+        return false;
+    value = member->get<std::uint64_t>();
+    return true;
+}
+
+bool Fail(std::string& problem, const std::string& what)
+{
+    problem = what;
+    return false;
+}
+
+std::string Key(const std::string& path)
+{
+    return scan::AsciiLower(path);
+}
+
+}  // namespace
+
+std::string SnapshotText(const SnapshotList& list)
+{
+    Json document;
+    document["kind"] = kKind;
+    document["schema"] = kSchema;
+    document["time"] = list.time;
+    document["machine"] = list.machine;
+    document["version"] = list.version;
+    Json places = Json::array();
+    for (const SnapshotPlace& place : list.places)
+        places.push_back({{"folder", place.folder}, {"location", place.location}, {"profile", place.profile}});
+    document["places"] = std::move(places);
+    Json items = Json::array();
+    for (const SnapshotItem& item : list.items)
+        items.push_back({{"shortcut", item.shortcut}, {"digest", item.digest},   {"size", item.size},
+                         {"written", item.written},   {"place", item.place},     {"target", item.target},
+                         {"status", item.status},     {"reason", item.reason},   {"kind", item.kind}});
+    document["items"] = std::move(items);
+    // One item a line: a list of 10,000 shortcuts stays readable and small.
+    std::string text = "{\n";
+    bool first = true;
+    for (const auto& member : document.items()) {
+        text += first ? "" : ",\n";
+        first = false;
+        text += Json(member.key()).dump() + ": ";
+        if (member.value().is_array()) {
+            text += "[";
+            for (std::size_t i = 0; i < member.value().size(); ++i)
+                text += (i ? ",\n  " : "\n  ") + member.value()[i].dump(-1, ' ', false, Json::error_handler_t::replace);
+            text += member.value().empty() ? "]" : "\n]";
+        } else {
+            text += member.value().dump(-1, ' ', false, Json::error_handler_t::replace);
+        }
+    }
+    return text + "\n}\n";
+}
+
+bool ParseSnapshot(const std::string& text, SnapshotList& list, std::string& problem)
+{
+    if (text.size() > kLargestSnapshotList)
+        return Fail(problem, "larger than a snapshot list can be");
+    if (!WithinDepth(text))
+        return Fail(problem, "nested deeper than a snapshot list");
+    const Json document = Json::parse(text, nullptr, false);
+    if (!document.is_object())
+        return Fail(problem, "not a JSON object");
+    std::string kind;
+    std::uint64_t schema = 0;
+    if (!Text(document, "kind", kind) || kind != kKind || !Index(document, "schema", schema) || schema != kSchema)
+        return Fail(problem, "not a snapshot list of this version");
+    SnapshotList read;
+    if (!Text(document, "time", read.time) || !IsUtcTime(read.time) || !Text(document, "machine", read.machine) ||
+        !Text(document, "version", read.version))
+        return Fail(problem, "its time, machine or version is not text of their form");
+    const auto places = document.find("places");
+    const auto items = document.find("items");
+    if (places == document.end() || !places->is_array() || items == document.end() || !items->is_array())
+        return Fail(problem, "no places or items");
+    if (places->size() > kMostSnapshotPlaces || items->size() > kMostSnapshotItems)
+        return Fail(problem, "more places or items than a snapshot list holds");
+    for (const Json& entry : *places) {
+        SnapshotPlace place;
+        std::string plain;
+        if (!entry.is_object() || !Text(entry, "folder", place.folder) || !Text(entry, "location", place.location) ||
+            !Text(entry, "profile", place.profile))
+            return Fail(problem, "a place is not one of ours");
+        // Its own plain full path, no "..", no device: nothing to steer a
+        // recovery anywhere but where the scan was.
+        if (!PlainFullPath(place.folder, plain) || plain != place.folder || ParentOf(plain).empty())
+            return Fail(problem, "a place is not a plain full path below a root: \"" + place.folder + "\"");
+        read.places.push_back(std::move(place));
+    }
+    read.items.reserve(items->size());
+    std::set<std::string> seen;
+    for (const Json& entry : *items) {
+        SnapshotItem item;
+        std::uint64_t place = 0;
+        std::string plain;
+        if (!entry.is_object() || !Text(entry, "shortcut", item.shortcut) || !Text(entry, "digest", item.digest) ||
+            !Index(entry, "size", item.size) || !Text(entry, "written", item.written) || !Index(entry, "place", place) ||
+            !Text(entry, "target", item.target) || !Text(entry, "status", item.status) ||
+            !Text(entry, "reason", item.reason) || !Text(entry, "kind", item.kind))
+            return Fail(problem, "an item is not one of ours");
+        const std::string shown = " \"" + item.shortcut + "\"";
+        if (place >= read.places.size())
+            return Fail(problem, "an item names no place of the list:" + shown);
+        item.place = static_cast<std::size_t>(place);
+        const std::string& folder = read.places[item.place].folder;
+        if (!PlainFullPath(item.shortcut, plain) || plain != item.shortcut || !IsWithin(item.shortcut, folder) ||
+            item.shortcut.size() <= folder.size())
+            return Fail(problem, "an item lies outside its place:" + shown);
+        std::uint64_t size = 0;
+        if (!DigestSize(item.digest, size) || size != item.size)
+            return Fail(problem, "an item's digest is not of our form:" + shown);
+        if (item.kind.empty() || item.kind != KindOfName(item.shortcut))
+            return Fail(problem, "an item is not a shortcut:" + shown);
+        if (!item.written.empty() && !IsUtcTime(item.written))
+            return Fail(problem, "an item's write time is not of our form:" + shown);
+        if (!seen.insert(Key(item.shortcut)).second)
+            return Fail(problem, "an item is listed twice:" + shown);
+        read.items.push_back(std::move(item));
+    }
+    list = std::move(read);
+    return true;
+}
+
+std::string KindOfName(const std::string& path)
+{
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || path.find('\\', dot) != std::string::npos)
+        return std::string();
+    const std::string end = scan::AsciiLower(path.substr(dot + 1));
+    return end == "lnk" || end == "pif" || end == "url" ? end : std::string();
+}
+
+std::string ContentPlace(const std::string& digest)
+{
+    std::uint64_t size = 0;
+    if (!DigestSize(digest, size))
+        return std::string();
+    const std::string hex = digest.substr(digest.find(':') + 1);
+    return "content\\" + hex.substr(0, 2) + "\\" + hex;
+}
+
+bool IsUtcTime(const std::string& time)
+{
+    static const char kForm[] = "dddd-dd-ddTdd:dd:ddZ";
+    if (time.size() != sizeof kForm - 1)
+        return false;
+    for (std::size_t i = 0; i < time.size(); ++i)
+        if (kForm[i] == 'd' ? !IsDigit(time[i]) : time[i] != kForm[i])
+            return false;
+    return true;
+}
+
+std::string ListName(const std::string& time, unsigned seq)
+{
+    std::string name;
+    for (char c : time)
+        if (c != '-' && c != ':')
+            name += c;
+    const std::string number = std::to_string(seq % 1000);
+    return name + "-" + std::string(3 - number.size(), '0') + number + ".json";
+}
+
+bool ListTime(const std::string& name, std::string& time)
+{
+    // "20261208T090000Z-000.json"
+    static const char kForm[] = "ddddddddTddddddZ-ddd.json";
+    if (name.size() != sizeof kForm - 1)
+        return false;
+    for (std::size_t i = 0; i < name.size(); ++i)
+        if (kForm[i] == 'd' ? !IsDigit(name[i]) : name[i] != kForm[i])
+            return false;
+    time = name.substr(0, 4) + "-" + name.substr(4, 2) + "-" + name.substr(6, 2) + "T" + name.substr(9, 2) + ":" +
+           name.substr(11, 2) + ":" + name.substr(13, 2) + "Z";
+    return true;
+}
+
+bool ParseAsOf(const std::string& text, std::string& time)
+{
+    std::string full = text;
+    if (full.size() == 10)
+        full += "T00:00:00Z";
+    else if (full.size() == 17 && full.back() == 'Z')
+        full = full.substr(0, 16) + ":00Z";
+    if (!IsUtcTime(full))
+        return false;
+    time = full;
+    return true;
+}
+
+bool ChooseList(const std::vector<std::string>& names, const std::string& asOf, std::string& chosen)
+{
+    // The names sort as their times do (and a second's seq after them).
+    std::string best, time;
+    for (const std::string& name : names)
+        if (ListTime(name, time) && (asOf.empty() || time <= asOf) && name > best)
+            best = name;
+    chosen = best;
+    return !best.empty();
+}
+
+std::vector<std::size_t> VanishCandidates(const SnapshotList& previous, const SnapshotList& current)
+{
+    std::set<std::string> scanned, now;
+    for (const SnapshotPlace& place : current.places)
+        scanned.insert(Key(place.folder));
+    for (const SnapshotItem& item : current.items)
+        now.insert(Key(item.shortcut));
+    std::vector<std::size_t> gone;
+    for (std::size_t i = 0; i < previous.items.size(); ++i) {
+        const SnapshotItem& item = previous.items[i];
+        // A place not scanned this time (another option, a profile left out)
+        // says nothing of what it holds.
+        if (item.kind == "url" || !scanned.count(Key(previous.places[item.place].folder)))
+            continue;
+        if (!now.count(Key(item.shortcut)))
+            gone.push_back(i);
+    }
+    return gone;
+}
+
+}  // namespace cli
