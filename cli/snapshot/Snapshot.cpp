@@ -45,6 +45,19 @@ bool IsHexName(const std::string& name)
 
 }  // namespace
 
+void KeepListed(std::vector<ScanRow>& rows, bool ignoreRemovable, bool displayAll)
+{
+    if (displayAll)
+        return;
+    // As the engine's ShouldList: an unverified target counts as there.
+    rows.erase(std::remove_if(rows.begin(), rows.end(),
+                              [ignoreRemovable](const ScanRow& row) {
+                                  return row.present || row.unverified ||
+                                         (ignoreRemovable && row.driveType != scan::kDriveFixed);
+                              }),
+               rows.end());
+}
+
 CSnapshot::CSnapshot(Mover& mover, scan::ScanFileSystem& fileSystem, ScanHost& host, FileTimes* times)
     : m_mover(mover), m_fileSystem(fileSystem), m_host(host), m_times(times)
 {

@@ -38,25 +38,17 @@ public:
     virtual std::string WriteTime(const std::string& path) = 0;  // UTC, "2026-12-08T09:00:00Z"
 };
 
-// The alarm's shortcuts: gone since the previous snapshot, their targets
-// still there (not an uninstall: there the target went too).
-constexpr std::size_t kMostVanishedListed = 1000;
-struct VanishedShortcut {
-    std::string shortcut, target, lastSeen, location, profile;
-};
-struct VanishReport {
-    bool taken = false;   // a snapshot was taken
-    std::size_t count = 0;
-    std::string since;    // the previous snapshot's time; "" when there was none
-    std::vector<VanishedShortcut> items;  // the first kMostVanishedListed
-};
-
 // A folder a recovery may write below: a location of this machine now, or
 // a folder given on the command line.
 struct RecoverPlace {
     std::string folder;
     std::string unsafe;  // why nothing may be written there; empty: it may
 };
+
+// A snapshot's scan lists every shortcut, working or not: this leaves the
+// rows the dialog lists with the options given (all; those proven missing;
+// by default those proven missing on a fixed drive).
+void KeepListed(std::vector<ScanRow>& rows, bool ignoreRemovable, bool displayAll);
 
 class CSnapshot {
 public:

@@ -212,6 +212,23 @@ bool ParseSnapshot(const std::string& text, SnapshotList& list, std::string& pro
     return true;
 }
 
+std::string VanishedText(const VanishReport& vanished, const std::string& folder)
+{
+    if (vanished.count == 0)
+        return std::string();
+    constexpr std::size_t kShown = 10;
+    std::string text = std::to_string(vanished.count) +
+                       (vanished.count == 1 ? " shortcut vanished" : " shortcuts vanished") + " since the snapshot of " +
+                       vanished.since + (vanished.count == 1 ? ", its target still present" : ", their targets still present") +
+                       "; to put them back:\r\n  veltmor-scan --recover \"" +
+                       folder + "\" --as-of " + vanished.since + " --dry-run\r\n";
+    for (std::size_t i = 0; i < vanished.items.size() && i < kShown; ++i)
+        text += "  " + vanished.items[i].shortcut + "\r\n";
+    if (vanished.count > kShown)
+        text += "  and " + std::to_string(vanished.count - kShown) + " more\r\n";
+    return text;
+}
+
 std::string KindOfName(const std::string& path)
 {
     const std::size_t dot = path.rfind('.');

@@ -45,6 +45,23 @@ struct SnapshotList {
     std::vector<SnapshotItem> items;
 };
 
+// The alarm's shortcuts: gone since the previous snapshot, their targets
+// still there (not an uninstall: there the target went too).
+constexpr std::size_t kMostVanishedListed = 1000;
+struct VanishedShortcut {
+    std::string shortcut, target, lastSeen, location, profile;
+};
+struct VanishReport {
+    bool taken = false;   // a snapshot was taken
+    std::size_t count = 0;
+    std::string since;    // the previous snapshot's time; "" when there was none
+    std::vector<VanishedShortcut> items;  // the first kMostVanishedListed
+};
+
+// The text format's lines for the alarm (none when nothing vanished): the
+// count, the first paths, and the command that puts them back. CRLF ends.
+std::string VanishedText(const VanishReport& vanished, const std::string& folder);
+
 // Indented UTF-8 JSON; bytes that are not UTF-8 come out as U+FFFD.
 std::string SnapshotText(const SnapshotList& list);
 

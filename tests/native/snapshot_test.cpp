@@ -113,6 +113,30 @@ TEST(SnapshotList, ChoosesTheLatestNotNewerThanAsOf)
         EXPECT_FALSE(cli::ParseAsOf(bad, ignored)) << bad;
 }
 
+TEST(Snapshot, ListsWhatTheOptionsAskForOfAScanThatListedAll)
+{
+    // present, unverified, missing on a fixed drive, missing on a CD
+    std::vector<cli::ScanRow> all(4);
+    all[0].present = true;
+    all[1].unverified = true;
+    all[2].driveType = scan::kDriveFixed;
+    all[3].driveType = 5;
+    for (std::size_t i = 0; i < all.size(); ++i)
+        all[i].shortcut = std::to_string(i);
+    const struct {
+        bool ignoreRemovable, displayAll;
+        const char* listed;
+    } cases[] = {{true, false, "2"}, {false, false, "23"}, {true, true, "0123"}, {false, true, "0123"}};
+    for (const auto& test : cases) {
+        std::vector<cli::ScanRow> rows = all;
+        cli::KeepListed(rows, test.ignoreRemovable, test.displayAll);
+        std::string listed;
+        for (const cli::ScanRow& row : rows)
+            listed += row.shortcut;
+        EXPECT_EQ(test.listed, listed) << test.ignoreRemovable << test.displayAll;
+    }
+}
+
 // A machine: the all-users Programs tree and a user's pins, the targets
 // that exist, the rows a scan of it gives.
 struct Machine {
