@@ -170,6 +170,8 @@ void CScanEngine::ScanFolder(const std::string& path)
         m_view.NotScanned(folder, NotScannedReason::PathTooLong);  // some pattern cannot be searched
     ScanPass(folder, linkPattern, false);
     ScanPass(folder, kPifPattern, true);
+    for (const std::string& more : m_fileSystem.MoreShortcutPatterns())
+        ScanPass(folder, more, false);
 
     const std::string pattern = folder + "*.*";
     if (!m_fileSystem.Fits(pattern))
@@ -229,6 +231,10 @@ ShortcutRead CScanEngine::ReadShortcut(ScanFileSystem& fileSystem, const std::st
 {
     ShortcutRead read;
     fileSystem.ResolveShortcut(shortcutPath, read.target);
+    if (read.target.judged) {
+        read.presence = read.target.judgement;
+        return read;
+    }
     if (DefaultOptions() && RootDriveType(fileSystem, read.target.text) != kDriveFixed) {
         const std::lock_guard<std::mutex> lock(m_driveMutex);
         ++m_skippedPresenceTests;
@@ -269,7 +275,7 @@ bool CScanEngine::ShouldList(bool exists, const std::string& target)
 void CScanEngine::AddResultRow(const std::string& shortcutPath, const ShortcutRead& read)
 {
     const bool exists = !read.presence.ProvenMissing();
-    if (!ShouldList(exists, read.target.text))
+    if (!ShouldList(exists, read.target.text) && !(read.target.judged && !exists))
         return;
 
     // Held here until the row takes it, so a list that refuses the row or

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "PathText.h"
 
@@ -33,6 +34,18 @@ struct FolderId {
     }
 };
 
+// A target is missing only when the system said it is not there. Any other
+// failure of the test (access denied, a network error, a name the call
+// cannot take) proves nothing: Unverified, with the system's words.
+enum class Verdict { Present, Missing, Unverified };
+
+struct Presence {
+    Verdict verdict = Verdict::Missing;
+    std::string detail;  // why Unverified
+
+    bool ProvenMissing() const { return verdict == Verdict::Missing; }
+};
+
 // A shortcut's target as read. text is what the list shows; exact, when not
 // empty, is the adapter's own lossless form of it, for the presence test
 // (the dialog's ANSI text cannot spell every name). unverifiable, when not
@@ -51,6 +64,14 @@ struct ShortcutTarget {
     std::string digest;
     unsigned recordedDrive = 0;
     std::string networkPath;
+    // Set by an adapter that judged the shortcut itself rather than by its
+    // target's presence (an installer's or a registry's answer): the engine
+    // takes it as it is, and lists a proven-missing one with the default
+    // options whatever its target's root. address: what the shortcut names
+    // when it is no path (a URL, a deployment), for the rows.
+    bool judged = false;
+    Presence judgement;
+    std::string address;
 };
 
 // True when path holds '?' past a "\\?\" prefix: no file name can hold one,
@@ -79,18 +100,6 @@ inline bool NameCannotExist(const std::string& path)
     }
     return impossible;
 }
-
-// A target is missing only when the system said it is not there. Any other
-// failure of the test (access denied, a network error, a name the call
-// cannot take) proves nothing: Unverified, with the system's words.
-enum class Verdict { Present, Missing, Unverified };
-
-struct Presence {
-    Verdict verdict = Verdict::Missing;
-    std::string detail;  // why Unverified
-
-    bool ProvenMissing() const { return verdict == Verdict::Missing; }
-};
 
 // The file-system side: folder search, path helpers, presence tests, drive
 // types and the shortcut reader. Paths are in the adapter's own encoding
@@ -132,6 +141,10 @@ public:
 
     // A text of the program's string table.
     virtual std::string LoadText(unsigned id) = 0;
+
+    // Name patterns of further kinds of shortcut this adapter reads, searched
+    // after *.lnk and *.pif in each folder; the dialog's reads none.
+    virtual std::vector<std::string> MoreShortcutPatterns() { return {}; }
 };
 
 // What the scan reads and shows: the scan-from path and the two options.

@@ -417,4 +417,39 @@ void Put32(std::string& bytes, std::size_t at, std::uint32_t value)
     Put16(bytes, at + 2, static_cast<std::uint16_t>(value >> 16));
 }
 
+namespace {
+
+// A GUID's 16 bytes as four little-endian 32-bit numbers, each written as
+// five base-85 digits, least significant first.
+std::string PackedGuid(const std::string& text)
+{
+    static const char kDigits[] = "!$%&'()*+,-.0123456789=?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[]^_`abcdefghijklmnopqrstuvwxyz{}~";
+    std::string hex;
+    for (char c : text)
+        if (c != '{' && c != '}' && c != '-')
+            hex += c;
+    if (text.size() != 38 || hex.size() != 32 || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        return std::string();
+    const auto field = [&hex](std::size_t at, std::size_t digits) {
+        return static_cast<std::uint32_t>(std::stoul(hex.substr(at, digits), nullptr, 16));
+    };
+    // Data1, Data2 and Data3 are numbers; Data4 is eight bytes in order.
+    std::uint32_t words[4] = {field(0, 8), field(8, 4) | (field(12, 4) << 16), 0, 0};
+    for (std::size_t i = 0; i < 8; ++i)
+        words[2 + i / 4] |= field(16 + 2 * i, 2) << (8 * (i % 4));
+    std::string packed;
+    for (std::uint32_t word : words)
+        for (int i = 0; i < 5; ++i, word /= 85)
+            packed += kDigits[word % 85];
+    return packed;
+}
+
+}  // namespace
+
+std::string DarwinDescriptor(const std::string& product, const std::string& feature, const std::string& component)
+{
+    const std::string p = PackedGuid(product), c = PackedGuid(component);
+    return p.empty() || c.empty() ? std::string() : p + feature + ">" + c;
+}
+
 }  // namespace lnkkit

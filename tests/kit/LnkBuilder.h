@@ -67,6 +67,12 @@ std::string Build(const LinkParts& parts, Layout* layout = nullptr);
 std::vector<std::string> PathItems(const std::string& path);
 std::string ComputerItem();
 
+// An advertised shortcut's descriptor as the installer writes it: the
+// product's and the component's codes ("{...}") each packed into 20
+// characters, the feature between them, then '>'. Empty for a code that is
+// not a GUID.
+std::string DarwinDescriptor(const std::string& product, const std::string& feature, const std::string& component);
+
 // The kinds of shortcut found on real machines, and the target each should
 // give: "" where it names no file-system path, %NAME% where the target is
 // to be expanded from the environment, ".\" where it lies in the
