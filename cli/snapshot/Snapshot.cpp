@@ -159,22 +159,17 @@ std::string CSnapshot::OpenForSnapshot(const std::string& folder)
     const std::string problem = OpenFolder(folder, true);
     if (!problem.empty())
         return problem;
-    // Every list is checked before anything is written: the new one is
-    // compared with the latest, and pruning keeps what the others name.
-    for (const std::string& name : m_lists) {
-        SnapshotList list;
-        const std::string bad = ReadList(name, list);
-        if (!bad.empty())
-            return bad;
-        std::vector<std::string>& named = m_named[name];
-        named.reserve(list.items.size());
-        for (const SnapshotItem& item : list.items)
-            named.push_back(HexOf(item.digest));
-        if (name == m_lists.back()) {
-            m_previous = std::move(list);
-            m_hasPrevious = true;
-        }
-    }
+    // The latest list is checked whole before anything is written: the new
+    // one is compared with it. The older ones are read for pruning alone.
+    if (m_lists.empty())
+        return std::string();
+    const std::string bad = ReadList(m_lists.back(), m_previous);
+    if (!bad.empty())
+        return bad;
+    m_hasPrevious = true;
+    std::vector<std::string>& named = m_named[m_lists.back()];
+    for (const SnapshotItem& item : m_previous.items)
+        named.push_back(HexOf(item.digest));
     return std::string();
 }
 
@@ -289,6 +284,9 @@ std::string CSnapshot::Take(const std::vector<ScanRow>& rows, const std::vector<
         if (!std::binary_search(m_lists.begin(), m_lists.end(), name))
             break;
     }
+    // The contents on the disk before the list that names them.
+    if (!m_mover.Settle())
+        return "cannot flush the kept shortcuts in " + Quoted(m_folder) + ": " + m_mover.LastError();
     const std::string lists = m_folder + "\\" + kLists;
     if (!m_mover.Exists(lists) && !m_mover.MakeFolders(lists))
         return "cannot create " + Quoted(lists) + ": " + m_mover.LastError();
@@ -324,7 +322,7 @@ void CSnapshot::Prune(const std::string& newest, unsigned keep)
 {
     // The oldest lists go first; the new one always stays.
     keep = std::max(keep, 1u);
-    std::vector<std::string> gone;
+    bool removed = false;
     while (m_lists.size() > keep && m_lists.front() != newest) {
         const std::string path = m_folder + "\\" + kLists + "\\" + m_lists.front();
         if (m_mover.RemoveIfSame(m_folder, path, std::string()) != Mover::Moved::Yes) {
@@ -333,11 +331,29 @@ void CSnapshot::Prune(const std::string& newest, unsigned keep)
         }
         m_named.erase(m_lists.front());
         m_lists.erase(m_lists.begin());
+        removed = true;
     }
-    // The contents no list names any more, a killed run's among them.
+    if (!removed)
+        return;
+    // The contents no list names any more go, a killed run's among them;
+    // a list that cannot be read keeps them all.
     std::set<std::string> named;
-    for (const auto& list : m_named)
-        named.insert(list.second.begin(), list.second.end());
+    for (const std::string& name : m_lists) {
+        const auto known = m_named.find(name);
+        if (known != m_named.end()) {
+            named.insert(known->second.begin(), known->second.end());
+            continue;
+        }
+        const std::string path = m_folder + "\\" + kLists + "\\" + name;
+        std::string text;
+        std::vector<std::string> hex;
+        if (m_mover.ReadBelow(m_folder, path, kLargestSnapshotList, text) != Mover::Read::Done) {
+            Named("contents kept, a list cannot be read (" + m_mover.LastError() + ")", path);
+            return;
+        }
+        ListDigests(text, hex);
+        named.insert(hex.begin(), hex.end());
+    }
     for (const std::string& hex : m_contents)
         if (!named.count(hex))
             m_mover.RemoveIfSame(m_folder, m_folder + "\\" + kContent + "\\" + hex.substr(0, 2) + "\\" + hex,
@@ -578,6 +594,11 @@ int CSnapshot::Recover(const std::vector<RecoverPlace>& allowed, unsigned long m
             ++left;
         }
         m_events.push_back(event);
+    }
+    // The files written go on the disk, flushed a batch at a time.
+    if (!m_dryRun && !m_mover.Settle()) {
+        Named("some recovered files could not be flushed (" + m_mover.LastError() + ")", m_folder);
+        ++left;
     }
     report += std::to_string(recovered) + (m_dryRun ? " would be recovered" : " recovered") + " from the snapshot of " +
               m_chosen.time + ", " + std::to_string(gone) + " not (target gone), " + std::to_string(there) +

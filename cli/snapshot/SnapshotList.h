@@ -71,6 +71,11 @@ std::string SnapshotText(const SnapshotList& list);
 // a time of another form.
 bool ParseSnapshot(const std::string& text, SnapshotList& list, std::string& problem);
 
+// The digests' hex a list's text names, found without parsing it: what
+// pruning keeps for the older lists, which are checked whole only when a
+// recovery reads them.
+void ListDigests(const std::string& text, std::vector<std::string>& hex);
+
 // "lnk", "pif" or "url" by the name's ending (ASCII case ignored); "" for
 // any other.
 std::string KindOfName(const std::string& path);
