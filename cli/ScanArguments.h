@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "ScanLocations.h"
-#include "cli/suggest/Suggest.h"
+#include "cli/RowKinds.h"
 
 namespace cli {
 

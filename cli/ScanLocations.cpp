@@ -2,10 +2,14 @@
 
 #include <algorithm>
 
-#include "cli/quarantine/QuarantineLayout.h"
+#include "scan/WinPath.h"
 #include "scan/PathText.h"
 
 namespace cli {
+
+using scan::IsWithin;
+using scan::ParentOf;
+using scan::PlainFullPath;
 
 const Location kAllLocations[5] = {Location::StartMenu, Location::CommonStartMenu, Location::Desktop,
                                    Location::CommonDesktop, Location::QuickLaunch};

@@ -8,21 +8,10 @@
 #include <string>
 
 #include "ScanLocations.h"
-#include "cli/suggest/Suggest.h"
+#include "cli/RowKinds.h"
 #include "scan/ScanPlatform.h"
 
 namespace cli {
-
-enum class MissingReason {
-    None,              // the target is present
-    Missing,           // on a fixed drive, and absent
-    UnreachableDrive,  // the root is not a fixed drive: it may only be away now
-    // The shortcut gave no target, and reading it again says why:
-    Unreadable,        // not a shortcut the shell can load
-    NoFileTarget,      // a shell item with no file-system path (not broken)
-    InstallerManaged,  // an advertised installer shortcut (not broken)
-    Unverified,        // the presence test failed without saying "not there" (not broken)
-};
 
 struct ScanRow {
     std::string shortcut;  // the dialog's column 0

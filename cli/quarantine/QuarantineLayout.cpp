@@ -1,5 +1,7 @@
 #include "QuarantineLayout.h"
 
+#include "scan/WinPath.h"
+
 #include <cctype>
 
 #include <vector>
@@ -15,71 +17,7 @@ bool StartsWith(const std::string& text, const char* prefix)
     return text.compare(0, std::char_traits<char>::length(prefix), prefix) == 0;
 }
 
-bool IsLetter(char c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
-char Upper(char c)
-{
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-// The parts of a backslash-separated path; false when one is empty, "." or
-// "..", or holds ':' (a stream), '?' or '*': such a path would name another
-// file once joined or prefixed, or none.
-bool SplitParts(const std::string& path, std::vector<std::string>& parts)
-{
-    parts.clear();
-    std::size_t at = 0;
-    for (;;) {
-        const std::size_t end = path.find('\\', at);
-        const std::string part = path.substr(at, end == std::string::npos ? std::string::npos : end - at);
-        if (part.empty() || part == "." || part == ".." || part.find_first_of(":?*") != std::string::npos)
-            return false;
-        parts.push_back(part);
-        if (end == std::string::npos)
-            return true;
-        at = end + 1;
-    }
-}
-
-std::string Join(const std::vector<std::string>& parts, std::size_t from)
-{
-    std::string joined;
-    for (std::size_t i = from; i < parts.size(); ++i)
-        joined += (i > from ? "\\" : "") + parts[i];
-    return joined;
-}
-
 }  // namespace
-
-bool PlainFullPath(const std::string& full, std::string& plain)
-{
-    plain.clear();
-    std::string path = full;
-    if (StartsWith(path, "\\\\?\\UNC\\"))
-        path = "\\\\" + path.substr(8);
-    else if (StartsWith(path, "\\\\?\\"))
-        path = path.substr(4);
-    while (path.size() > 3 && path.back() == '\\')
-        path.pop_back();
-
-    std::vector<std::string> parts;
-    if (path.size() >= 2 && IsLetter(path[0]) && path[1] == ':') {
-        if (path.size() == 2 || path[2] != '\\')
-            return false;  // "C:" alone or "C:name" is relative to a current folder
-        if (path.size() > 3 && !SplitParts(path.substr(3), parts))
-            return false;
-        plain = std::string(1, Upper(path[0])) + ":\\" + Join(parts, 0);
-        return true;
-    }
-    if (StartsWith(path, "\\\\") && SplitParts(path.substr(2), parts) && parts.size() >= 2) {
-        plain = "\\\\" + Join(parts, 0);
-        return true;
-    }
-    return false;
-}
 
 bool QuarantinePlace(const std::string& original, std::string& relative)
 {
@@ -94,7 +32,7 @@ bool QuarantinePlace(const std::string& original, std::string& relative)
         relative = std::string(1, original[0]) + "\\" + original.substr(3);
         return true;
     }
-    SplitParts(original.substr(2), parts);
+    scan::SplitPathParts(original.substr(2), parts);
     if (parts.size() < 3)
         return false;  // a share itself is no file
     relative = std::string(kUnc) + "\\" + original.substr(2);
@@ -105,14 +43,14 @@ bool OriginalPath(const std::string& relative, std::string& original)
 {
     original.clear();
     std::vector<std::string> parts;
-    if (!SplitParts(relative, parts))
+    if (!scan::SplitPathParts(relative, parts))
         return false;
-    if (parts[0].size() == 1 && IsLetter(parts[0][0]) && parts.size() >= 2) {
-        original = std::string(1, Upper(parts[0][0])) + ":\\" + Join(parts, 1);
+    if (parts[0].size() == 1 && scan::IsAsciiLetter(parts[0][0]) && parts.size() >= 2) {
+        original = std::string(1, scan::AsciiUpperChar(parts[0][0])) + ":\\" + scan::JoinPathParts(parts, 1);
         return true;
     }
     if (parts[0] == kUnc && parts.size() >= 4) {
-        original = "\\\\" + Join(parts, 1);
+        original = "\\\\" + scan::JoinPathParts(parts, 1);
         return true;
     }
     return false;
@@ -123,29 +61,6 @@ std::string LongForm(const std::string& plain)
     if (StartsWith(plain, "\\\\"))
         return "\\\\?\\UNC\\" + plain.substr(2);
     return "\\\\?\\" + plain;
-}
-
-bool IsWithin(const std::string& path, const std::string& folder)
-{
-    if (path.size() < folder.size())
-        return false;
-    for (std::size_t i = 0; i < folder.size(); ++i)
-        if (Upper(path[i]) != Upper(folder[i]))
-            return false;
-    return path.size() == folder.size() || folder.back() == '\\' || path[folder.size()] == '\\';
-}
-
-std::string ParentOf(const std::string& path)
-{
-    const std::size_t slash = path.rfind('\\');
-    if (slash == std::string::npos || slash + 1 == path.size())
-        return std::string();
-    // "C:\name" keeps the root's backslash.
-    if (slash == 2 && path[1] == ':')
-        return path.substr(0, 3);
-    std::string plain;
-    const std::string parent = path.substr(0, slash);
-    return PlainFullPath(parent, plain) ? plain : std::string();
 }
 
 bool IsTemporaryName(const std::string& path)

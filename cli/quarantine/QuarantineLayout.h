@@ -10,12 +10,14 @@
 
 #include <string>
 
+#include "scan/WinPath.h"
+
 namespace cli {
 
-// A full path as the system gives it, "\\?\" forms included, turned into a
-// plain full path without a final backslash (a root keeps its own). False
-// for anything else (relative paths, devices, empty, "." or ".." parts).
-bool PlainFullPath(const std::string& full, std::string& plain);
+// Path text lives in scan/WinPath.h.
+using scan::IsWithin;
+using scan::ParentOf;
+using scan::PlainFullPath;
 
 // original: a plain full path of a file. Its place relative to the
 // quarantine folder; false when it has none (a root, a bad path).
@@ -29,16 +31,10 @@ bool OriginalPath(const std::string& relative, std::string& original);
 // past 260 characters.
 std::string LongForm(const std::string& plain);
 
-// True when path is folder itself or lies below it (ASCII case ignored).
-bool IsWithin(const std::string& path, const std::string& folder);
-
 // True when the last name of path is one of the temporary files a whole-file
 // write makes beside its file ("manifest.json.1a2-3b4c-5-0.tmp"): a killed
 // run's are removed by the next.
 bool IsTemporaryName(const std::string& path);
-
-// The folder part of a plain full path ("" for a root).
-std::string ParentOf(const std::string& path);
 
 }  // namespace cli
 

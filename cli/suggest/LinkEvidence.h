@@ -10,20 +10,10 @@
 #include <cstdint>
 #include <string>
 
+#include "cli/RowKinds.h"
 #include "scan/LinkStructure.h"
 
 namespace cli {
-
-// The drive types a volume record stores (the platform's DRIVE_* values).
-enum StoredDriveType : std::uint32_t {
-    kDriveUnknown = 0,
-    kDriveNoRoot = 1,
-    kDriveRemovable = 2,
-    kDriveFixed = 3,
-    kDriveRemote = 4,
-    kDriveCdRom = 5,
-    kDriveRamDisk = 6,
-};
 
 struct LinkEvidence {
     // Header: the target as it was when the shortcut was saved.

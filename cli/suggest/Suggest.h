@@ -41,6 +41,7 @@
 #include <vector>
 
 #include "LinkEvidence.h"
+#include "cli/RowKinds.h"
 
 namespace cli {
 
@@ -80,8 +81,6 @@ public:
     virtual bool ShellResolve(const std::string& shortcut, std::string& target) = 0;
 };
 
-enum class Grade { None, NameOnly, Likely, Exact };
-const char* GradeName(Grade grade);  // "", "name-only", "likely", "exact"
 
 struct Suggestion {
     std::string candidate;  // empty: none found

@@ -16,7 +16,7 @@
 #include <string>
 
 #include "SystemPath.h"
-#include "cli/ScanRow.h"
+#include "cli/RowKinds.h"
 #include "scan/ScanPlatform.h"
 
 namespace cli {

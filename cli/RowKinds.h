@@ -1,0 +1,38 @@
+// The small enums a row carries, apart from the row so that the file store
+// and the quarantine can name them without the suggestion search.
+#ifndef VELTMOR_CLI_ROWKINDS_H
+#define VELTMOR_CLI_ROWKINDS_H
+
+#include <cstdint>
+
+namespace cli {
+
+// The drive types a volume record stores (the platform's DRIVE_* values).
+enum StoredDriveType : std::uint32_t {
+    kDriveUnknown = 0,
+    kDriveNoRoot = 1,
+    kDriveRemovable = 2,
+    kDriveFixed = 3,
+    kDriveRemote = 4,
+    kDriveCdRom = 5,
+    kDriveRamDisk = 6,
+};
+
+enum class MissingReason {
+    None,              // the target is present
+    Missing,           // on a fixed drive, and absent
+    UnreachableDrive,  // the root is not a fixed drive: it may only be away now
+    // The shortcut gave no target, and reading it again says why:
+    Unreadable,        // not a shortcut the shell can load
+    NoFileTarget,      // a shell item with no file-system path (not broken)
+    InstallerManaged,  // an advertised installer shortcut (not broken)
+    Unverified,        // the presence test failed without saying "not there" (not broken)
+};
+
+// How well a candidate agrees with the shortcut's own record of its target.
+enum class Grade { None, NameOnly, Likely, Exact };
+const char* GradeName(Grade grade);  // "", "name-only", "likely", "exact"
+
+}  // namespace cli
+
+#endif
