@@ -55,6 +55,7 @@ void CCollectingScanView::RowTarget(int row, const scan::ShortcutTarget& target)
     m_rows[row].digest = target.digest;
     m_rows[row].recordedDrive = target.recordedDrive;
     m_rows[row].networkPath = target.networkPath;
+    m_rows[row].address = target.address;
 }
 
 }  // namespace cli

@@ -22,6 +22,7 @@ public:
         std::string digest;       // of the shortcut file as read
         unsigned recordedDrive = 0;  // what the shortcut recorded of the target's volume
         std::string networkPath;
+        std::string address;  // a .url's or .appref-ms's, when it is no path
         std::intptr_t copy = 0;  // the path copy the row owns
     };
 

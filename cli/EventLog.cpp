@@ -77,7 +77,10 @@ std::string ScanLogLines(const LogSource& source, const std::vector<ScanRow>& ro
     std::size_t broken = 0, unverified = 0;
     for (const ScanRow& row : rows) {
         const MissingReason reason = row.Reason();
-        broken += reason == MissingReason::Missing || reason == MissingReason::Unreadable ? 1 : 0;
+        broken += reason == MissingReason::Missing || reason == MissingReason::Unreadable ||
+                          reason == MissingReason::InstallerOrphaned
+                      ? 1
+                      : 0;
         unverified += reason == MissingReason::Unverified ? 1 : 0;
     }
     Json run = Base(source, "scan", broken ? "failure" : "success", std::string());
@@ -91,7 +94,8 @@ std::string ScanLogLines(const LogSource& source, const std::vector<ScanRow>& ro
     std::string text = Text(run);
     for (const ScanRow& row : rows) {
         const MissingReason reason = row.Reason();
-        const bool broken = reason == MissingReason::Missing || reason == MissingReason::Unreadable;
+        const bool broken = reason == MissingReason::Missing || reason == MissingReason::Unreadable ||
+                            reason == MissingReason::InstallerOrphaned;
         Json line = Base(source, "scan", row.present ? "success" : broken ? "failure" : "unknown", row.shortcut);
         line["file"]["target_path"] = row.target;
         Json& ours = line["veltmor"];

@@ -75,7 +75,7 @@ std::string FormatText(const std::vector<ScanRow>& rows, std::size_t notScanned,
     const std::size_t columns = places ? kColumns : kColumnsWithoutPlaces;
     std::size_t missing = 0;
     for (const ScanRow& row : rows)
-        missing += row.present || row.unverified ? 0 : 1;
+        missing += row.CountsAsBroken() ? 1 : 0;
 
     std::string out;
     if (!rows.empty()) {
@@ -108,13 +108,13 @@ std::string FormatCsv(const std::vector<ScanRow>& rows, const std::vector<NotSca
                       bool suggestions)
 {
     std::string out = suggestions ? "shortcut,target,status,drive,reason,location,profile,detail,candidate,grade,"
-                                    "evidence\r\n"
-                                  : "shortcut,target,status,drive,reason,location,profile,detail\r\n";
+                                    "evidence,kind\r\n"
+                                  : "shortcut,target,status,drive,reason,location,profile,detail,kind\r\n";
     const ScanRow none;
     const auto line = [&out, suggestions](const std::string& shortcut, const std::string& target, const char* status,
                                           const char* drive, const char* reason, const std::string& location,
                                           const std::string& profile, const std::string& detail,
-                                          const ScanRow& suggested) {
+                                          const ScanRow& suggested, const char* kind) {
         AppendCsvField(out, shortcut);
         out += ',';
         AppendCsvField(out, target);
@@ -130,14 +130,16 @@ std::string FormatCsv(const std::vector<ScanRow>& rows, const std::vector<NotSca
             out += std::string(",") + GradeName(suggested.grade) + ',';
             AppendCsvField(out, suggested.evidence);
         }
+        out += ',';
+        out += kind;
         out += "\r\n";
     };
     for (const ScanRow& row : rows)
         line(row.shortcut, row.target, row.StatusName(), row.DriveTypeName(), row.ReasonName(), row.location,
-             row.profile, row.detail, row);
+             row.profile, row.detail, row, row.KindName());
     for (const NotScannedPath& skipped : notScanned)
         line(skipped.path, std::string(), "not-scanned", "", skipped.ReasonName(), std::string(), std::string(),
-             skipped.Words(), none);
+             skipped.Words(), none, "");
     return out;
 }
 
@@ -159,7 +161,7 @@ nlohmann::ordered_json RowsJson(const std::vector<ScanRow>& rows, const std::vec
             object["reason"] = row.ReasonName();
         object["location"] = row.location;
         object["profile"] = row.profile;
-        if (row.unverified)
+        if (row.unverified || !row.detail.empty())
             object["detail"] = row.detail;
         else
             object["detail"] = nullptr;
@@ -169,6 +171,7 @@ nlohmann::ordered_json RowsJson(const std::vector<ScanRow>& rows, const std::vec
             object["grade"] = found ? nlohmann::ordered_json(GradeName(row.grade)) : nlohmann::ordered_json();
             object["evidence"] = found ? nlohmann::ordered_json(row.evidence) : nlohmann::ordered_json();
         }
+        object["kind"] = row.KindName();
         list.push_back(std::move(object));
     }
     for (const NotScannedPath& skipped : notScanned) {
@@ -183,6 +186,7 @@ nlohmann::ordered_json RowsJson(const std::vector<ScanRow>& rows, const std::vec
         object["detail"] = skipped.Words();
         if (suggestions)
             object["candidate"] = object["grade"] = object["evidence"] = nullptr;
+        object["kind"] = nullptr;
         list.push_back(std::move(object));
     }
     return list;
@@ -248,6 +252,8 @@ std::string FormatSummary(const std::vector<ScanRow>& rows, std::size_t notScann
             ++unverified;
             continue;
         }
+        if (!row.CountsAsBroken())
+            continue;
         broken.push_back(&row.shortcut);
         const std::string reason = row.ReasonName();
         auto known = std::find_if(reasons.begin(), reasons.end(),

@@ -26,6 +26,8 @@ enum class MissingReason {
     Unreadable,        // not a shortcut the shell can load
     NoFileTarget,      // a shell item with no file-system path (not broken)
     InstallerManaged,  // an advertised installer shortcut (not broken)
+    InstallerOrphaned, // an advertised shortcut whose product the installer does not know: broken
+    NotAFile,          // a .url to another scheme than file: (not broken)
     Unverified,        // the presence test failed without saying "not there" (not broken)
 };
 

@@ -96,6 +96,8 @@ ScanArguments ScanArguments::Parse(const std::vector<std::string>& args)
             parsed.displayAll = true;
         } else if (arg == "--include-removable") {
             parsed.ignoreRemovable = false;
+        } else if (arg == "--include-pins") {
+            parsed.includePins = true;
         } else if (OptionWithValue(args, i, "--format", value, missing)) {
             if (missing)
                 return Refused("--format needs a value: text, csv, json or report");
@@ -186,6 +188,8 @@ ScanArguments ScanArguments::Parse(const std::vector<std::string>& args)
         return Refused("--dry-run goes with --quarantine, --repair or --restore");
     if (parsed.maxMoves && parsed.quarantine.empty() && parsed.repair.empty())
         return Refused("--max-moves goes with --quarantine or --repair");
+    if (parsed.includePins && parsed.quarantine.empty() && parsed.repair.empty())
+        return Refused("--include-pins goes with --quarantine or --repair");
     return parsed;
 }
 
@@ -194,13 +198,15 @@ const char* ScanArguments::Usage()
     return "usage: veltmor-scan [--all] [--include-removable] [--format FORMAT]\r\n"
            "                    [--location NAME[,NAME...]] [--all-profiles] [--jobs N]\r\n"
            "                    [--output FILE] [--summary] [FOLDER...]\r\n"
-           "                    [--quarantine DIR [--max-moves N] [--dry-run]] [--suggest]\r\n"
+           "                    [--quarantine DIR [--max-moves N] [--dry-run]\r\n"
+           "                     [--include-pins]] [--suggest]\r\n"
            "                    [--repair DIR [--evidence exact|likely] [--max-moves N]\r\n"
            "                     [--dry-run]]\r\n"
            "       veltmor-scan --restore DIR [--dry-run]\r\n"
            "       (each of them also [--log DIR [--log-keep DAYS]])\r\n"
            "\r\n"
-           "Lists broken shortcuts (.lnk and .pif files whose target is missing) below each\r\n"
+           "Lists broken shortcuts (.lnk, .pif, .url and .appref-ms files whose target is\r\n"
+           "missing) below each\r\n"
            "FOLDER and location, in the order given; with neither, below your Start Menu\r\n"
            "folder. Without --quarantine or --restore nothing is changed: shortcuts are\r\n"
            "only read.\r\n"
@@ -228,6 +234,8 @@ const char* ScanArguments::Usage()
            "  --quarantine DIR     after the scan, move each shortcut whose reason is\r\n"
            "                       missing into DIR, below its whole original path, and\r\n"
            "                       record it in DIR\\manifest.json; nothing is written over\r\n"
+           "  --include-pins       with --quarantine or --repair: act on pinned taskbar and\r\n"
+           "                       Start items too (the taskbar keeps a blank icon)\r\n"
            "  --max-moves N        with --quarantine or --repair: when more than N\r\n"
            "                       shortcuts would move or be repaired, change none and\r\n"
            "                       exit with 2\r\n"

@@ -38,6 +38,9 @@ struct ScanArguments {
     // --max-moves N: more than N shortcuts to move and nothing moves; 0: no bound.
     unsigned long maxMoves = 0;
     bool dryRun = false;               // --dry-run: say what would move, move nothing
+    // --include-pins: --quarantine and --repair act on taskbar and Start pins
+    // too (never on Explorer's Tombstone folder).
+    bool includePins = false;
     // --suggest: a candidate for each missing target, with its evidence.
     bool suggest = false;
     // --repair DIR: retarget the shortcuts whose candidate is proven at

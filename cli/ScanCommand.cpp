@@ -179,12 +179,27 @@ int CScanCommand::RunParsed(const ScanArguments& arguments)
     if (arguments.summary)
         m_summary = FormatSummary(result.rows, result.notScanned.size());
     if (quarantine) {
+        // Moving a pin leaves a blank icon on the taskbar that only its user
+        // can remove: pins move only when asked, Explorer's Tombstone never.
+        std::vector<ScanRow> movable;
+        std::size_t pinsLeft = 0;
+        for (const ScanRow& row : result.rows) {
+            if (row.location == "tombstone" || (row.location == "pinned" && !arguments.includePins))
+                pinsLeft += row.CountsAsBroken() ? 1 : 0;
+            else
+                movable.push_back(row);
+        }
+        if (pinsLeft > 0 && !arguments.summary)
+            m_host.WriteError(kProgram + std::string("left ") + std::to_string(pinsLeft) +
+                              " pinned shortcuts where they are (--include-pins acts on pins, never on Explorer's "
+                              "Tombstone folder)");
         // A safety valve: one bad rule must not empty, or rewrite, every
         // Start Menu.
         const bool repair = !arguments.repair.empty();
         std::size_t changing = 0;
-        for (const ScanRow& row : result.rows) {
-            const bool broken = row.Reason() == MissingReason::Missing;
+        for (const ScanRow& row : movable) {
+            const bool broken =
+                row.Reason() == MissingReason::Missing || row.Reason() == MissingReason::InstallerOrphaned;
             const bool repairable = (broken || row.DriveLetterGone()) && !row.candidate.empty() &&
                                     row.grade >= arguments.evidence && row.equallyGood == 0;
             changing += row.unsafe.empty() && (repair ? repairable : broken) ? 1 : 0;
@@ -194,15 +209,15 @@ int CScanCommand::RunParsed(const ScanArguments& arguments)
                           ", more than --max-moves " + std::to_string(arguments.maxMoves) + ": none " +
                           (repair ? "changed" : "moved"));
         if (repair)
-            return Logged(arguments, quarantine->Repair(RepairItems(result.rows), *m_retargeter, arguments.evidence),
+            return Logged(arguments, quarantine->Repair(RepairItems(movable), *m_retargeter, arguments.evidence),
                           quarantine->Events(), true);
-        const int moved = quarantine->Quarantine(QuarantineItems(result.rows));
+        const int moved = quarantine->Quarantine(QuarantineItems(movable));
         return Logged(arguments, moved, quarantine->Events(), true);
     }
 
     // Only a target proven missing makes a row broken.
     for (const ScanRow& row : result.rows)
-        if (!row.present && !row.unverified)
+        if (row.CountsAsBroken())
             return Logged(arguments, kExitSomeMissing, {}, false);
     return Logged(arguments, kExitNoneMissing, {}, false);
 }
@@ -389,13 +404,17 @@ ScanResult CScanCommand::Scan(const std::vector<ScanPlace>& places, bool ignoreR
             row.target = listed.target;
             row.present = listed.presence.verdict == scan::Verdict::Present;
             row.unverified = listed.presence.verdict == scan::Verdict::Unverified;
-            row.detail = listed.presence.detail;
+            row.detail = listed.presence.detail.empty() ? listed.address : listed.presence.detail;
+            row.kind = ShortcutKindOfName(row.shortcut);
             row.driveType = DriveTypeOf(listed.target);
             // Only listed rows that gave no target are read again: the
             // others have their reason already.
             if (row.target.empty() && !row.present)
                 row.emptyTarget = m_host.WhyNoTarget(row.shortcut);
-            row.location = place.location;
+            // A .url to a web page is no broken shortcut: listed with --all only.
+            if (row.emptyTarget == MissingReason::NotAFile && row.target.empty() && !row.present && !displayAll)
+                continue;
+            row.location = PinnedLocation(row.shortcut, place.location);
             row.profile = place.profile;
             row.root = place.folder;
             row.unsafe = place.unsafe;

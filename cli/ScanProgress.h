@@ -58,6 +58,7 @@ public:
     unsigned DriveType(const std::string& root) override { return m_fileSystem.DriveType(root); }
     void ResolveShortcut(const std::string& shortcutPath, scan::ShortcutTarget& target) override;
     std::string LoadText(unsigned id) override { return m_fileSystem.LoadText(id); }
+    std::vector<std::string> MoreShortcutPatterns() override { return m_fileSystem.MoreShortcutPatterns(); }
 
 private:
     void Tick();

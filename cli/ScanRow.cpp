@@ -47,6 +47,10 @@ const char* ScanRow::ReasonName() const
         return "no-file-target";
     case MissingReason::InstallerManaged:
         return "installer-managed";
+    case MissingReason::InstallerOrphaned:
+        return "installer-orphaned";
+    case MissingReason::NotAFile:
+        return "not-a-file";
     case MissingReason::Unverified:
         return "unverified";
     }

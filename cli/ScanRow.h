@@ -8,6 +8,7 @@
 #include <string>
 
 #include "ScanLocations.h"
+#include "cli/kinds/ShortcutText.h"
 #include "cli/RowKinds.h"
 #include "scan/ScanPlatform.h"
 
@@ -27,6 +28,7 @@ struct ScanRow {
     std::string networkPath;
     // Why the target is empty: Unreadable, NoFileTarget or InstallerManaged.
     MissingReason emptyTarget = MissingReason::Unreadable;
+    ShortcutKind kind = ShortcutKind::Lnk;  // by the shortcut's extension
     std::string location;  // a location's name, or "folder" for one given
     std::string profile;   // the profile folder; empty for all users and given folders
     // For the quarantine: the scanned folder it was found below, why it may
@@ -49,6 +51,10 @@ struct ScanRow {
     // removable medium and holds no network path: a mapped drive, a USB disk
     // or a disc may only be away, and the shortcut works for its user.
     bool DriveLetterGone() const;
+
+    // Missing and listed, and not a .url to something that is no file.
+    bool CountsAsBroken() const { return !present && !unverified && Reason() != MissingReason::NotAFile; }
+    const char* KindName() const { return cli::KindName(kind); }
 
     const char* StatusName() const { return present ? "present" : unverified ? "unverified" : "missing"; }
     const char* DriveTypeName() const;

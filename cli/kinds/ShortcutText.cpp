@@ -417,4 +417,16 @@ bool EntryIsApplication(const std::string& shortcutAppId, const std::string& uni
            SameApplication(other, reference);
 }
 
+std::string PinnedLocation(const std::string& path, const std::string& location)
+{
+    const std::string lower = LowerText(path);
+    const std::size_t pins = lower.find("\\user pinned\\");
+    if (pins == std::string::npos)
+        return location;
+    for (const char* folder : {"\\tombstone\\", "\\tombstones\\"})
+        if (lower.find(folder, pins) != std::string::npos)
+            return "tombstone";
+    return "pinned";
+}
+
 }  // namespace cli

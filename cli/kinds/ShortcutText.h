@@ -66,6 +66,11 @@ bool SameApplication(const AppReference& a, const AppReference& b);
 // ClickOnce registration: its ShortcutAppId is the same application, or its
 // UninstallString maintains it through dfshim.dll ("rundll32.exe
 // dfshim.dll,ShArpMaintain <name>, Culture=..., ...").
+// "pinned" for a path below a "User Pinned" folder (the taskbar's and
+// Start's pins), "tombstone" below a Tombstone folder there (Explorer's own
+// store of dead pins), otherwise location as it is.
+std::string PinnedLocation(const std::string& path, const std::string& location);
+
 bool EntryIsApplication(const std::string& shortcutAppId, const std::string& uninstallString,
                         const AppReference& reference);
 

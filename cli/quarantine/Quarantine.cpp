@@ -24,10 +24,11 @@ std::string Quoted(const std::string& path)
 
 bool IsShortcutName(const std::string& path)
 {
-    if (path.size() < 4)
+    if (path.size() < 5)
         return false;
     const std::string end = scan::AsciiLower(path.substr(path.size() - 4));
-    return end == ".lnk" || end == ".pif";
+    return end == ".lnk" || end == ".pif" || end == ".url" ||
+           (path.size() > 10 && scan::AsciiLower(path.substr(path.size() - 10)) == ".appref-ms");
 }
 
 // "C:\\" or "\\\\server\\share" of a plain full path.
@@ -248,7 +249,7 @@ int CQuarantine::Quarantine(const std::vector<QuarantineItem>& items)
     std::size_t moved = 0, left = 0;
     std::set<std::string> seen;  // a folder given twice lists its rows twice
     for (const QuarantineItem& item : items) {
-        if (item.reason != "missing")
+        if (item.reason != "missing" && item.reason != "installer-orphaned")
             continue;
         const std::string& shortcut = item.shortcut;
         std::string original, place, root;
@@ -358,8 +359,16 @@ CQuarantine::Check CQuarantine::Checked(const QuarantineItem& item, std::set<std
     const bool pif = scan::EndsWithText(shortcut.c_str(), ".pif", m_fileSystem);
     scan::ShortcutTarget target;
     target.text = item.target;
-    const scan::Presence now =
-        pif ? m_fileSystem.PifTargetPresence(target) : m_fileSystem.LinkTargetPresence(target);
+    // A shortcut judged without a target path (an installer's answer, a
+    // deployment's registration) is judged again.
+    if (item.target.empty()) {
+        m_host.ReadTargetsFor(item.otherProfile.get());  // that user's installs, not the caller's
+        m_fileSystem.ResolveShortcut(shortcut, target);
+        m_host.ReadTargetsFor(nullptr);
+    }
+    const scan::Presence now = target.judged ? target.judgement
+                               : pif         ? m_fileSystem.PifTargetPresence(target)
+                                             : m_fileSystem.LinkTargetPresence(target);
     if (!now.ProvenMissing()) {
         m_host.WriteError(std::string(kProgram) + verb +
                           std::string(now.verdict == scan::Verdict::Present

@@ -13,6 +13,7 @@
 #include "scan/ShortcutReader.h"
 #include "scan/Win32Presence.h"
 #include "scan/Win32Text.h"
+#include "KindReaders.h"
 #include "SystemPath.h"
 
 namespace cli {
@@ -222,6 +223,13 @@ void CWideScanFileSystem::ResolveShortcut(const std::string& shortcutPath, scan:
     const std::wstring exact = SystemPath(shortcutPath);
     const std::wstring plain = Widen(shortcutPath, CP_UTF8);
     const std::wstring& openPath = PlainIsExact(plain) ? plain : exact;
+    const ShortcutKind kind = ShortcutKindOfName(shortcutPath);
+    if (kind == ShortcutKind::Url || kind == ShortcutKind::AppRef) {
+        const MissingReason why = ReadTextShortcut(kind, exact, m_context ? m_context->Profile() : nullptr, target);
+        if (why != MissingReason::None && m_context)
+            m_context->Note(shortcutPath, why);
+        return;
+    }
     scan::COpenWideShortcut shortcut;
     std::string content;
     const HRESULT opened = scan::OpenWideShortcut(NULL, openPath, shortcutPath, shortcut, m_linkMaker, &content);
@@ -261,8 +269,14 @@ void CWideScanFileSystem::ResolveShortcut(const std::string& shortcutPath, scan:
     } else if (scan::HoldsCodePageFallback(target.text)) {
         target.unverifiable = "the shell gave the target's name only as a code-page copy (with '?')";
     }
-    if (target.text.empty() && m_context)
-        m_context->Note(shortcutPath, ReasonOfOpen(shortcut.Link()));
+    if (target.text.empty() && m_context) {
+        MissingReason why = ReasonOfOpen(shortcut.Link());
+        // The installer says whether an advertised shortcut's product is there.
+        if (why == MissingReason::InstallerManaged)
+            why = JudgeAdvertised(openPath, m_context->Profile(), target);
+        if (why != MissingReason::None)
+            m_context->Note(shortcutPath, why);
+    }
 }
 
 std::string CWideScanFileSystem::LoadText(unsigned id)

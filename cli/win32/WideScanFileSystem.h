@@ -12,11 +12,13 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 
 #include "SystemPath.h"
 #include "cli/RowKinds.h"
+#include "cli/ScanLocations.h"
 #include "scan/ScanPlatform.h"
 
 namespace cli {
@@ -39,11 +41,16 @@ public:
     // Set between scans, never while readers read.
     void SetExpander(Expander expander) { m_expander = std::move(expander); }
     const Expander& GetExpander() const { return m_expander; }
+    // The other user whose installs judge advertised and ClickOnce
+    // shortcuts; null: the caller's own (and all users'). Set with the expander.
+    void SetProfile(std::shared_ptr<const ProfileRecord> profile) { m_profile = std::move(profile); }
+    const ProfileRecord* Profile() const { return m_profile.get(); }
 
 private:
     std::mutex m_mutex;
     std::map<std::string, MissingReason> m_reasons;
     Expander m_expander;  // empty: the shell's own expansion
+    std::shared_ptr<const ProfileRecord> m_profile;
 };
 
 class CWideScanFileSystem : public scan::ScanFileSystem {
@@ -71,6 +78,8 @@ public:
     unsigned DriveType(const std::string& root) override;
     void ResolveShortcut(const std::string& shortcutPath, scan::ShortcutTarget& target) override;
     std::string LoadText(unsigned id) override;
+    // Internet shortcuts and ClickOnce references.
+    std::vector<std::string> MoreShortcutPatterns() override { return {"*.url", "*.appref-ms"}; }
 
     // Releases the class object; before the thread ends COM.
     void ReleaseLinkMaker();

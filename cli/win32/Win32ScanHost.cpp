@@ -206,6 +206,7 @@ MissingReason CWin32ScanHost::WhyNoTarget(const std::string& shortcut)
 
 void CWin32ScanHost::ReadTargetsFor(const ProfileRecord* profile)
 {
+    m_context.SetProfile(profile ? std::make_shared<const ProfileRecord>(*profile) : nullptr);
     if (!profile) {
         m_context.SetExpander(CReadContext::Expander());
         return;

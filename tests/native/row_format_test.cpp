@@ -88,12 +88,12 @@ TEST(CsvFormat, ReadsBackFieldForFieldWhateverTheNamesHold)
     std::string error;
     ASSERT_TRUE(clitest::ReadCsv(csv, records, error)) << error << "\n" << csv;
     ASSERT_EQ(rows.size() + 1, records.size());
-    EXPECT_EQ((clitest::Record{"shortcut", "target", "status", "drive", "reason", "location", "profile", "detail"}),
+    EXPECT_EQ((clitest::Record{"shortcut", "target", "status", "drive", "reason", "location", "profile", "detail", "kind"}),
               records[0]);
     for (std::size_t i = 0; i < rows.size(); ++i) {
         SCOPED_TRACE(rows[i].shortcut);
         EXPECT_EQ((clitest::Record{rows[i].shortcut, rows[i].target, rows[i].StatusName(), rows[i].DriveTypeName(),
-                                   rows[i].ReasonName(), rows[i].location, rows[i].profile, ""}),
+                                   rows[i].ReasonName(), rows[i].location, rows[i].profile, "", "lnk"}),
                   records[i + 1]);
     }
     // UTF-8 passes through unchanged.
@@ -103,10 +103,10 @@ TEST(CsvFormat, ReadsBackFieldForFieldWhateverTheNamesHold)
 TEST(CsvFormat, PlainFieldsAreNotQuotedAndNoRowsIsTheHeaderAlone)
 {
     const std::string csv = cli::FormatCsv({Row("C:\\M\\a.lnk", "C:\\a.exe", true, kFixed)});
-    EXPECT_EQ("shortcut,target,status,drive,reason,location,profile,detail\r\n"
-              "C:\\M\\a.lnk,C:\\a.exe,present,fixed,,folder,,\r\n",
+    EXPECT_EQ("shortcut,target,status,drive,reason,location,profile,detail,kind\r\n"
+              "C:\\M\\a.lnk,C:\\a.exe,present,fixed,,folder,,,lnk\r\n",
               csv);
-    EXPECT_EQ("shortcut,target,status,drive,reason,location,profile,detail\r\n", cli::FormatCsv({}));
+    EXPECT_EQ("shortcut,target,status,drive,reason,location,profile,detail,kind\r\n", cli::FormatCsv({}));
 }
 
 TEST(TextFormat, ColumnsLineUpUnderTheHeadingsWithOrWithoutThePlaces)
@@ -175,7 +175,7 @@ TEST(JsonFormat, OneDocumentOfRowObjectsInUtf8)
         for (auto it = object.begin(); it != object.end(); ++it)
             keys.push_back(it.key());
         EXPECT_EQ((std::vector<std::string>{"shortcut", "target", "status", "drive", "reason", "location", "profile",
-                                            "detail"}),
+                                            "detail", "kind"}),
                   keys);
         EXPECT_EQ(rows[i].shortcut, object["shortcut"]);
         EXPECT_EQ(rows[i].target, object["target"]);
@@ -220,15 +220,15 @@ TEST(RowFormat, UnverifiedRowsAndNotScannedPathsInCsvAndJson)
     };
     // Every column in order; "~": null in json, empty in csv.
     const std::vector<clitest::Record> expected = {
-        {"C:\\M\\a.lnk", "C:\\a.exe", "present", "fixed", "~", "folder", "", "~"},
+        {"C:\\M\\a.lnk", "C:\\a.exe", "present", "fixed", "~", "folder", "", "~", "lnk"},
         {"C:\\M\\denied.lnk", "C:\\Locked\\run.exe", "unverified", "fixed", "unverified", "folder", "",
-         "Access is denied (error 5)"},
-        {skipped[0].path, "", "not-scanned", "~", "cannot-open", "~", "~", "cannot open folder"},
-        {skipped[1].path, "", "not-scanned", "~", "name-not-exact", "~", "~", "its name cannot be read exactly"},
-        {skipped[2].path, "", "not-scanned", "~", "path-too-long", "~", "~", "path too long"},
+         "Access is denied (error 5)", "lnk"},
+        {skipped[0].path, "", "not-scanned", "~", "cannot-open", "~", "~", "cannot open folder", "~"},
+        {skipped[1].path, "", "not-scanned", "~", "name-not-exact", "~", "~", "its name cannot be read exactly", "~"},
+        {skipped[2].path, "", "not-scanned", "~", "path-too-long", "~", "~", "path too long", "~"},
     };
     const std::vector<std::string> keys = {"shortcut", "target", "status", "drive",
-                                           "reason",   "location", "profile", "detail"};
+                                           "reason",   "location", "profile", "detail", "kind"};
 
     std::vector<clitest::Record> records;
     std::string error;

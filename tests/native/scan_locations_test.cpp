@@ -196,7 +196,7 @@ TEST_F(PlacesTest, EveryLocationOfEveryProfileOnceWithWhereItWasFound)
                   "C:\\ProgramData\\Start\\b.lnk | common-start-menu | ",
                   "C:\\Users\\me\\Desktop\\c.lnk | desktop | C:\\Users\\me",
                   "C:\\Users\\bob\\Desktop\\f.lnk | desktop | C:\\Users\\bob",
-                  qlaunch + "\\User Pinned\\TaskBar\\d.lnk | quick-launch | C:\\Users\\me",
+                  qlaunch + "\\User Pinned\\TaskBar\\d.lnk | pinned | C:\\Users\\me",
               }),
               Places());
     EXPECT_EQ((Strings{

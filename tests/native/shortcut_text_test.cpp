@@ -165,4 +165,22 @@ TEST(ShortcutKind, ComesFromTheExtensionInAnyCase)
         EXPECT_STREQ(cli::KindName(cli::ShortcutKindOfName(c.name)), c.kind) << c.name;
 }
 
+TEST(ShortcutKind, PinsAndExplorersTombstoneAreTheirOwnLocations)
+{
+    const char* const pins = "C:\\Users\\ann\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch\\User Pinned\\";
+    const struct {
+        std::string path;
+        const char* location;
+    } cases[] = {
+        {std::string(pins) + "TaskBar\\Tool.lnk", "pinned"},
+        {std::string(pins) + "StartMenu\\Tool.lnk", "pinned"},
+        {std::string(pins) + "TaskBar\\Tombstone\\Dead.lnk", "tombstone"},
+        {std::string(pins) + "TASKBAR\\TOMBSTONES\\Dead.lnk", "tombstone"},
+        {"C:\\Users\\ann\\Desktop\\Tombstone\\Tool.lnk", "desktop"},
+        {"C:\\Users\\ann\\Desktop\\User Pinned.lnk", "desktop"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(cli::PinnedLocation(c.path, "desktop"), c.location) << c.path;
+}
+
 }  // namespace
