@@ -4,6 +4,7 @@
 #define VELTMOR_CLI_ROWKINDS_H
 
 #include <cstdint>
+#include <string>
 
 namespace cli {
 
@@ -17,6 +18,11 @@ enum StoredDriveType : std::uint32_t {
     kDriveCdRom = 5,
     kDriveRamDisk = 6,
 };
+
+// What a scan calls each file it reads, from its name's extension.
+enum class ShortcutKind { Lnk, Pif, Url, AppRef };
+ShortcutKind ShortcutKindOfName(const std::string& name);  // Lnk for any other name
+const char* KindName(ShortcutKind kind);           // "lnk", "pif", "url", "appref-ms"
 
 enum class MissingReason {
     None,              // the target is present

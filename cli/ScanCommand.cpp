@@ -7,6 +7,7 @@
 #include "CollectingScanView.h"
 #include "EventLog.h"
 #include "cli/suggest/LinkEvidence.h"
+#include "cli/kinds/ShortcutText.h"
 #include "cli/quarantine/Quarantine.h"
 #include "cli/quarantine/QuarantineLayout.h"
 #include "RowFormat.h"

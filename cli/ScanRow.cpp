@@ -1,4 +1,5 @@
 #include "ScanRow.h"
+#include "scan/PathText.h"
 
 
 namespace cli {
@@ -81,6 +82,41 @@ const char* NotScannedPath::Words() const
         return "its name cannot be read exactly";
     }
     return "";
+}
+
+namespace {
+
+bool EndsWithText(const std::string& name, const std::string& tail)
+{
+    return name.size() > tail.size() && scan::AsciiLower(name.substr(name.size() - tail.size())) == tail;
+}
+
+}  // namespace
+
+ShortcutKind ShortcutKindOfName(const std::string& name)
+{
+    if (EndsWithText(name, ".url"))
+        return ShortcutKind::Url;
+    if (EndsWithText(name, ".appref-ms"))
+        return ShortcutKind::AppRef;
+    if (EndsWithText(name, ".pif"))
+        return ShortcutKind::Pif;
+    return ShortcutKind::Lnk;
+}
+
+const char* KindName(ShortcutKind kind)
+{
+    switch (kind) {
+    case ShortcutKind::Lnk:
+        return "lnk";
+    case ShortcutKind::Pif:
+        return "pif";
+    case ShortcutKind::Url:
+        return "url";
+    case ShortcutKind::AppRef:
+        return "appref-ms";
+    }
+    return "lnk";
 }
 
 }  // namespace cli

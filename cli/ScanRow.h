@@ -8,7 +8,6 @@
 #include <string>
 
 #include "ScanLocations.h"
-#include "cli/kinds/ShortcutText.h"
 #include "cli/RowKinds.h"
 #include "scan/ScanPlatform.h"
 

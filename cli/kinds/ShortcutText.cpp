@@ -23,11 +23,6 @@ bool SameText(const std::string& a, const std::string& b)
     return a.size() == b.size() && LowerText(a) == LowerText(b);
 }
 
-bool EndsWithText(const std::string& name, const char* end)
-{
-    const std::string tail(end);
-    return name.size() > tail.size() && SameText(name.substr(name.size() - tail.size()), tail);
-}
 
 std::string Trim(const std::string& text)
 {
@@ -202,31 +197,6 @@ UrlTarget Unsure(UrlTarget target, const std::string& problem)
 
 }  // namespace
 
-ShortcutKind ShortcutKindOfName(const std::string& name)
-{
-    if (EndsWithText(name, ".url"))
-        return ShortcutKind::Url;
-    if (EndsWithText(name, ".appref-ms"))
-        return ShortcutKind::AppRef;
-    if (EndsWithText(name, ".pif"))
-        return ShortcutKind::Pif;
-    return ShortcutKind::Lnk;
-}
-
-const char* KindName(ShortcutKind kind)
-{
-    switch (kind) {
-    case ShortcutKind::Lnk:
-        return "lnk";
-    case ShortcutKind::Pif:
-        return "pif";
-    case ShortcutKind::Url:
-        return "url";
-    case ShortcutKind::AppRef:
-        return "appref-ms";
-    }
-    return "lnk";
-}
 
 bool DecodeShortcutText(const std::string& bytes, const CodePageDecoder& codePage, std::string& utf8)
 {

@@ -10,16 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "cli/RowKinds.h"
+
 namespace cli {
 
 // Both kinds are a few hundred bytes; anything past this is not one, and is
 // refused unread rather than held in memory.
 constexpr std::size_t kLargestShortcutText = 64 * 1024;
-
-// What a scan calls each file it reads, from its name's extension.
-enum class ShortcutKind { Lnk, Pif, Url, AppRef };
-ShortcutKind ShortcutKindOfName(const std::string& name);  // Lnk for any other name
-const char* KindName(ShortcutKind kind);           // "lnk", "pif", "url", "appref-ms"
 
 // The system code page's bytes as UTF-8; false when they are not valid there.
 using CodePageDecoder = std::function<bool(const std::string& bytes, std::string& utf8)>;

@@ -102,7 +102,8 @@ TEST_F(Win32ScanFileSystemTest, PresenceTestsAgreeOnFilesFoldersAndNothing)
         {"", false},
     };
     for (const Case& c : cases) {
-        const scan::ShortcutTarget target{c.path, "", "", "", 0, ""};
+        scan::ShortcutTarget target;
+        target.text = c.path;
         const scan::Verdict verdict = c.present ? scan::Verdict::Present : scan::Verdict::Missing;
         EXPECT_EQ(verdict, fs.LinkTargetPresence(target).verdict) << "'" << c.path << "'";
         EXPECT_EQ(verdict, fs.PifTargetPresence(target).verdict) << "'" << c.path << "'";
