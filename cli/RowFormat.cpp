@@ -233,13 +233,26 @@ std::string FormatReport(const ReportHeader& header, const std::vector<ScanRow>&
     options["locations"] = header.locations;
     options["allProfiles"] = header.allProfiles;
     options["folders"] = header.folders;
+    if (header.vanished.taken)
+        options["snapshot"] = true;
     report["notes"] = header.notes;
+    if (header.vanished.taken) {
+        nlohmann::ordered_json vanished;
+        vanished["count"] = header.vanished.count;
+        vanished["since"] = header.vanished.since;
+        vanished["items"] = nlohmann::ordered_json::array();
+        for (const VanishedShortcut& item : header.vanished.items)
+            vanished["items"].push_back({{"shortcut", item.shortcut}, {"target", item.target},
+                                         {"lastSeen", item.lastSeen}, {"location", item.location},
+                                         {"profile", item.profile}});
+        report["vanished"] = std::move(vanished);
+    }
     report["rows"] = RowsJson(rows, notScanned, header.suggestions);
     // One line: thousands of these files are read at once.
     return Dump(report, -1);
 }
 
-std::string FormatSummary(const std::vector<ScanRow>& rows, std::size_t notScanned)
+std::string FormatSummary(const std::vector<ScanRow>& rows, std::size_t notScanned, const VanishReport& vanished)
 {
     // Reasons in the order a reader looks for them, with their counts.
     std::vector<std::pair<std::string, std::size_t>> reasons;
@@ -272,6 +285,8 @@ std::string FormatSummary(const std::vector<ScanRow>& rows, std::size_t notScann
         line += ")";
     }
     line += ", " + std::to_string(unverified) + " unverified, " + std::to_string(notScanned) + " not scanned";
+    if (vanished.count > 0)
+        line += ", " + std::to_string(vanished.count) + " vanished since " + vanished.since;
     // As many whole paths as fit, then how many did not; a path is never cut.
     for (std::size_t i = 0; i < broken.size(); ++i) {
         const std::string rest = "; and " + std::to_string(broken.size() - i) + " more";

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "ScanRow.h"
+#include "SnapshotTerms.h"
 
 namespace cli {
 
@@ -49,6 +50,8 @@ struct ReportHeader {
     std::vector<std::string> locations, folders;
     std::vector<std::string> notes;  // what standard error said or would have said
     bool suggestions = false;
+    // --snapshot: options.snapshot, and the "vanished" object.
+    VanishReport vanished;
 };
 std::string FormatReport(const ReportHeader& header, const std::vector<ScanRow>& rows,
                          const std::vector<NotScannedPath>& notScanned);
@@ -58,7 +61,9 @@ std::string FormatReport(const ReportHeader& header, const std::vector<ScanRow>&
 // count by reason, the unverified and not-scanned counts, then as many
 // whole broken paths as fit and how many did not.
 constexpr std::size_t kSummaryLimit = 2048;
-std::string FormatSummary(const std::vector<ScanRow>& rows, std::size_t notScanned);
+// With a snapshot whose alarm rang: ", N vanished since TIME" after the counts.
+std::string FormatSummary(const std::vector<ScanRow>& rows, std::size_t notScanned,
+                          const VanishReport& vanished = VanishReport());
 
 }  // namespace cli
 

@@ -1,6 +1,7 @@
 #include "ScanArguments.h"
 
 #include "ParallelScan.h"
+#include "SnapshotTerms.h"
 
 namespace cli {
 
@@ -78,6 +79,7 @@ ScanArguments ScanArguments::Parse(const std::vector<std::string>& args)
     bool optionsEnded = false;
     bool evidenceGiven = false;
     bool logKeepGiven = false;
+    bool keepGiven = false;
     std::size_t logWords = 0;  // --log's and --log-keep's, which a restore takes too
     std::string value;
     bool missing = false;
@@ -129,12 +131,15 @@ ScanArguments ScanArguments::Parse(const std::vector<std::string>& args)
                 return Refused("--evidence takes exact or likely");
             parsed.evidence = value == "exact" ? Grade::Exact : Grade::Likely;
             evidenceGiven = true;
-        } else if (arg == "--quarantine" || arg == "--restore" || arg == "--repair") {
+        } else if (arg == "--quarantine" || arg == "--restore" || arg == "--repair" || arg == "--snapshot" ||
+                   arg == "--recover") {
             // A value that looks like an option is a forgotten folder.
             if (i + 1 == args.size() || args[i + 1].empty() || args[i + 1][0] == '-')
                 return Refused(arg + " needs a folder");
             std::string& folder = arg == "--quarantine" ? parsed.quarantine
                                   : arg == "--restore"  ? parsed.restore
+                                  : arg == "--snapshot" ? parsed.snapshot
+                                  : arg == "--recover"  ? parsed.recover
                                                         : parsed.repair;
             if (!folder.empty())
                 return Refused(arg + " is given twice");
@@ -158,6 +163,15 @@ ScanArguments ScanArguments::Parse(const std::vector<std::string>& args)
             parsed.logKeep = static_cast<unsigned>(std::stoul(value));
             logKeepGiven = true;
             logWords += 2;
+        } else if (OptionWithValue(args, i, "--keep", value, missing)) {
+            if (missing || value.empty() || value.size() > 4 || value.find_first_not_of("0123456789") != std::string::npos ||
+                std::stoul(value) == 0 || std::stoul(value) > 3650)
+                return Refused("--keep takes a number of snapshots from 1 to 3650");
+            parsed.keep = static_cast<unsigned>(std::stoul(value));
+            keepGiven = true;
+        } else if (OptionWithValue(args, i, "--as-of", value, missing)) {
+            if (missing || !ParseAsOf(value, parsed.asOf))
+                return Refused("--as-of takes a UTC time: 2023-01-13T06:00:00Z, 2023-01-13T06:00Z or 2023-01-13");
         } else if (arg == "--dry-run") {
             parsed.dryRun = true;
         } else if (arg == "--help" || arg == "-h") {
@@ -173,8 +187,19 @@ ScanArguments ScanArguments::Parse(const std::vector<std::string>& args)
     // Folders alone name no per-user location to take from each profile.
     if (parsed.allProfiles && parsed.locations.empty() && !parsed.folders.empty())
         return Refused("--all-profiles scans the locations of each profile: name them with --location");
-    if (!parsed.quarantine.empty() + !parsed.restore.empty() + !parsed.repair.empty() > 1)
-        return Refused("--quarantine, --repair and --restore go one at a time");
+    if (!parsed.quarantine.empty() + !parsed.restore.empty() + !parsed.repair.empty() + !parsed.snapshot.empty() +
+            !parsed.recover.empty() > 1)
+        return Refused("--quarantine, --repair, --restore, --snapshot and --recover go one at a time");
+    if (keepGiven && parsed.snapshot.empty())
+        return Refused("--keep goes with --snapshot");
+    if (!parsed.asOf.empty() && parsed.recover.empty())
+        return Refused("--as-of goes with --recover");
+    // A recovery scans nothing: it writes back below this machine's own
+    // locations, or below the folders given.
+    if (!parsed.recover.empty() &&
+        (parsed.displayAll || !parsed.ignoreRemovable || !parsed.locations.empty() || parsed.allProfiles ||
+         parsed.suggest || parsed.summary || !parsed.output.empty() || parsed.format != OutputFormat::Text))
+        return Refused("--recover takes no other option than --as-of, --dry-run, --max-moves and --log, and FOLDERs");
     if (evidenceGiven && parsed.repair.empty())
         return Refused("--evidence goes with --repair");
     if (!parsed.repair.empty())
@@ -184,10 +209,11 @@ ScanArguments ScanArguments::Parse(const std::vector<std::string>& args)
         return Refused("--restore takes no other option than --dry-run and --log, and no FOLDER");
     if (logKeepGiven && parsed.log.empty())
         return Refused("--log-keep goes with --log");
-    if (parsed.dryRun && parsed.quarantine.empty() && parsed.restore.empty() && parsed.repair.empty())
-        return Refused("--dry-run goes with --quarantine, --repair or --restore");
-    if (parsed.maxMoves && parsed.quarantine.empty() && parsed.repair.empty())
-        return Refused("--max-moves goes with --quarantine or --repair");
+    if (parsed.dryRun && parsed.quarantine.empty() && parsed.restore.empty() && parsed.repair.empty() &&
+        parsed.recover.empty())
+        return Refused("--dry-run goes with --quarantine, --repair, --restore or --recover");
+    if (parsed.maxMoves && parsed.quarantine.empty() && parsed.repair.empty() && parsed.recover.empty())
+        return Refused("--max-moves goes with --quarantine, --repair or --recover");
     if (parsed.includePins && parsed.quarantine.empty() && parsed.repair.empty())
         return Refused("--include-pins goes with --quarantine or --repair");
     return parsed;
@@ -203,6 +229,8 @@ const char* ScanArguments::Usage()
            "                    [--repair DIR [--evidence exact|likely] [--max-moves N]\r\n"
            "                     [--dry-run]]\r\n"
            "       veltmor-scan --restore DIR [--dry-run]\r\n"
+           "       veltmor-scan [scan options] --snapshot DIR [--keep N]\r\n"
+           "       veltmor-scan --recover DIR [--as-of TIME] [--dry-run] [--max-moves N] [FOLDER...]\r\n"
            "       (each of them also [--log DIR [--log-keep DAYS]])\r\n"
            "\r\n"
            "Lists broken shortcuts (.lnk, .pif, .url and .appref-ms files whose target is\r\n"
@@ -251,6 +279,14 @@ const char* ScanArguments::Usage()
            "                       a repaired one gets its kept bytes back\r\n"
            "  --dry-run            with any of these three: say what would change, change\r\n"
            "                       nothing\r\n"
+           "  --snapshot DIR       keep the bytes of every shortcut scanned (and .url file)\r\n"
+           "                       in DIR with a list of them; exit 3 when shortcuts whose\r\n"
+           "                       targets are still present vanished since the last one\r\n"
+           "  --keep N             with --snapshot: lists kept (default 30)\r\n"
+           "  --recover DIR        put back each shortcut of DIR's latest list that is\r\n"
+           "                       gone while its target is present, byte for byte\r\n"
+           "  --as-of TIME         with --recover: the latest list not newer than TIME\r\n"
+           "                       (UTC: 2023-01-13T06:00:00Z, or 2023-01-13 for its start)\r\n"
            "  --log DIR            also append this run's rows and moves to\r\n"
            "                       DIR\\veltmor-YYYYMMDD.jsonl (UTC day), one JSON object a\r\n"
            "                       line, for log collectors\r\n"

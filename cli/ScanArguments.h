@@ -52,6 +52,14 @@ struct ScanArguments {
     // to DIR's file of the day; --log-keep: days of files kept.
     std::string log;
     unsigned logKeep = 14;
+    // --snapshot DIR: keep every shortcut's bytes and a list of them in DIR,
+    // and say which vanished since the previous list; --keep: lists kept.
+    std::string snapshot;
+    unsigned keep = 30;
+    // --recover DIR: put back what DIR's list (the latest, or the latest
+    // not newer than --as-of, a full UTC time) holds and the machine lost.
+    std::string recover;
+    std::string asOf;
     std::string problem;               // Refuse: what is wrong, in one line
 
     // args: the arguments after the program's name. Read left to right;

@@ -101,7 +101,8 @@ int CScanCommand::RunParsed(const ScanArguments& arguments)
         return Refuse(option + std::string(" needs the 64-bit veltmor-scan.exe on 64-bit Windows: this 32-bit one "
                                            "sees System32 and Program Files redirected and would change working "
                                            "shortcuts"));
-    if ((!keepIn.empty() || !arguments.restore.empty()) && !m_mover)
+    if ((!keepIn.empty() || !arguments.restore.empty() || !arguments.snapshot.empty() || !arguments.recover.empty()) &&
+        !m_mover)
         return Refuse("this build cannot move files");
     if ((arguments.suggest && (!m_suggest || !m_mover)) || (!arguments.repair.empty() && !m_retargeter))
         return Refuse("this build cannot look for moved targets");
@@ -117,6 +118,8 @@ int CScanCommand::RunParsed(const ScanArguments& arguments)
         const int restored = restore.Restore();
         return Logged(arguments, restored, restore.Events(), true);
     }
+    if (!arguments.recover.empty())
+        return Recover(arguments);
 
     // Every folder is checked before any is scanned: a script gets either
     // the whole answer or none.
@@ -169,7 +172,41 @@ int CScanCommand::RunParsed(const ScanArguments& arguments)
             return Refuse(problem);
     }
 
-    ScanResult result = Scan(places, arguments.ignoreRemovable, arguments.displayAll);
+    // The snapshot folder too is checked, locked and read before the scan.
+    std::unique_ptr<CSnapshot> snapshot;
+    if (!arguments.snapshot.empty()) {
+        std::string dir;
+        if (PlainFullPath(m_mover->FullPath(arguments.snapshot), dir)) {
+            for (const ScanPlace& place : places) {
+                std::string scanned;
+                if (PlainFullPath(m_mover->FullPath(place.folder), scanned) &&
+                    (IsWithin(dir, scanned) || IsWithin(scanned, dir)))
+                    return Refuse("the snapshot folder and the scanned folder " + Quoted(place.folder) +
+                                  " lie in each other");
+            }
+        }
+        const std::string untrusted = UntrustedKeepFolder(arguments.snapshot);
+        if (!untrusted.empty())
+            return Refuse(untrusted);
+        snapshot.reset(new CSnapshot(*m_mover, m_fileSystem, m_host, m_times));
+        const std::string problem = snapshot->OpenForSnapshot(arguments.snapshot);
+        if (!problem.empty())
+            return Refuse(problem);
+    }
+
+    // A snapshot keeps every shortcut, working or not: the scan lists all,
+    // and the rows written are those the options ask for.
+    ScanResult result = snapshot ? Scan(places, false, true)
+                                 : Scan(places, arguments.ignoreRemovable, arguments.displayAll);
+    if (snapshot) {
+        std::vector<SnapshotPlace> kept;
+        for (const ScanPlace& place : places)
+            kept.push_back({place.folder, place.location, place.profile});
+        const std::string problem = snapshot->Take(result.rows, kept, arguments.keep, m_vanished);
+        if (!problem.empty())
+            return Refuse(problem);
+        KeepListed(result.rows, arguments.ignoreRemovable, arguments.displayAll);
+    }
     if (arguments.suggest)
         Suggest(result.rows);
     const int written = WriteRows(result, arguments);
@@ -178,7 +215,7 @@ int CScanCommand::RunParsed(const ScanArguments& arguments)
     if (!arguments.log.empty())
         m_logLines = ScanLogLines(LogSourceNow(), result.rows, result.notScanned);
     if (arguments.summary)
-        m_summary = FormatSummary(result.rows, result.notScanned.size());
+        m_summary = FormatSummary(result.rows, result.notScanned.size(), m_vanished);
     if (quarantine) {
         // Moving a pin leaves a blank icon on the taskbar that only its user
         // can remove: pins move only when asked, Explorer's Tombstone never.
@@ -219,8 +256,45 @@ int CScanCommand::RunParsed(const ScanArguments& arguments)
     // Only a target proven missing makes a row broken.
     for (const ScanRow& row : result.rows)
         if (row.CountsAsBroken())
-            return Logged(arguments, kExitSomeMissing, {}, false);
-    return Logged(arguments, kExitNoneMissing, {}, false);
+            return Alarmed(Logged(arguments, kExitSomeMissing, {}, false));
+    return Alarmed(Logged(arguments, kExitNoneMissing, {}, false));
+}
+
+int CScanCommand::Alarmed(int status) const
+{
+    return status != kExitRefused && m_vanished.count > 0 ? kExitVanished : status;
+}
+
+int CScanCommand::Recover(const ScanArguments& arguments)
+{
+    const std::string untrusted = UntrustedKeepFolder(arguments.recover);
+    if (!untrusted.empty())
+        return Refuse(untrusted);
+    std::vector<ScanPlace> places;
+    for (const std::string& folder : arguments.folders) {
+        const std::string problem = CheckFolder(folder);
+        if (!problem.empty())
+            return Refuse(problem);
+        AddPlace(places, {folder, kGivenFolder, std::string(), nullptr, std::string()}, true);
+    }
+    // Whatever a snapshot was taken of, it is one of these now or refused.
+    ScanArguments every = arguments;
+    std::string bad;
+    AddLocations("all", every.locations, bad);
+    every.allProfiles = true;
+    PlanLocations(every, places);
+
+    CSnapshot snapshot(*m_mover, m_fileSystem, m_host, m_times);
+    std::string problem = snapshot.OpenForRecover(arguments.recover, arguments.asOf, arguments.dryRun);
+    if (!problem.empty())
+        return Refuse(problem);
+    std::vector<RecoverPlace> allowed;
+    for (const ScanPlace& place : places)
+        allowed.push_back({place.folder, place.unsafe});
+    const int status = snapshot.Recover(allowed, arguments.maxMoves, problem);
+    if (!problem.empty())
+        return Refuse(problem);
+    return Logged(arguments, status, snapshot.Events(), true);
 }
 
 int CScanCommand::WriteRows(const ScanResult& result, const ScanArguments& arguments)
@@ -477,6 +551,7 @@ ReportHeader CScanCommand::Header(const ScanArguments& arguments)
         header.locations.push_back(LocationName(location));
     header.folders = arguments.folders;
     header.suggestions = arguments.suggest;
+    header.vanished = m_vanished;
     const std::string prefix = kProgram;
     for (const std::string& note : m_host.Notes())
         header.notes.push_back(note.compare(0, prefix.size(), prefix) == 0 ? note.substr(prefix.size()) : note);
@@ -611,7 +686,7 @@ std::string CScanCommand::Format(const ScanResult& result, const ScanArguments& 
     }
     // A scan of given folders alone reads as it always did.
     const bool places = !arguments.locations.empty() || arguments.allProfiles;
-    return FormatText(result.rows, result.notScanned.size(), places);
+    return FormatText(result.rows, result.notScanned.size(), places) + VanishedText(m_vanished, arguments.snapshot);
 }
 
 }  // namespace cli

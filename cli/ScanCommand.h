@@ -21,6 +21,7 @@
 #include "ScanHost.h"
 #include "ScanRow.h"
 #include "Trust.h"
+#include "cli/snapshot/Snapshot.h"
 #include "scan/ScanPlatform.h"
 
 namespace cli {
@@ -28,6 +29,9 @@ namespace cli {
 constexpr int kExitNoneMissing = 0;
 constexpr int kExitSomeMissing = 1;  // a row with status "missing" was written
 constexpr int kExitRefused = 2;      // usage, folder or output problem; no rows written
+// A run with --snapshot found shortcuts that vanished while their targets
+// stayed (wins over 1; 2 wins over it).
+constexpr int kExitVanished = 3;
 
 // One folder to scan and what its rows say of where they were found.
 struct ScanPlace {
@@ -76,6 +80,9 @@ public:
     // no folder's owner or rights are checked.
     void SetSecurityReader(SecurityReader& reader) { m_security = &reader; }
 
+    // The write times --snapshot's lists record; without it they are empty.
+    void SetFileTimes(FileTimes& times) { m_times = &times; }
+
 private:
     int RunParsed(const ScanArguments& arguments);
     // The folders of the locations, each once, after those already in
@@ -116,6 +123,11 @@ private:
     // Why an elevated run may not use folder (given to --quarantine,
     // --repair or --restore); empty when it may.
     std::string UntrustedKeepFolder(const std::string& folder);
+    // --recover: the places it may write below are this machine's locations
+    // of every profile and the folders given.
+    int Recover(const ScanArguments& arguments);
+    // A status with the vanish alarm: 3 over 0 and 1, never over 2.
+    int Alarmed(int status) const;
 
     scan::ScanFileSystem& m_fileSystem;
     CNoteKeepingHost m_host;
@@ -125,6 +137,8 @@ private:
     SuggestSource* m_suggest = nullptr;  // we don't own it
     Retargeter* m_retargeter = nullptr;  // we don't own it
     SecurityReader* m_security = nullptr;  // we don't own it
+    FileTimes* m_times = nullptr;  // we don't own it
+    VanishReport m_vanished;  // --snapshot's, once taken
     // Drive type by root. The system is asked once per root: a drive-type
     // query is a round trip to it (hundreds of microseconds under Wine), and
     // a scan's thousands of targets share a handful of roots.

@@ -57,8 +57,13 @@ public:
                                 const std::string& bytes) = 0;
 
     // A new file at path with bytes, its missing folders made; never over a
-    // file (Taken).
-    virtual Moved WriteNew(const std::string& root, const std::string& path, const std::string& bytes) = 0;
+    // file (Taken). Flush::Now: on the disk when it returns (a repair's kept
+    // bytes, before its shortcut changes); Flush::Batch: flushed with a batch
+    // of them, at the latest by Settle (a recovery's thousands of files:
+    // one flush commits the file system's journal for all).
+    enum class Flush { Now, Batch };
+    virtual Moved WriteNew(const std::string& root, const std::string& path, const std::string& bytes,
+                           Flush flush = Flush::Now) = 0;
 
     // Removes the file at path while its bytes give digest ("": any).
     virtual Moved RemoveIfSame(const std::string& root, const std::string& path, const std::string& digest) = 0;
@@ -72,7 +77,8 @@ public:
     virtual std::string StoppedAt() = 0;
 
     // A Copy move may leave its original until a batch of copies is on the
-    // disk: this flushes them and removes their originals. False, with
+    // disk (and a Flush::Batch write its file unflushed): this flushes them
+    // and removes their originals. False, with
     // LastError, when one could not be finished (its original stays beside
     // its copy). Called before a run ends and before folders are removed.
     virtual bool Settle() = 0;

@@ -179,11 +179,11 @@ bool CSnapshot::Keep(const std::string& digest, const std::string& bytes, std::s
     if (m_contents.count(hex))
         return true;
     const std::string path = m_folder + "\\" + ContentPlace(digest);
-    Mover::Moved written = m_mover.WriteNew(m_folder, path, bytes);
+    Mover::Moved written = m_mover.WriteNew(m_folder, path, bytes, Mover::Flush::Batch);
     if (written == Mover::Moved::Taken) {
         // Not in the listing, yet there: whatever it holds goes for ours.
         if (m_mover.RemoveIfSame(m_folder, path, std::string()) == Mover::Moved::Yes)
-            written = m_mover.WriteNew(m_folder, path, bytes);
+            written = m_mover.WriteNew(m_folder, path, bytes, Mover::Flush::Batch);
     }
     if (written != Mover::Moved::Yes) {
         problem = "cannot keep a shortcut's bytes in " + Quoted(path) + ": " +
@@ -572,7 +572,7 @@ int CSnapshot::Recover(const std::vector<RecoverPlace>& allowed, unsigned long m
         }
         // A new file made in its folder's own handle, the folders on the way
         // made there, none through a link; never over a file.
-        const Mover::Moved written = m_mover.WriteNew(root, item->shortcut, bytes);
+        const Mover::Moved written = m_mover.WriteNew(root, item->shortcut, bytes, Mover::Flush::Batch);
         MoveEvent event;
         event.action = "recover";
         event.path = item->shortcut;

@@ -327,17 +327,6 @@ std::string ContentPlace(const std::string& digest)
     return "content\\" + hex.substr(0, 2) + "\\" + hex;
 }
 
-bool IsUtcTime(const std::string& time)
-{
-    static const char kForm[] = "dddd-dd-ddTdd:dd:ddZ";
-    if (time.size() != sizeof kForm - 1)
-        return false;
-    for (std::size_t i = 0; i < time.size(); ++i)
-        if (kForm[i] == 'd' ? !IsDigit(time[i]) : time[i] != kForm[i])
-            return false;
-    return true;
-}
-
 std::string ListName(const std::string& time, unsigned seq)
 {
     std::string name;
@@ -359,19 +348,6 @@ bool ListTime(const std::string& name, std::string& time)
             return false;
     time = name.substr(0, 4) + "-" + name.substr(4, 2) + "-" + name.substr(6, 2) + "T" + name.substr(9, 2) + ":" +
            name.substr(11, 2) + ":" + name.substr(13, 2) + "Z";
-    return true;
-}
-
-bool ParseAsOf(const std::string& text, std::string& time)
-{
-    std::string full = text;
-    if (full.size() == 10)
-        full += "T00:00:00Z";
-    else if (full.size() == 17 && full.back() == 'Z')
-        full = full.substr(0, 16) + ":00Z";
-    if (!IsUtcTime(full))
-        return false;
-    time = full;
     return true;
 }
 

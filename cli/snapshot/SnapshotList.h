@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "cli/SnapshotTerms.h"
+
 namespace cli {
 
 // Far beyond a real machine's list (a million shortcuts), far below what
@@ -45,19 +47,6 @@ struct SnapshotList {
     std::vector<SnapshotItem> items;
 };
 
-// The alarm's shortcuts: gone since the previous snapshot, their targets
-// still there (not an uninstall: there the target went too).
-constexpr std::size_t kMostVanishedListed = 1000;
-struct VanishedShortcut {
-    std::string shortcut, target, lastSeen, location, profile;
-};
-struct VanishReport {
-    bool taken = false;   // a snapshot was taken
-    std::size_t count = 0;
-    std::string since;    // the previous snapshot's time; "" when there was none
-    std::vector<VanishedShortcut> items;  // the first kMostVanishedListed
-};
-
 // The text format's lines for the alarm (none when nothing vanished): the
 // count, the first paths, and the command that puts them back. CRLF ends.
 std::string VanishedText(const VanishReport& vanished, const std::string& folder);
@@ -84,18 +73,11 @@ std::string KindOfName(const std::string& path);
 // "content\9f\9f86d0...". "" for a digest of another form.
 std::string ContentPlace(const std::string& digest);
 
-// True when time has the form "2026-12-08T09:00:00Z".
-bool IsUtcTime(const std::string& time);
-
 // The name of a list taken at time, below the folder's "lists":
 // "20261208T090000Z-000.json"; seq tells two of the same second apart.
 std::string ListName(const std::string& time, unsigned seq);
 // The inverse: the time of a list's name; false for a name of another form.
 bool ListTime(const std::string& name, std::string& time);
-
-// --as-of: "2026-12-08T09:00:00Z", "2026-12-08T09:00Z" or "2026-12-08" (that
-// day's start) as a full UTC time; false otherwise.
-bool ParseAsOf(const std::string& text, std::string& time);
 
 // names: list names (ListName's form). The latest whose time is not after
 // asOf ("": the latest of all); false when there is none.

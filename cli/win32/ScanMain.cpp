@@ -10,6 +10,7 @@
 
 #include "ComReaders.h"
 #include "cli/ScanCommand.h"
+#include "Win32FileTimes.h"
 #include "Win32Mover.h"
 #include "Win32ScanHost.h"
 #include "Win32SuggestSource.h"
@@ -82,6 +83,8 @@ int main()
         command.SetRetargeter(retargeter);
         cli::CWin32SecurityReader security;
         command.SetSecurityReader(security);
+        cli::CWin32FileTimes times;
+        command.SetFileTimes(times);
         return command.Run(args);
     } catch (const std::exception& e) {
         host.WriteError(std::string("veltmor-scan: ") + e.what());

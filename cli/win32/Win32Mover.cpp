@@ -241,7 +241,8 @@ bool CWin32Mover::Settle()
     for (Copied& copied : m_pending) {
         // A copy not on the disk keeps its original; both stay, and the next
         // restore names the place taken.
-        if (!::FlushFileBuffers(copied.copy.get()) || !DeleteOnClose(copied.original.get(), true, m_error)) {
+        if (!::FlushFileBuffers(copied.copy.get()) ||
+            (copied.original && !DeleteOnClose(copied.original.get(), true, m_error))) {
             if (settled)
                 Fail();
             settled = false;
@@ -274,7 +275,8 @@ Mover::Moved CWin32Mover::RewriteIfSame(const std::string& root, const std::stri
     return Moved::Yes;
 }
 
-Mover::Moved CWin32Mover::WriteNew(const std::string& root, const std::string& path, const std::string& bytes)
+Mover::Moved CWin32Mover::WriteNew(const std::string& root, const std::string& path, const std::string& bytes,
+                                   Flush flush)
 {
     CFolderWalk walk(m_pins);
     std::wstring name;
@@ -284,6 +286,11 @@ Mover::Moved CWin32Mover::WriteNew(const std::string& root, const std::string& p
     Handle file;
     if (CreateBelow(walk.Folder(), name, file, m_error) != Step::Made)
         return m_error == ERROR_ALREADY_EXISTS ? Moved::Taken : Moved::Failed;
+    if (WriteAll(file.get(), bytes) && flush == Flush::Batch) {
+        m_pending.push_back({std::move(file), ScopedHandle()});
+        constexpr std::size_t kBatch = 64;
+        return m_pending.size() < kBatch || Settle() ? Moved::Yes : Moved::Failed;
+    }
     if (WriteAll(file.get(), bytes) && ::FlushFileBuffers(file.get()))
         return Moved::Yes;
     Fail();

@@ -27,7 +27,8 @@ public:
                const std::string& digest, Transfer how) override;
     Moved RewriteIfSame(const std::string& root, const std::string& path, const std::string& digest,
                         const std::string& bytes) override;
-    Moved WriteNew(const std::string& root, const std::string& path, const std::string& bytes) override;
+    Moved WriteNew(const std::string& root, const std::string& path, const std::string& bytes,
+                   Flush flush = Flush::Now) override;
     Moved RemoveIfSame(const std::string& root, const std::string& path, const std::string& digest) override;
     Read ReadBelow(const std::string& root, const std::string& path, std::size_t limit, std::string& bytes) override;
     std::string StoppedAt() override;
@@ -60,7 +61,8 @@ private:
     std::string m_journalPath;
     std::string m_stoppedAt;  // of the last walk
     CPinnedFolders m_pins;     // the folders walked this run
-    // Copies written whose originals go once they are flushed (Settle).
+    // Copies written whose originals go once they are flushed (Settle); a
+    // batched new file has no original.
     struct Copied {
         ScopedHandle copy, original;
     };

@@ -58,7 +58,8 @@ public:
             files[path] = bytes;
         return found;
     }
-    Moved WriteNew(const std::string& root, const std::string& path, const std::string& bytes) override
+    Moved WriteNew(const std::string& root, const std::string& path, const std::string& bytes,
+                   Flush = Flush::Now) override
     {
         if (!Reach(root, path, true))
             return m_stopped.empty() ? Moved::Failed : Moved::Link;
