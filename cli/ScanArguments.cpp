@@ -216,6 +216,12 @@ ScanArguments ScanArguments::Parse(const std::vector<std::string>& args)
         return Refused("--max-moves goes with --quarantine, --repair or --recover");
     if (parsed.includePins && parsed.quarantine.empty() && parsed.repair.empty())
         return Refused("--include-pins goes with --quarantine or --repair");
+    parsed.verb = !parsed.quarantine.empty() ? Verb::Quarantine
+                  : !parsed.repair.empty()   ? Verb::Repair
+                  : !parsed.restore.empty()  ? Verb::Restore
+                  : !parsed.snapshot.empty() ? Verb::Snapshot
+                  : !parsed.recover.empty()  ? Verb::Recover
+                                             : Verb::List;
     return parsed;
 }
 

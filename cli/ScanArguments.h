@@ -20,8 +20,12 @@ enum class OutputFormat { Text, Csv, Json, Report };
 
 struct ScanArguments {
     enum class Action { Scan, Help, Version, Refuse };
+    // What a Scan does, worked out once from the options: each has its own
+    // file under cli/actions and its own line in the command's table.
+    enum class Verb { List, Quarantine, Repair, Restore, Snapshot, Recover };
 
     Action action = Action::Scan;
+    Verb verb = Verb::List;
     bool displayAll = false;       // --all: the dialog's "Display All Items"
     bool ignoreRemovable = true;   // cleared by --include-removable
     OutputFormat format = OutputFormat::Text;

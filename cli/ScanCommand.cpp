@@ -20,7 +20,6 @@ namespace cli {
 namespace {
 
 const char kProgram[] = "veltmor-scan: ";
-const char kGivenFolder[] = "folder";
 
 const char kWow64[] =
     "this is the 32-bit veltmor-scan on 64-bit Windows: Windows shows it System32 as SysWOW64 and "
@@ -70,7 +69,8 @@ int CScanCommand::Run(const std::vector<std::string>& args)
         return status;
     // A run that failed says why on standard error after all; a quarantine
     // that left shortcuts behind has failed too.
-    const bool changes = !arguments.quarantine.empty() || !arguments.repair.empty();
+    const bool changes =
+        arguments.verb == ScanArguments::Verb::Quarantine || arguments.verb == ScanArguments::Verb::Repair;
     if (status == kExitRefused || (changes && status != kExitAllMoved))
         m_host.Release();
     if (!m_summary.empty() && !m_host.WriteOutput(m_summary, ScanHost::Encoding::CodePage))
@@ -93,120 +93,89 @@ int CScanCommand::RunParsed(const ScanArguments& arguments)
     case ScanArguments::Action::Scan:
         break;
     }
-    // Redirected, this build takes working shortcuts for broken ones: a
-    // listing says so, a move would act on it.
-    const std::string& keepIn = !arguments.quarantine.empty() ? arguments.quarantine : arguments.repair;
-    const char* const option = !arguments.quarantine.empty() ? "--quarantine" : "--repair";
-    if (!keepIn.empty() && m_host.RunsUnderWow64())
-        return Refuse(option + std::string(" needs the 64-bit veltmor-scan.exe on 64-bit Windows: this 32-bit one "
-                                           "sees System32 and Program Files redirected and would change working "
-                                           "shortcuts"));
-    if ((!keepIn.empty() || !arguments.restore.empty() || !arguments.snapshot.empty() || !arguments.recover.empty()) &&
-        !m_mover)
+    using Verb = ScanArguments::Verb;
+    const bool changes = arguments.verb == Verb::Quarantine || arguments.verb == Verb::Repair;
+    const std::string wow64 = changes ? RefusedUnderWow64(arguments.verb == Verb::Repair ? "--repair" : "--quarantine")
+                                      : std::string();
+    if (!wow64.empty())
+        return Refuse(wow64);
+    if (arguments.verb != Verb::List && !m_mover)
         return Refuse("this build cannot move files");
-    if ((arguments.suggest && (!m_suggest || !m_mover)) || (!arguments.repair.empty() && !m_retargeter))
+    if ((arguments.suggest && (!m_suggest || !m_mover)) ||
+        (arguments.verb == ScanArguments::Verb::Repair && !m_retargeter))
         return Refuse("this build cannot look for moved targets");
-    if (!arguments.restore.empty()) {
-        const std::string untrusted = UntrustedKeepFolder(arguments.restore);
-        if (!untrusted.empty())
-            return Refuse(untrusted);
-        CQuarantine restore(*m_mover, m_fileSystem, m_host);
-        const std::string problem =
-            restore.Open(arguments.restore, CQuarantine::Purpose::Restore, arguments.dryRun);
-        if (!problem.empty())
-            return Refuse(problem);
-        const int restored = restore.Restore();
-        return Logged(arguments, restored, restore.Events(), true);
-    }
-    if (!arguments.recover.empty())
-        return Recover(arguments);
 
+    static const struct {
+        Verb verb;
+        int (CScanCommand::*run)(const ScanArguments&);
+    } kActions[] = {
+        {Verb::List, &CScanCommand::RunList},         {Verb::Quarantine, &CScanCommand::RunQuarantine},
+        {Verb::Repair, &CScanCommand::RunRepair},     {Verb::Restore, &CScanCommand::RunRestore},
+        {Verb::Snapshot, &CScanCommand::RunSnapshot}, {Verb::Recover, &CScanCommand::RunRecover},
+    };
+    for (const auto& action : kActions)
+        if (action.verb == arguments.verb)
+            return (this->*action.run)(arguments);
+    return Refuse("no action for these options");
+}
+
+std::string CScanCommand::PlanPlaces(const ScanArguments& arguments, std::vector<ScanPlace>& places)
+{
     // Every folder is checked before any is scanned: a script gets either
     // the whole answer or none.
-    std::vector<ScanPlace> places;
     for (const std::string& folder : arguments.folders) {
         const std::string problem = CheckFolder(folder);
         if (!problem.empty())
-            return Refuse(problem);
+            return problem;
         AddPlace(places, {folder, kGivenFolder, std::string(), nullptr, std::string()}, true);
     }
     if (arguments.folders.empty() && arguments.locations.empty() && !arguments.allProfiles) {
         // Today's default: the Start Menu, which must be there.
         const std::string startMenu = m_host.LocationFolder(Location::StartMenu);
         if (startMenu.empty())
-            return Refuse("cannot find your Start Menu folder; name a folder to scan");
+            return "cannot find your Start Menu folder; name a folder to scan";
         const std::string problem = CheckFolder(startMenu);
         if (!problem.empty())
-            return Refuse(problem);
+            return problem;
         AddPlace(places, {startMenu, LocationName(Location::StartMenu), m_host.CurrentProfile(), nullptr, std::string()},
                  true);
     }
-
     if (m_host.RunsUnderWow64())
         m_host.WriteError(kProgram + std::string(kWow64));
     PlanLocations(arguments, places);
+    return std::string();
+}
 
-    // The quarantine folder is made and written before the scan: one that
-    // cannot be used stops the run before anything moves.
-    std::unique_ptr<CQuarantine> quarantine;
-    if (!keepIn.empty()) {
-        // A quarantine folder inside a scanned folder, or holding one, would
-        // be scanned and written at once: refused before it is written.
-        std::string dir;
-        if (PlainFullPath(m_mover->FullPath(keepIn), dir)) {
-            for (const ScanPlace& place : places) {
-                std::string scanned;
-                if (PlainFullPath(m_mover->FullPath(place.folder), scanned) &&
-                    (IsWithin(dir, scanned) || IsWithin(scanned, dir)))
-                    return Refuse("the quarantine folder and the scanned folder " + Quoted(place.folder) +
-                                  " lie in each other");
-            }
+std::string CScanCommand::KeepFolderProblem(const std::string& folder, const char* what,
+                                            const std::vector<ScanPlace>& places)
+{
+    // A folder inside a scanned folder, or holding one, would be scanned
+    // and written at once: refused before it is written.
+    std::string dir;
+    if (PlainFullPath(m_mover->FullPath(folder), dir)) {
+        for (const ScanPlace& place : places) {
+            std::string scanned;
+            if (PlainFullPath(m_mover->FullPath(place.folder), scanned) &&
+                (IsWithin(dir, scanned) || IsWithin(scanned, dir)))
+                return std::string("the ") + what + " folder and the scanned folder " + Quoted(place.folder) +
+                       " lie in each other";
         }
-        const std::string untrusted = UntrustedKeepFolder(keepIn);
-        if (!untrusted.empty())
-            return Refuse(untrusted);
-        quarantine.reset(new CQuarantine(*m_mover, m_fileSystem, m_host));
-        const std::string problem =
-            quarantine->Open(keepIn, CQuarantine::Purpose::Quarantine, arguments.dryRun);
-        if (!problem.empty())
-            return Refuse(problem);
     }
+    return UntrustedKeepFolder(folder);
+}
 
-    // The snapshot folder too is checked, locked and read before the scan.
-    std::unique_ptr<CSnapshot> snapshot;
-    if (!arguments.snapshot.empty()) {
-        std::string dir;
-        if (PlainFullPath(m_mover->FullPath(arguments.snapshot), dir)) {
-            for (const ScanPlace& place : places) {
-                std::string scanned;
-                if (PlainFullPath(m_mover->FullPath(place.folder), scanned) &&
-                    (IsWithin(dir, scanned) || IsWithin(scanned, dir)))
-                    return Refuse("the snapshot folder and the scanned folder " + Quoted(place.folder) +
-                                  " lie in each other");
-            }
-        }
-        const std::string untrusted = UntrustedKeepFolder(arguments.snapshot);
-        if (!untrusted.empty())
-            return Refuse(untrusted);
-        snapshot.reset(new CSnapshot(*m_mover, m_fileSystem, m_host, m_times));
-        const std::string problem = snapshot->OpenForSnapshot(arguments.snapshot);
-        if (!problem.empty())
-            return Refuse(problem);
-    }
+std::string CScanCommand::RefusedUnderWow64(const char* option)
+{
+    // Redirected, this build takes working shortcuts for broken ones: a
+    // listing says so, a move would act on it.
+    if (!m_host.RunsUnderWow64())
+        return std::string();
+    return option + std::string(" needs the 64-bit veltmor-scan.exe on 64-bit Windows: this 32-bit one sees System32 "
+                                "and Program Files redirected and would change working shortcuts");
+}
 
-    // A snapshot keeps every shortcut, working or not: the scan lists all,
-    // and the rows written are those the options ask for.
-    ScanResult result = snapshot ? Scan(places, false, true)
-                                 : Scan(places, arguments.ignoreRemovable, arguments.displayAll);
-    if (snapshot) {
-        std::vector<SnapshotPlace> kept;
-        for (const ScanPlace& place : places)
-            kept.push_back({place.folder, place.location, place.profile});
-        const std::string problem = snapshot->Take(result.rows, kept, arguments.keep, m_vanished);
-        if (!problem.empty())
-            return Refuse(problem);
-        KeepListed(result.rows, arguments.ignoreRemovable, arguments.displayAll);
-    }
+int CScanCommand::WriteFound(ScanResult& result, const ScanArguments& arguments)
+{
     if (arguments.suggest)
         Suggest(result.rows);
     const int written = WriteRows(result, arguments);
@@ -216,85 +185,48 @@ int CScanCommand::RunParsed(const ScanArguments& arguments)
         m_logLines = ScanLogLines(LogSourceNow(), result.rows, result.notScanned);
     if (arguments.summary)
         m_summary = FormatSummary(result.rows, result.notScanned.size(), m_vanished);
-    if (quarantine) {
-        // Moving a pin leaves a blank icon on the taskbar that only its user
-        // can remove: pins move only when asked, Explorer's Tombstone never.
-        std::vector<ScanRow> movable;
-        std::size_t pinsLeft = 0;
-        for (const ScanRow& row : result.rows) {
-            if (row.location == "tombstone" || (row.location == "pinned" && !arguments.includePins))
-                pinsLeft += row.CountsAsBroken() ? 1 : 0;
-            else
-                movable.push_back(row);
-        }
-        if (pinsLeft > 0 && !arguments.summary)
-            m_host.WriteError(kProgram + std::string("left ") + std::to_string(pinsLeft) +
-                              " pinned shortcuts where they are (--include-pins acts on pins, never on Explorer's "
-                              "Tombstone folder)");
-        // A safety valve: one bad rule must not empty, or rewrite, every
-        // Start Menu.
-        const bool repair = !arguments.repair.empty();
-        std::size_t changing = 0;
-        for (const ScanRow& row : movable) {
-            const bool broken =
-                row.Reason() == MissingReason::Missing || row.Reason() == MissingReason::InstallerOrphaned;
-            const bool repairable = (broken || row.DriveLetterGone()) && !row.candidate.empty() &&
-                                    row.grade >= arguments.evidence && row.equallyGood == 0;
-            changing += row.unsafe.empty() && (repair ? repairable : broken) ? 1 : 0;
-        }
-        if (arguments.maxMoves && changing > arguments.maxMoves)
-            return Refuse(std::to_string(changing) + (repair ? " shortcuts would be repaired" : " shortcuts would move") +
-                          ", more than --max-moves " + std::to_string(arguments.maxMoves) + ": none " +
-                          (repair ? "changed" : "moved"));
-        if (repair)
-            return Logged(arguments, quarantine->Repair(RepairItems(movable), *m_retargeter, arguments.evidence),
-                          quarantine->Events(), true);
-        const int moved = quarantine->Quarantine(QuarantineItems(movable));
-        return Logged(arguments, moved, quarantine->Events(), true);
-    }
+    return kExitNoneMissing;
+}
 
+int CScanCommand::ListedStatus(const ScanArguments& arguments, const std::vector<ScanRow>& rows)
+{
     // Only a target proven missing makes a row broken.
-    for (const ScanRow& row : result.rows)
-        if (row.CountsAsBroken())
-            return Alarmed(Logged(arguments, kExitSomeMissing, {}, false));
-    return Alarmed(Logged(arguments, kExitNoneMissing, {}, false));
+    const bool broken = std::any_of(rows.begin(), rows.end(), [](const ScanRow& row) { return row.CountsAsBroken(); });
+    return Alarmed(Logged(arguments, broken ? kExitSomeMissing : kExitNoneMissing, {}, false));
+}
+
+std::vector<ScanRow> CScanCommand::MovableRows(const std::vector<ScanRow>& rows, const ScanArguments& arguments)
+{
+    // Moving a pin leaves a blank icon on the taskbar that only its user
+    // can remove: pins move only when asked, Explorer's Tombstone never.
+    std::vector<ScanRow> movable;
+    std::size_t pinsLeft = 0;
+    for (const ScanRow& row : rows) {
+        if (row.location == "tombstone" || (row.location == "pinned" && !arguments.includePins))
+            pinsLeft += row.CountsAsBroken() ? 1 : 0;
+        else
+            movable.push_back(row);
+    }
+    if (pinsLeft > 0 && !arguments.summary)
+        m_host.WriteError(kProgram + std::string("left ") + std::to_string(pinsLeft) +
+                          " pinned shortcuts where they are (--include-pins acts on pins, never on Explorer's "
+                          "Tombstone folder)");
+    return movable;
+}
+
+std::string CScanCommand::OverMaxMoves(std::size_t changing, const ScanArguments& arguments, bool repair)
+{
+    // A safety valve: one bad rule must not empty, or rewrite, every Start
+    // Menu.
+    if (!arguments.maxMoves || changing <= arguments.maxMoves)
+        return std::string();
+    return std::to_string(changing) + (repair ? " shortcuts would be repaired" : " shortcuts would move") +
+           ", more than --max-moves " + std::to_string(arguments.maxMoves) + ": none " + (repair ? "changed" : "moved");
 }
 
 int CScanCommand::Alarmed(int status) const
 {
     return status != kExitRefused && m_vanished.count > 0 ? kExitVanished : status;
-}
-
-int CScanCommand::Recover(const ScanArguments& arguments)
-{
-    const std::string untrusted = UntrustedKeepFolder(arguments.recover);
-    if (!untrusted.empty())
-        return Refuse(untrusted);
-    std::vector<ScanPlace> places;
-    for (const std::string& folder : arguments.folders) {
-        const std::string problem = CheckFolder(folder);
-        if (!problem.empty())
-            return Refuse(problem);
-        AddPlace(places, {folder, kGivenFolder, std::string(), nullptr, std::string()}, true);
-    }
-    // Whatever a snapshot was taken of, it is one of these now or refused.
-    ScanArguments every = arguments;
-    std::string bad;
-    AddLocations("all", every.locations, bad);
-    every.allProfiles = true;
-    PlanLocations(every, places);
-
-    CSnapshot snapshot(*m_mover, m_fileSystem, m_host, m_times);
-    std::string problem = snapshot.OpenForRecover(arguments.recover, arguments.asOf, arguments.dryRun);
-    if (!problem.empty())
-        return Refuse(problem);
-    std::vector<RecoverPlace> allowed;
-    for (const ScanPlace& place : places)
-        allowed.push_back({place.folder, place.unsafe});
-    const int status = snapshot.Recover(allowed, arguments.maxMoves, problem);
-    if (!problem.empty())
-        return Refuse(problem);
-    return Logged(arguments, status, snapshot.Events(), true);
 }
 
 int CScanCommand::WriteRows(const ScanResult& result, const ScanArguments& arguments)

@@ -33,6 +33,9 @@ constexpr int kExitRefused = 2;      // usage, folder or output problem; no rows
 // stayed (wins over 1; 2 wins over it).
 constexpr int kExitVanished = 3;
 
+// The location a folder given on the command line is listed as.
+constexpr char kGivenFolder[] = "folder";
+
 // One folder to scan and what its rows say of where they were found.
 struct ScanPlace {
     std::string folder;
@@ -123,9 +126,36 @@ private:
     // Why an elevated run may not use folder (given to --quarantine,
     // --repair or --restore); empty when it may.
     std::string UntrustedKeepFolder(const std::string& folder);
-    // --recover: the places it may write below are this machine's locations
-    // of every profile and the folders given.
-    int Recover(const ScanArguments& arguments);
+    // The actions, one file each under cli/actions, chosen by the table in
+    // RunParsed. --recover writes below this machine's locations of every
+    // profile and the folders given, nothing else.
+    int RunList(const ScanArguments& arguments);
+    int RunQuarantine(const ScanArguments& arguments);
+    int RunRepair(const ScanArguments& arguments);
+    int RunRestore(const ScanArguments& arguments);
+    int RunSnapshot(const ScanArguments& arguments);
+    int RunRecover(const ScanArguments& arguments);
+
+    // The steps they share. The folders to scan, each checked (the Start
+    // Menu when none is named); empty, or the problem.
+    std::string PlanPlaces(const ScanArguments& arguments, std::vector<ScanPlace>& places);
+    // Why folder may not keep what a run takes (what: "quarantine",
+    // "snapshot"): it lies in a scanned folder or holds one, or others than
+    // the administrators may change it; empty when it may.
+    std::string KeepFolderProblem(const std::string& folder, const char* what, const std::vector<ScanPlace>& places);
+    // Why the 32-bit build may not change shortcuts here; empty when it may.
+    std::string RefusedUnderWow64(const char* option);
+    // Suggestions when asked, then the rows, --log's lines and the summary
+    // line: 0, or the status of a failed write.
+    int WriteFound(ScanResult& result, const ScanArguments& arguments);
+    // A scan's status: 1 for a broken row, 0 for none, 3 over both for the
+    // vanish alarm, after --log is written.
+    int ListedStatus(const ScanArguments& arguments, const std::vector<ScanRow>& rows);
+    // The rows a change may act on: pins only with --include-pins, never
+    // the Tombstone; the pins left are counted on standard error.
+    std::vector<ScanRow> MovableRows(const std::vector<ScanRow>& rows, const ScanArguments& arguments);
+    // --max-moves' refusal when changing is over it; empty otherwise.
+    std::string OverMaxMoves(std::size_t changing, const ScanArguments& arguments, bool repair);
     // A status with the vanish alarm: 3 over 0 and 1, never over 2.
     int Alarmed(int status) const;
 

@@ -25,6 +25,27 @@ TEST(ScanArguments, NothingGivenMeansTheDialogsDefaultsOnTheStartMenu)
     EXPECT_TRUE(parsed.folders.empty());
 }
 
+TEST(ScanArguments, EachChangingOptionChoosesItsOwnAction)
+{
+    using Verb = ScanArguments::Verb;
+    const struct {
+        Strings args;
+        Verb verb;
+    } cases[] = {
+        {{"C:\\A", "--suggest"}, Verb::List},
+        {{"--dry-run", "C:\\A", "--quarantine", "C:\\Q"}, Verb::Quarantine},
+        {{"--repair", "C:\\Q", "--evidence", "likely", "C:\\A"}, Verb::Repair},
+        {{"--restore", "C:\\Q"}, Verb::Restore},
+        {{"--location", "all", "--all-profiles", "--snapshot", "C:\\S", "--keep", "3"}, Verb::Snapshot},
+        {{"--recover", "C:\\S", "--as-of", "2023-01-13", "--max-moves", "9"}, Verb::Recover},
+    };
+    for (const auto& c : cases) {
+        const ScanArguments parsed = ScanArguments::Parse(c.args);
+        ASSERT_EQ(Action::Scan, parsed.action) << c.args[0] << ": " << parsed.problem;
+        EXPECT_EQ(c.verb, parsed.verb) << c.args[0];
+    }
+}
+
 TEST(ScanArguments, OptionsMixWithFoldersWhichKeepTheirOrder)
 {
     const ScanArguments parsed = ScanArguments::Parse(
