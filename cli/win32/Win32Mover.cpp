@@ -286,12 +286,13 @@ Mover::Moved CWin32Mover::WriteNew(const std::string& root, const std::string& p
     Handle file;
     if (CreateBelow(walk.Folder(), name, file, m_error) != Step::Made)
         return m_error == ERROR_ALREADY_EXISTS ? Moved::Taken : Moved::Failed;
-    if (WriteAll(file.get(), bytes) && flush == Flush::Batch) {
+    const bool written = WriteAll(file.get(), bytes);
+    if (written && flush == Flush::Batch) {
         m_pending.push_back({std::move(file), ScopedHandle()});
         constexpr std::size_t kBatch = 64;
         return m_pending.size() < kBatch || Settle() ? Moved::Yes : Moved::Failed;
     }
-    if (WriteAll(file.get(), bytes) && ::FlushFileBuffers(file.get()))
+    if (written && ::FlushFileBuffers(file.get()))
         return Moved::Yes;
     Fail();
     DWORD ignored = 0;
