@@ -10,11 +10,8 @@ namespace {
 
 constexpr std::uint32_t kHeaderSize = 0x4C;
 constexpr std::uint32_t kVolumeAndLocalPath = 0x01;  // link-info flag
-constexpr std::uint32_t kTrackerBlock = 0xA0000003;
 constexpr std::uint32_t kKnownFolderBlock = 0xA000000B;
-constexpr std::size_t kTrackerSize = 0x60;
 constexpr std::size_t kKnownFolderSize = 0x1C;
-constexpr std::size_t kLongestLabel = 256;  // a label is 32 characters at most; more is damage
 constexpr std::uint32_t kNetworkAndPathSuffix = 0x02;  // link-info flag
 constexpr std::uint32_t kValidDevice = 0x01;           // network record flag
 constexpr std::size_t kLongestPathPart = 32767;
@@ -89,25 +86,14 @@ void ReadVolume(Bounded& in, std::uint64_t linkInfo, LinkEvidence& evidence)
         !(flags & kVolumeAndLocalPath) || volumeOffset >= infoSize)
         return;
     const std::uint64_t volume = linkInfo + volumeOffset;
-    unsigned char fixed[0x14] = {};
+    unsigned char fixed[0x10] = {};
     std::uint32_t volumeSize = 0;
     if (!in.U32(volume, volumeSize) || volumeSize < 0x10 || volumeSize > infoSize - volumeOffset ||
         !in.Read(volume, fixed, 0x10))
         return;
-    const std::uint64_t end = volume + volumeSize;
     evidence.hasVolume = true;
     evidence.driveType = Le32(fixed + 4);
     evidence.volumeSerial = Le32(fixed + 8);
-    const std::uint32_t labelOffset = Le32(fixed + 0x0C);
-    if (labelOffset != 0x14) {
-        if (labelOffset < volumeSize)
-            evidence.volumeLabel = in.Text(volume + labelOffset, end, 1, kLongestLabel);
-        return;
-    }
-    // 0x14 says: the label is wide and its offset follows.
-    std::uint32_t wideOffset = 0;
-    if (volumeSize >= 0x14 && in.U32(volume + 0x10, wideOffset) && wideOffset < volumeSize)
-        evidence.volumeLabel = in.Text(volume + wideOffset, end, 2, kLongestLabel);
 }
 
 // A narrow text of unknown code page is kept only when it is ASCII.
@@ -141,36 +127,6 @@ void ReadNetwork(Bounded& in, std::uint64_t linkInfo, RecordedVolume& volume)
     if (netFlags & kValidDevice)
         volume.deviceName = wide ? in.Text(record + wideDevice, end, 2, kLongestPathPart)
                                  : AsciiOnly(in.Text(record + device, end, 1, kLongestPathPart));
-}
-
-void ReadTracker(Bounded& in, std::uint64_t block, LinkEvidence& evidence)
-{
-    unsigned char bytes[kTrackerSize];
-    if (!in.Read(block, bytes, sizeof bytes))
-        return;
-    evidence.hasTracker = true;
-    // The machine's name: 16 bytes, null-terminated when shorter.
-    for (std::size_t i = 0x10; i < 0x20 && bytes[i]; ++i)
-        evidence.machineName += bytes[i] >= 0x20 && bytes[i] < 0x7F ? static_cast<char>(bytes[i]) : '?';
-    evidence.hasObjectIds = std::any_of(bytes + 0x20, bytes + kTrackerSize, [](unsigned char b) { return b != 0; });
-}
-
-// A GUID's 16 stored bytes as registry text: three little-endian fields,
-// then eight bytes as they are.
-std::string GuidText(const unsigned char* g)
-{
-    static const char kHex[] = "0123456789ABCDEF";
-    static const int kOrder[] = {3, 2, 1, 0, -1, 5, 4, -1, 7, 6, -1, 8, 9, -1, 10, 11, 12, 13, 14, 15};
-    std::string text = "{";
-    for (int i : kOrder) {
-        if (i < 0) {
-            text += '-';
-            continue;
-        }
-        text += kHex[g[i] >> 4];
-        text += kHex[g[i] & 0xF];
-    }
-    return text + "}";
 }
 
 }  // namespace
@@ -240,8 +196,6 @@ bool ReadLinkEvidence(scan::ByteSource& source, LinkEvidence& evidence)
     unsigned char header[kHeaderSize];
     if (!scan::FindLinkSections(source, sections) || !in.Open() || !in.Read(0, header, sizeof header))
         return false;
-    evidence.fileAttributes = Le32(header + 0x18);
-    evidence.creationTime = Le64(header + 0x1C);
     evidence.writeTime = Le64(header + 0x2C);
     evidence.fileSize = Le32(header + 0x34);
 
@@ -250,14 +204,9 @@ bool ReadLinkEvidence(scan::ByteSource& source, LinkEvidence& evidence)
 
     std::uint64_t block = 0;
     std::uint32_t blockSize = 0;
-    if (scan::FindExtraDataBlock(source, sections, kTrackerBlock, block, blockSize) && blockSize >= kTrackerSize)
-        ReadTracker(in, block, evidence);
     unsigned char known[kKnownFolderSize];
-    if (scan::FindExtraDataBlock(source, sections, kKnownFolderBlock, block, blockSize) &&
-        blockSize >= kKnownFolderSize && in.Read(block, known, sizeof known)) {
-        evidence.hasKnownFolder = true;
-        evidence.knownFolderId = GuidText(known + 8);
-    }
+    evidence.hasKnownFolder = scan::FindExtraDataBlock(source, sections, kKnownFolderBlock, block, blockSize) &&
+                              blockSize >= kKnownFolderSize && in.Read(block, known, sizeof known);
     std::u16string environment;
     if (scan::StoredEnvironmentTarget(source, environment))
         evidence.environmentTarget = Utf8FromUtf16(environment);

@@ -1,6 +1,6 @@
-// What a shortcut remembers of its target, beyond the path: the header's
-// size, times and attributes, the volume it lay on, the machine that saved
-// it, the stored environment and known-folder forms of the path. A missing
+// What a shortcut remembers of its target, beyond the path, that grading
+// uses: the header's size and write time, the volume it lay on, and whether
+// it stores an environment or known-folder form of the path. A missing
 // target's candidates are graded against it (Suggest.h). Portable: read
 // through a byte source, only from a file that passes the structure check,
 // every field bounds-checked again where it is read.
@@ -16,26 +16,20 @@
 namespace cli {
 
 struct LinkEvidence {
-    // Header: the target as it was when the shortcut was saved.
+    // What grading compares a candidate with. Header: the target as it was
+    // when the shortcut was saved.
     std::uint32_t fileSize = 0;       // low 32 bits of its size; 0: not stored
     std::uint64_t writeTime = 0;      // FILETIME ticks (UTC); 0: not stored
-    std::uint64_t creationTime = 0;
-    std::uint32_t fileAttributes = 0;
 
-    // The link info's volume record, when the target was local.
+    // The link info's volume record, when the target was local: named in
+    // the evidence line when a candidate lies on another volume.
     bool hasVolume = false;
     std::uint32_t driveType = kDriveUnknown;
     std::uint32_t volumeSerial = 0;
-    std::string volumeLabel;  // narrow label as stored (code page unknown); a wide one in UTF-8
 
-    // The link tracker's block.
-    bool hasTracker = false;
-    std::string machineName;   // NetBIOS name, ASCII (anything else shown as '?')
-    bool hasObjectIds = false;  // the volume and object identifiers are not all zero
-
+    // What tells the search to ask the shell's own resolution.
     std::string environmentTarget;  // "%ProgramFiles%\\..." in UTF-8; empty: none
     bool hasKnownFolder = false;
-    std::string knownFolderId;  // "{905E63B6-C1BF-494E-B29C-65B732D3D21A}"
 };
 
 // What a shortcut's link info recorded of its target's volume, read for
