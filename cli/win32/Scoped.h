@@ -29,6 +29,12 @@ inline ScopedFind OwnFind(HANDLE search)
     return ScopedFind(search == INVALID_HANDLE_VALUE ? nullptr : search);
 }
 
+struct LocalFreer {
+    void operator()(void* memory) const { ::LocalFree(memory); }
+};
+// Memory the system allocated with LocalAlloc for us (descriptors, SIDs).
+using ScopedLocal = std::unique_ptr<void, LocalFreer>;
+
 }  // namespace cli
 
 #endif

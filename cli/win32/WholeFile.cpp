@@ -40,15 +40,8 @@ bool WriteWholeFile(const std::wstring& path, const std::string& bytes, DWORD& e
     }
     if (file == INVALID_HANDLE_VALUE)
         return Fail(error);
-    bool written = true;
-    for (std::size_t at = 0; written && at < bytes.size();) {
-        DWORD n = 0;
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - at, 1 << 20));
-        written = ::WriteFile(file, bytes.data() + at, chunk, &n, NULL) && n > 0;
-        at += n;
-    }
     // On the disk before it takes the final name.
-    written = written && ::FlushFileBuffers(file);
+    bool written = WriteAll(file, bytes) && ::FlushFileBuffers(file);
     if (!written)
         error = ::GetLastError();
     ::CloseHandle(file);
@@ -59,6 +52,18 @@ bool WriteWholeFile(const std::wstring& path, const std::string& bytes, DWORD& e
         error = ::GetLastError();
     ::DeleteFileW(temporary.c_str());
     return false;
+}
+
+bool WriteAll(HANDLE file, const std::string& bytes)
+{
+    for (std::size_t at = 0; at < bytes.size();) {
+        DWORD n = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - at, 1 << 20));
+        if (!::WriteFile(file, bytes.data() + at, chunk, &n, NULL) || n == 0)
+            return false;
+        at += n;
+    }
+    return true;
 }
 
 }  // namespace cli

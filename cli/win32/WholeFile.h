@@ -15,6 +15,10 @@ namespace cli {
 // temporary file is then gone.
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes, DWORD& error);
 
+// Writes all of bytes at the file's position, a megabyte a call at most;
+// false (the system's error left for GetLastError) at the first that fails.
+bool WriteAll(HANDLE file, const std::string& bytes);
+
 }  // namespace cli
 
 #endif

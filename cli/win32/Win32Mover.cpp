@@ -48,18 +48,6 @@ bool ReadAll(HANDLE file, std::string& bytes, std::size_t limit = static_cast<st
     }
 }
 
-bool WriteAll(HANDLE file, const std::string& bytes)
-{
-    for (std::size_t at = 0; at < bytes.size();) {
-        DWORD n = 0;
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - at, 1 << 20));
-        if (!::WriteFile(file, bytes.data() + at, chunk, &n, NULL) || n == 0)
-            return false;
-        at += n;
-    }
-    return true;
-}
-
 bool IsDots(const wchar_t* name)
 {
     return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));

@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "Scoped.h"
 #include "SystemPath.h"
 #include "scan/Win32Text.h"
 
@@ -13,14 +14,7 @@ namespace cli {
 
 namespace {
 
-struct HandleCloser {
-    void operator()(HANDLE handle) const { ::CloseHandle(handle); }
-};
-using Handle = std::unique_ptr<void, HandleCloser>;
-
-struct LocalFreer {
-    void operator()(void* memory) const { ::LocalFree(memory); }
-};
+using Handle = ScopedHandle;
 
 std::string SystemWords(DWORD error)
 {
@@ -42,7 +36,7 @@ std::string TokenUserSid(HANDLE token)
     ::GetTokenInformation(token, TokenUser, NULL, 0, &size);
     if (!size)
         return std::string();
-    std::unique_ptr<void, LocalFreer> user(::LocalAlloc(LMEM_FIXED, size));
+    ScopedLocal user(::LocalAlloc(LMEM_FIXED, size));
     LPWSTR text = nullptr;
     if (!user || !::GetTokenInformation(token, TokenUser, user.get(), size, &size) ||
         !::ConvertSidToStringSidW(static_cast<TOKEN_USER*>(user.get())->User.Sid, &text))
@@ -147,7 +141,7 @@ ObjectSecurity ReadSecurity(HANDLE object)
         read.problem = SystemWords(error);
         return read;
     }
-    const std::unique_ptr<void, LocalFreer> owned(descriptor);
+    const ScopedLocal owned(descriptor);
     LPWSTR text = nullptr;
     if (!::ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1, what, &text, NULL)) {
         read.problem = SystemWords(::GetLastError());
@@ -164,7 +158,7 @@ std::string CWin32SecurityReader::AccountName(const std::string& sid)
     PSID binary = nullptr;
     if (!::ConvertStringSidToSidW(scan::Widen(sid, CP_UTF8).c_str(), &binary))
         return std::string();
-    const std::unique_ptr<void, LocalFreer> owned(binary);
+    const ScopedLocal owned(binary);
     wchar_t name[256], domain[256];
     DWORD nameSize = 256, domainSize = 256;
     SID_NAME_USE use;
