@@ -26,10 +26,7 @@ const char kWow64[] =
     "%ProgramFiles% as Program Files (x86), so it can call working shortcuts broken; the 64-bit "
     "veltmor-scan.exe gives the right answer here";
 
-std::string Quoted(const std::string& path)
-{
-    return "\"" + path + "\"";
-}
+using scan::Quoted;
 
 // A folder's text for comparing, where its identity cannot be read: ASCII
 // letters in one case, no final backslash. (A double-byte character whose

@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "scan/WinPath.h"
+
 namespace cli {
 
 const char kSystemSid[] = "S-1-5-18";
@@ -395,10 +397,7 @@ std::vector<std::string> WayDown(const std::string& path)
 
 namespace {
 
-std::string Quoted(const std::string& path)
-{
-    return "\"" + path + "\"";
-}
+using scan::Quoted;
 
 // Who an account is, for a message: its name and SID, or its SID.
 std::string Whose(const std::string& sid, SecurityReader& reader)

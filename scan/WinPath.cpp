@@ -95,4 +95,9 @@ std::string ParentOf(const std::string& path)
     return PlainFullPath(parent, plain) ? plain : std::string();
 }
 
+std::string Quoted(const std::string& path)
+{
+    return "\"" + path + "\"";
+}
+
 }  // namespace scan

@@ -31,6 +31,9 @@ bool IsWithin(const std::string& path, const std::string& folder);
 // The folder part of a plain full path ("" for a root).
 std::string ParentOf(const std::string& path);
 
+// A path in double quotes, as every message names one.
+std::string Quoted(const std::string& path);
+
 }  // namespace scan
 
 #endif

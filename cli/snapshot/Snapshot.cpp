@@ -21,10 +21,7 @@ const char kContent[] = "content";
 constexpr std::size_t kLargestShortcut = std::size_t{64} << 20;
 constexpr std::size_t kMostLists = 10000;
 
-std::string Quoted(const std::string& path)
-{
-    return "\"" + path + "\"";
-}
+using scan::Quoted;
 
 std::string Key(const std::string& path)
 {
