@@ -43,15 +43,10 @@ bool SameFolder(const std::string& a, const std::string& b)
     return !a.empty() && TextKey(a) == TextKey(b);
 }
 
-std::string OfProfile(Location location, const std::string& profile)
-{
-    return std::string(LocationName(location)) + " of profile " + Quoted(profile);
-}
-
 }  // namespace
 
 CScanCommand::CScanCommand(scan::ScanFileSystem& fileSystem, ScanHost& host)
-    : m_fileSystem(fileSystem), m_host(host)
+    : m_fileSystem(fileSystem), m_host(host), m_places(fileSystem, m_host)
 {
 }
 
@@ -121,25 +116,25 @@ std::string CScanCommand::PlanPlaces(const ScanArguments& arguments, std::vector
     // Every folder is checked before any is scanned: a script gets either
     // the whole answer or none.
     for (const std::string& folder : arguments.folders) {
-        const std::string problem = CheckFolder(folder);
+        const std::string problem = m_places.CheckFolder(folder);
         if (!problem.empty())
             return problem;
-        AddPlace(places, {folder, kGivenFolder, std::string(), nullptr, std::string()}, true);
+        m_places.AddPlace(places, {folder, kGivenFolder, std::string(), nullptr, std::string()}, true);
     }
     if (arguments.folders.empty() && arguments.locations.empty() && !arguments.allProfiles) {
         // Today's default: the Start Menu, which must be there.
         const std::string startMenu = m_host.LocationFolder(Location::StartMenu);
         if (startMenu.empty())
             return "cannot find your Start Menu folder; name a folder to scan";
-        const std::string problem = CheckFolder(startMenu);
+        const std::string problem = m_places.CheckFolder(startMenu);
         if (!problem.empty())
             return problem;
-        AddPlace(places, {startMenu, LocationName(Location::StartMenu), m_host.CurrentProfile(), nullptr, std::string()},
+        m_places.AddPlace(places, {startMenu, LocationName(Location::StartMenu), m_host.CurrentProfile(), nullptr, std::string()},
                  true);
     }
     if (m_host.RunsUnderWow64())
         m_host.WriteError(kProgram + std::string(kWow64));
-    PlanLocations(arguments, places);
+    m_places.PlanLocations(arguments, places);
     return std::string();
 }
 
@@ -240,134 +235,6 @@ int CScanCommand::WriteRows(const ScanResult& result, const ScanArguments& argum
     return m_host.WriteOutput(text, encoding) ? kExitNoneMissing : Refuse("cannot write the output");
 }
 
-void CScanCommand::PlanLocations(const ScanArguments& arguments, std::vector<ScanPlace>& places)
-{
-    std::vector<Location> locations = arguments.locations;
-    if (locations.empty() && arguments.allProfiles)
-        locations.push_back(Location::StartMenu);
-    if (locations.empty())
-        return;
-
-    // The profiles are read once; one that cannot be read at all is named
-    // once, not once per location.
-    std::vector<std::shared_ptr<const ProfileRecord>> profiles;
-    if (arguments.allProfiles) {
-        for (ProfileRecord& profile : m_host.Profiles()) {
-            const std::string name = profile.folder.empty() ? profile.sid : Quoted(profile.folder);
-            if (profile.problem.empty() && !m_host.IsFolder(profile.folder))
-                profile.problem = "its folder does not exist";
-            if (!profile.folder.empty())
-                m_profileFolders.push_back(profile.folder);
-            if (profile.problem.empty())
-                profiles.push_back(std::make_shared<const ProfileRecord>(std::move(profile)));
-            else
-                m_host.WriteError(kProgram + ("left out: profile " + name + " (" + profile.problem + ")"));
-        }
-    }
-
-    const std::string currentProfile = m_host.CurrentProfile();
-    for (Location location : locations) {
-        const bool perUser = IsPerUser(location);
-        const std::string folder = m_host.LocationFolder(location);
-        if (folder.empty())
-            m_host.WriteError(kProgram + ("left out: " + std::string(LocationName(location)) +
-                                          " (the shell has no such folder here)"));
-        else if (FitsPath(folder) && !m_host.IsFolder(folder))
-            LeftOut(LocationName(location), folder);
-        else
-            AddPlace(places,
-                     {folder, LocationName(location), perUser ? currentProfile : std::string(), nullptr, std::string()},
-                     false);
-        if (perUser)
-            for (const auto& profile : profiles)
-                PlanProfile(profile, location, places);
-    }
-}
-
-void CScanCommand::PlanProfile(const std::shared_ptr<const ProfileRecord>& record, Location location,
-                               std::vector<ScanPlace>& places)
-{
-    const ProfileRecord& profile = *record;
-    std::vector<std::string> candidates;
-    std::string problem;
-    const MachineVariables machine = [this](const std::string& name, std::string& value) {
-        return m_host.MachineVariable(name, value);
-    };
-    if (!ProfileLocationCandidates(profile, location, machine, candidates, problem)) {
-        m_host.WriteError(kProgram + ("left out: " + OfProfile(location, profile.folder) + " (" + problem + ")"));
-        return;
-    }
-    // A user may write anything into their own registry: a folder it names
-    // is scanned only when absolute, and cleaned only where no other user's
-    // or the system's files lie.
-    std::string unsafe;
-    if (RedirectedByUser(profile, location)) {
-        unsafe = UnsafeUserFolder(candidates.front(), ForbiddenFor(profile));
-        if (unsafe == "not an absolute path") {
-            m_host.WriteError(kProgram + ("left out: " + OfProfile(location, profile.folder) + " (" +
-                                          Quoted(candidates.front()) + " is not an absolute path)"));
-            return;
-        }
-        if (!unsafe.empty())
-            m_host.WriteError(kProgram + ("listed, never moved: " + OfProfile(location, profile.folder) + " (" +
-                                          Quoted(candidates.front()) + ": " + unsafe + ")"));
-    }
-    for (const std::string& candidate : candidates) {
-        if (!FitsPath(candidate) || m_host.IsFolder(candidate)) {
-            AddPlace(places, {candidate, LocationName(location), profile.folder, record, unsafe}, false);
-            return;
-        }
-    }
-    LeftOut(OfProfile(location, profile.folder), candidates.front());
-}
-
-std::vector<std::string> CScanCommand::ForbiddenFor(const ProfileRecord& profile)
-{
-    std::vector<std::string> forbidden;
-    for (const char* name : {"SystemRoot", "windir", "ProgramFiles", "ProgramFiles(x86)", "ProgramW6432",
-                             "ProgramData", "ALLUSERSPROFILE", "PUBLIC"}) {
-        std::string value;
-        if (m_host.MachineVariable(name, value) && !value.empty())
-            forbidden.push_back(value);
-    }
-    // A profile kept inside another's folder (rare, but a test tree is one)
-    // does not forbid its own places.
-    for (const std::string& folder : m_profileFolders)
-        if (!IsWithin(profile.folder, folder))
-            forbidden.push_back(folder);
-    return forbidden;
-}
-
-void CScanCommand::AddPlace(std::vector<ScanPlace>& places, const ScanPlace& place, bool given)
-{
-    scan::FolderId id;
-    bool known = false;
-    if (FitsPath(place.folder)) {
-        std::string folder = place.folder;
-        m_fileSystem.AddBackslash(folder);
-        known = m_fileSystem.FolderIdentity(folder, id);
-    }
-    const std::string text = TextKey(place.folder);
-    const bool seen = known ? std::find(m_plannedIds.begin(), m_plannedIds.end(), id) != m_plannedIds.end()
-                            : std::find(m_plannedTexts.begin(), m_plannedTexts.end(), text) != m_plannedTexts.end();
-    if (seen && !given)
-        return;
-    if (known)
-        m_plannedIds.push_back(id);
-    m_plannedTexts.push_back(text);
-    places.push_back(place);
-}
-
-void CScanCommand::LeftOut(const std::string& what, const std::string& folder)
-{
-    // The current user is also one of the profiles: one line per folder.
-    const std::string key = TextKey(folder);
-    if (std::find(m_leftOut.begin(), m_leftOut.end(), key) != m_leftOut.end())
-        return;
-    m_leftOut.push_back(key);
-    m_host.WriteError(kProgram + ("left out: " + what + " (no such folder: " + Quoted(folder) + ")"));
-}
-
 ScanResult CScanCommand::Scan(const std::vector<ScanPlace>& places, bool ignoreRemovable, bool displayAll)
 {
     const std::string currentProfile = m_host.CurrentProfile();
@@ -439,21 +306,6 @@ int CScanCommand::Refuse(const std::string& problem)
 {
     m_host.WriteError(kProgram + problem);
     return kExitRefused;
-}
-
-bool CScanCommand::FitsPath(const std::string& folder)
-{
-    return m_fileSystem.Fits(scan::EndsWithBackslash(folder.c_str(), m_fileSystem) ? folder : folder + '\\');
-}
-
-std::string CScanCommand::CheckFolder(const std::string& folder)
-{
-    // The scan would walk nothing rather than cut the path: say so instead.
-    if (!FitsPath(folder))
-        return "folder path too long (" + std::to_string(folder.size()) + " bytes): " + Quoted(folder);
-    if (!m_host.IsFolder(folder))
-        return "no such folder: " + Quoted(folder);
-    return std::string();
 }
 
 unsigned CScanCommand::DriveTypeOf(const std::string& target)

@@ -17,6 +17,7 @@
 #include "ParallelScan.h"
 #include "ScanArguments.h"
 #include "NoteKeepingHost.h"
+#include "PlacePlanner.h"
 #include "RowFormat.h"
 #include "ScanHost.h"
 #include "ScanRow.h"
@@ -32,22 +33,6 @@ constexpr int kExitRefused = 2;      // usage, folder or output problem; no rows
 // A run with --snapshot found shortcuts that vanished while their targets
 // stayed (wins over 1; 2 wins over it).
 constexpr int kExitVanished = 3;
-
-// The location a folder given on the command line is listed as.
-constexpr char kGivenFolder[] = "folder";
-
-// One folder to scan and what its rows say of where they were found.
-struct ScanPlace {
-    std::string folder;
-    std::string location;  // a location's name, or "folder"
-    std::string profile;   // empty for all users and given folders
-    // Another user's profile, whose variables its targets are expanded with;
-    // null for the caller's own places and the all-users ones.
-    std::shared_ptr<const ProfileRecord> otherProfile;
-    // Why its shortcuts are listed but never moved (a folder another user's
-    // registry names where no clean-up may reach); empty: they may move.
-    std::string unsafe;
-};
 
 // What one run found: the rows, in order, and how many paths the walk had
 // to pass over (each already named on standard error).
@@ -88,27 +73,10 @@ public:
 
 private:
     int RunParsed(const ScanArguments& arguments);
-    // The folders of the locations, each once, after those already in
-    // places; a location that is not there is named on standard error.
-    void PlanLocations(const ScanArguments& arguments, std::vector<ScanPlace>& places);
-    void PlanProfile(const std::shared_ptr<const ProfileRecord>& profile, Location location,
-                     std::vector<ScanPlace>& places);
-    // The folders no user's redirection may reach into: the Windows and
-    // program-files folders, all users' data, and every profile but this one.
-    std::vector<std::string> ForbiddenFor(const ProfileRecord& profile);
-    // Adds the folder unless it was planned already (by identity, so that
-    // two paths to one folder count once). given: a folder of the command
-    // line, added whatever came before, as always.
-    void AddPlace(std::vector<ScanPlace>& places, const ScanPlace& place, bool given);
-    void LeftOut(const std::string& what, const std::string& folder);
-
     // The rows of the places, in order, as the dialog would list them with
     // these options, with the reason of each empty target read again.
     ScanResult Scan(const std::vector<ScanPlace>& places, bool ignoreRemovable, bool displayAll);
     int Refuse(const std::string& problem);
-    // Empty when the folder can be scanned; otherwise the problem.
-    std::string CheckFolder(const std::string& folder);
-    bool FitsPath(const std::string& folder);
     int WriteRows(const ScanResult& result, const ScanArguments& arguments);
     unsigned DriveTypeOf(const std::string& target);
     std::string Format(const ScanResult& result, const ScanArguments& arguments);
@@ -161,6 +129,7 @@ private:
 
     scan::ScanFileSystem& m_fileSystem;
     CNoteKeepingHost m_host;
+    CPlacePlanner m_places;  // after m_host, whose notes it writes
     std::string m_summary;  // --summary's line, once the rows are written
     std::string m_logLines;  // --log's lines of the rows, once they are written
     Mover* m_mover = nullptr;  // we don't own it
@@ -174,12 +143,6 @@ private:
     // a scan's thousands of targets share a handful of roots.
     std::map<std::string, unsigned> m_driveTypes;
 
-    // What planning has seen: folders by identity or, where the system
-    // cannot say, by text; folders already named as left out.
-    std::vector<scan::FolderId> m_plannedIds;
-    std::vector<std::string> m_plannedTexts;
-    std::vector<std::string> m_leftOut;
-    std::vector<std::string> m_profileFolders;  // of every profile read
 
     ReaderFileSystems* m_readers = nullptr;  // we don't own it
     unsigned m_jobs = 1;

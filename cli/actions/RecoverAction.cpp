@@ -11,17 +11,17 @@ int CScanCommand::RunRecover(const ScanArguments& arguments)
         return Refuse(untrusted);
     std::vector<ScanPlace> places;
     for (const std::string& folder : arguments.folders) {
-        const std::string problem = CheckFolder(folder);
+        const std::string problem = m_places.CheckFolder(folder);
         if (!problem.empty())
             return Refuse(problem);
-        AddPlace(places, {folder, kGivenFolder, std::string(), nullptr, std::string()}, true);
+        m_places.AddPlace(places, {folder, kGivenFolder, std::string(), nullptr, std::string()}, true);
     }
     // Whatever a snapshot was taken of, it is one of these now or refused.
     ScanArguments every = arguments;
     std::string bad;
     AddLocations("all", every.locations, bad);
     every.allProfiles = true;
-    PlanLocations(every, places);
+    m_places.PlanLocations(every, places);
 
     CSnapshot snapshot(*m_mover, m_fileSystem, m_host, m_times);
     std::string problem = snapshot.OpenForRecover(arguments.recover, arguments.asOf, arguments.dryRun);
