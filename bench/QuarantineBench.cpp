@@ -100,7 +100,7 @@ int main(int argc, char** argv)
         item.shortcut = folder + "\\Broken " + std::to_string(i) + ".lnk";
         item.target = base / "gone\\tool.exe";  // each a copy of the sample
         item.digest = digest;                     // as the scanner notes it
-        item.reason = "missing";
+        item.reason = cli::MissingReason::Missing;
         item.location = "start-menu";
         item.root = tree;  // the folder scanned
         if (!CopyFileA(sample.c_str(), item.shortcut.c_str(), TRUE))
@@ -183,7 +183,7 @@ int main(int argc, char** argv)
             entry.original = item.shortcut;
             entry.place = item.shortcut.substr(3);
             entry.target = item.target;
-            entry.reason = item.reason;
+            entry.reason = cli::ReasonName(item.reason);
             entry.location = item.location;
             entry.time = mover.UtcTime();
             entry.computer = "BENCH";

@@ -36,6 +36,8 @@ enum class MissingReason {
     NotAFile,          // a .url to another scheme than file: (not broken)
     Unverified,        // the presence test failed without saying "not there" (not broken)
 };
+// The name rows, manifests and logs give it ("" for None).
+const char* ReasonName(MissingReason reason);
 
 // How well a candidate agrees with the shortcut's own record of its target.
 enum class Grade { None, NameOnly, Likely, Exact };

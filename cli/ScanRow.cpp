@@ -35,7 +35,12 @@ const char* ScanRow::DriveTypeName() const
 
 const char* ScanRow::ReasonName() const
 {
-    switch (Reason()) {
+    return cli::ReasonName(Reason());
+}
+
+const char* ReasonName(MissingReason reason)
+{
+    switch (reason) {
     case MissingReason::None:
         return "";
     case MissingReason::Missing:

@@ -16,7 +16,7 @@ std::vector<QuarantineItem> QuarantineItems(const std::vector<ScanRow>& rows)
     std::vector<QuarantineItem> items;
     items.reserve(rows.size());
     for (const ScanRow& row : rows)
-        items.push_back({row.shortcut, row.target, row.ReasonName(), row.location, row.profile, row.root, row.unsafe,
+        items.push_back({row.shortcut, row.target, row.Reason(), row.location, row.profile, row.root, row.unsafe,
                          row.digest, row.otherProfile, row.driveType, row.candidate, row.grade, row.equallyGood, std::string(),
                          row.DriveLetterGone()});
     return items;
@@ -33,7 +33,7 @@ int CQuarantine::Quarantine(const std::vector<QuarantineItem>& items)
     std::size_t moved = 0, left = 0;
     std::set<std::string> seen;  // a folder given twice lists its rows twice
     for (const QuarantineItem& item : items) {
-        if (item.reason != "missing" && item.reason != "installer-orphaned")
+        if (item.reason != MissingReason::Missing && item.reason != MissingReason::InstallerOrphaned)
             continue;
         const std::string& shortcut = item.shortcut;
         std::string original, place, root;
@@ -61,7 +61,7 @@ int CQuarantine::Quarantine(const std::vector<QuarantineItem>& items)
         }
         ManifestEntry entry = Entry("moving", original, place);
         entry.target = item.target;
-        entry.reason = item.reason;
+        entry.reason = ReasonName(item.reason);
         entry.location = item.location;
         entry.profile = item.profile;
         entry.digest = digest;

@@ -27,7 +27,7 @@ constexpr int kExitSomeLeft = 1;  // some stayed where they were, each named on 
 struct QuarantineItem {
     std::string shortcut;
     std::string target;
-    std::string reason;    // only "missing" moves
+    MissingReason reason = MissingReason::None;  // only a broken one moves
     std::string location;
     std::string profile;
     std::string root;      // the scanned folder it was found below; no link may lie between

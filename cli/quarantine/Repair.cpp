@@ -44,7 +44,7 @@ int CQuarantine::Repair(const std::vector<QuarantineItem>& items, Retargeter& re
         // that no longer exists; never one on a disk or share that may only
         // be away now.
         const bool driveGone = item.driveLetterGone;
-        if ((item.reason != "missing" && !driveGone) || item.candidate.empty() || item.grade < least)
+        if ((item.reason != MissingReason::Missing && !driveGone) || item.candidate.empty() || item.grade < least)
             continue;
         const std::string& shortcut = item.shortcut;
         if (item.equallyGood > 0) {
@@ -105,7 +105,7 @@ int CQuarantine::Repair(const std::vector<QuarantineItem>& items, Retargeter& re
         }
         ManifestEntry entry = Entry("repairing", original, place);
         entry.target = item.target;
-        entry.reason = item.reason;
+        entry.reason = ReasonName(item.reason);
         entry.location = item.location;
         entry.profile = item.profile;
         entry.newTarget = item.candidate;

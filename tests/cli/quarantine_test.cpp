@@ -89,7 +89,7 @@ protected:
         QuarantineItem item;
         item.shortcut = base / ("sm\\" + relative);
         item.target = base / ("gone\\" + std::to_string(items.size()) + ".exe");
-        item.reason = "missing";
+        item.reason = cli::MissingReason::Missing;
         item.location = "folder";
         item.root = base / "sm";  // the folder scanned, as every row of a scan names it
         EXPECT_EQ(S_OK, wintest::WriteShortcut(item.shortcut, item.target)) << item.shortcut;

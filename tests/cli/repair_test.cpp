@@ -270,7 +270,7 @@ TEST_F(RepairTest, AShortcutChangedSinceTheScanIsLeftAsItIs)
     cli::QuarantineItem item;
     item.shortcut = link;
     item.target = work.Path() + "old\\h.exe";
-    item.reason = "missing";
+    item.reason = cli::MissingReason::Missing;
     item.digest = scan::Digest(before + "edited since");
     item.candidate = real;
     item.grade = cli::Grade::Exact;
