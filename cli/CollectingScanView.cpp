@@ -56,6 +56,7 @@ void CCollectingScanView::RowTarget(int row, const scan::ShortcutTarget& target)
     m_rows[row].recordedDrive = target.recordedDrive;
     m_rows[row].networkPath = target.networkPath;
     m_rows[row].address = target.address;
+    m_rows[row].bytes = target.bytes;
 }
 
 }  // namespace cli

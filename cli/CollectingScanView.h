@@ -23,6 +23,7 @@ public:
         unsigned recordedDrive = 0;  // what the shortcut recorded of the target's volume
         std::string networkPath;
         std::string address;  // a .url's or .appref-ms's, when it is no path
+        std::string bytes;    // the shortcut's checked bytes; empty: not kept
         std::intptr_t copy = 0;  // the path copy the row owns
     };
 

@@ -290,6 +290,7 @@ ScanResult CScanCommand::Scan(const std::vector<ScanPlace>& places, bool ignoreR
             row.root = place.folder;
             row.unsafe = place.unsafe;
             row.digest = listed.digest;
+            row.bytes = listed.bytes;
             row.recordedDrive = listed.recordedDrive;
             row.networkPath = listed.networkPath;
             row.otherProfile = otherProfile ? place.otherProfile : nullptr;
@@ -402,15 +403,15 @@ void CScanCommand::Suggest(std::vector<ScanRow>& rows)
         const MissingReason reason = row.Reason();
         if (row.target.empty() || (reason != MissingReason::Missing && reason != MissingReason::UnreachableDrive))
             continue;
-        // What the shortcut stored of its target is read from the file
-        // itself; a file that cannot be read or checked stores nothing.
-        std::string full, bytes;
+        // What the shortcut stored of its target comes from the bytes the
+        // scan read and checked, never from the file again (it may have
+        // changed since); a shortcut whose bytes were not kept stores nothing.
         LinkEvidence evidence;
-        if (PlainFullPath(m_mover->FullPath(row.shortcut), full) && m_mover->ReadFile(full, bytes) == Mover::Read::Done) {
-            scan::MemoryByteSource source(bytes.data(), bytes.size());
+        if (!row.bytes.empty()) {
+            scan::MemoryByteSource source(row.bytes.data(), row.bytes.size());
             ReadLinkEvidence(source, evidence);
         }
-        const Suggestion found = cli::Suggest(row.target, row.shortcut, evidence, *m_suggest);
+        const Suggestion found = cli::Suggest(row.target, row.bytes, evidence, *m_suggest);
         row.candidate = found.candidate;
         row.grade = found.grade;
         row.evidence = found.evidence;

@@ -36,6 +36,7 @@ struct ScanRow {
     std::string root;
     std::string unsafe;
     std::string digest;  // of the shortcut file as the scan read it; empty: not noted
+    std::string bytes;   // the file's bytes the scan checked; empty: not kept
     std::shared_ptr<const ProfileRecord> otherProfile;
     // --suggest: where the target may have gone, how well the shortcut's
     // own record of it agrees, and how many other candidates agree as well.

@@ -72,6 +72,10 @@ struct ShortcutTarget {
     bool judged = false;
     Presence judgement;
     std::string address;
+    // The file's bytes as the structure check passed them, kept so that no
+    // later step (evidence, the shell's resolution) reads the file again;
+    // empty when not kept.
+    std::string bytes;
 };
 
 // True when path holds '?' past a "\\?\" prefix: no file name can hold one,

@@ -516,7 +516,7 @@ std::string FileTimeText(std::uint64_t ticks)
     return text;
 }
 
-Suggestion Suggest(const std::string& target, const std::string& shortcutPath, const LinkEvidence& evidence,
+Suggestion Suggest(const std::string& target, const std::string& shortcutBytes, const LinkEvidence& evidence,
                    SuggestSource& source)
 {
     Suggestion suggestion;
@@ -566,7 +566,7 @@ Suggestion Suggest(const std::string& target, const std::string& shortcutPath, c
     // tried above, and each answer costs as much as the rest of the search.
     std::string resolved;
     if ((evidence.hasKnownFolder || !evidence.environmentTarget.empty()) &&
-        source.ShellResolve(shortcutPath, resolved))
+        source.ShellResolve(shortcutBytes, resolved))
         candidates.Add(CleanRecordedPath(resolved, false), Route::Shell);
 
     const std::string wanted = located ? fileName : FileName(target);

@@ -4,7 +4,7 @@
 // drive letter changed). Portable: the machine is asked through
 // SuggestSource, which the Windows side implements.
 //
-//   Suggestion Suggest(target, shortcutPath, evidence, source)
+//   Suggestion Suggest(target, shortcutBytes, evidence, source)
 //
 // looks for the target's file name (ASCII case ignored) in a bounded set of
 // places, in this order:
@@ -77,8 +77,10 @@ public:
     virtual std::vector<std::string> RegisteredPaths(const std::string& fileName) = 0;
     // Read once per run by the source (it caches them).
     virtual std::vector<InstalledProgram> InstalledPrograms() = 0;
-    // No UI, no search, no update; false when unavailable.
-    virtual bool ShellResolve(const std::string& shortcut, std::string& target) = 0;
+    // The shell's own resolution of the shortcut whose checked bytes are
+    // given (never the file read again): no UI, no search, no update; false
+    // when unavailable.
+    virtual bool ShellResolve(const std::string& bytes, std::string& target) = 0;
 };
 
 
@@ -90,7 +92,8 @@ struct Suggestion {
     std::size_t tested = 0;       // paths asked about
 };
 
-Suggestion Suggest(const std::string& target, const std::string& shortcutPath, const LinkEvidence& evidence,
+// shortcutBytes: the shortcut file as the scan checked it.
+Suggestion Suggest(const std::string& target, const std::string& shortcutBytes, const LinkEvidence& evidence,
                    SuggestSource& source);
 
 // A folder's name with its version numbers taken out (digits and dots, a

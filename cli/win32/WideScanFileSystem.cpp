@@ -248,6 +248,7 @@ void CWideScanFileSystem::ResolveShortcut(const std::string& shortcutPath, scan:
             target.recordedDrive = volume.driveType;
             target.networkPath = SharePath(volume, Narrow(wide, CP_UTF8));
         }
+        target.bytes = std::move(content);  // passed the check: what later steps read
     }
     // Another user's target stored as "%LOCALAPPDATA%\...": the shell would
     // expand it with this process's values, looking in the wrong profile.

@@ -223,21 +223,13 @@ std::vector<InstalledProgram> CWin32SuggestSource::InstalledPrograms()
     return *m_installed;
 }
 
-bool CWin32SuggestSource::ShellResolve(const std::string& shortcut, std::string& target)
+bool CWin32SuggestSource::ShellResolve(const std::string& bytes, std::string& target)
 {
-    // The file's bytes, loaded from memory: the shell can neither update
-    // nor lock the shortcut itself.
-    const HANDLE file = ::CreateFileW(SystemPath(shortcut).c_str(), GENERIC_READ, FILE_SHARE_READ, NULL,
-                                      OPEN_EXISTING, 0, NULL);
-    if (file == INVALID_HANDLE_VALUE)
+    // The bytes the scan checked, loaded from memory: the shell parses
+    // nothing the check did not pass, and can neither update nor lock the
+    // shortcut itself.
+    if (bytes.empty())
         return false;
-    std::string bytes(1 << 20, '\0');
-    DWORD read = 0;
-    const BOOL done = ::ReadFile(file, &bytes[0], static_cast<DWORD>(bytes.size()), &read, NULL);
-    ::CloseHandle(file);
-    if (!done || read == 0 || read == bytes.size())
-        return false;
-    bytes.resize(read);
     CMemoryLink link;
     if (FAILED(link.Load(bytes)))
         return false;

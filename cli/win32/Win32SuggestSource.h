@@ -23,7 +23,7 @@ public:
     std::vector<std::string> ProgramFilesFolders() override;
     std::vector<std::string> RegisteredPaths(const std::string& fileName) override;
     std::vector<InstalledProgram> InstalledPrograms() override;
-    bool ShellResolve(const std::string& shortcut, std::string& target) override;
+    bool ShellResolve(const std::string& bytes, std::string& target) override;
 
 private:
     std::map<std::string, std::pair<bool, unsigned>> m_serials;  // by root: known, serial

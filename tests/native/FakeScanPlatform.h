@@ -147,6 +147,9 @@ public:
         m_recorded[Lower(path)] = {driveType, networkPath};
     }
 
+    // The bytes the reader checked and keeps for the row.
+    void SetBytes(const std::string& path, const std::string& bytes) { m_bytes[Lower(path)] = bytes; }
+
     // A target that exists outside the tree; the two presence tests can be
     // made to disagree, to show which one the scan asks.
     void AddExisting(const std::string& target, SeenBy seenBy = SeenBy::Both)
@@ -347,6 +350,9 @@ public:
             target.recordedDrive = recorded->second.first;
             target.networkPath = recorded->second.second;
         }
+        const auto bytes = m_bytes.find(Lower(shortcutPath));
+        if (bytes != m_bytes.end())
+            target.bytes = bytes->second;
     }
 
     std::string LoadText(unsigned id) override
@@ -482,6 +488,7 @@ private:
     bool m_searchFailed = false;
     std::map<std::string, std::string> m_targets;
     std::map<std::string, std::pair<unsigned, std::string>> m_recorded;
+    std::map<std::string, std::string> m_bytes;
     std::set<std::string> m_seenByLinkTest;
     std::set<std::string> m_seenByPifTest;
     std::map<std::string, std::string> m_unverifiable;  // target: the test's words

@@ -13,6 +13,12 @@
 #include <random>
 #include <set>
 
+#include <nlohmann/json.hpp>
+
+#include "FakeFileStore.h"
+#include "FakeScanHost.h"
+#include "FakeScanPlatform.h"
+#include "cli/ScanCommand.h"
 #include "tests/kit/LnkBuilder.h"
 
 namespace {
@@ -425,6 +431,40 @@ TEST(LinkEvidence, CutAndMutatedFilesNeverLeadItAstray)
         cli::LinkEvidence e;
         EXPECT_EQ(scan::CheckLinkStructure(whole), Read(mutated, e)) << "round " << round;
     }
+}
+
+// Through the command: the evidence and the shell's resolution come from the
+// bytes the scan checked. The file store holds other bytes for the shortcut
+// (as a file changed since the scan would): a second read would grade by them.
+TEST(SuggestCommand, TheScansCheckedBytesAreReadOnce)
+{
+    fake::CallLog log;
+    fake::FakeFileSystem fileSystem{log};
+    fake::FakeScanHost host;
+    fileSystem.SetDriveType("C:\\", scan::kDriveFixed);
+    fileSystem.AddFolder("C:\\Menu");
+    const std::string shortcut = "C:\\Menu\\App.lnk";
+    fileSystem.AddShortcut(shortcut, "C:\\Program Files\\App 4.1\\app.exe");
+    lnkkit::LinkParts parts = lnkkit::VariantNamed("local").parts;
+    parts.fileSize = kStoredSize;
+    parts.writeTime = kStoredTime;
+    fileSystem.SetBytes(shortcut, lnkkit::Build(parts));
+    host.folders = {"C:\\Menu"};
+    fake::FakeFileStore store;
+    parts.fileSize = kStoredSize + 1;
+    store.Put(shortcut, lnkkit::Build(parts));
+    FakeMachine machine;
+    machine.Put("C:\\Program Files\\App 4.2\\app.exe");
+
+    cli::CScanCommand command(fileSystem, host);
+    command.SetMover(store);
+    command.SetSuggestSource(machine);
+    EXPECT_EQ(1, command.Run({"--suggest", "--format", "json", "C:\\Menu"})) << host.errors.size();
+    const nlohmann::json rows = nlohmann::json::parse(host.output);
+    ASSERT_EQ(1u, rows.size()) << host.output;
+    EXPECT_EQ("C:\\Program Files\\App 4.2\\app.exe", rows[0]["candidate"]);
+    EXPECT_EQ("exact", rows[0]["grade"]) << rows[0]["evidence"];
+    EXPECT_EQ(0u, store.opened[shortcut]) << "the shortcut was read again";
 }
 
 }  // namespace

@@ -144,13 +144,13 @@ TEST_F(Win32ScanFileSystemTest, LoadsTextsFromTheGivenModule)
 TEST_F(Win32ScanFileSystemTest, ResolvesThroughTheShortcutReader)
 {
     ASSERT_HRESULT_SUCCEEDED(wintest::WriteShortcut(dir / "a.lnk", dir / "a.exe"));
-    scan::ShortcutTarget target{"####", "####", "####", "####", 7, "####", true, scan::Presence{scan::Verdict::Present, "####"}, "####"};
+    scan::ShortcutTarget target{"####", "####", "####", "####", 7, "####", true, scan::Presence{scan::Verdict::Present, "####"}, "####", "####"};
     fs.ResolveShortcut(dir / "a.lnk", target);
     EXPECT_EQ(dir / "a.exe", target.text);
     EXPECT_EQ(dir / "a.exe", target.exact) << "the wide read of an ASCII target";
     EXPECT_EQ("", target.unverifiable);
 
-    target = scan::ShortcutTarget{"####", "####", "####", "####", 7, "####", true, scan::Presence{scan::Verdict::Present, "####"}, "####"};
+    target = scan::ShortcutTarget{"####", "####", "####", "####", 7, "####", true, scan::Presence{scan::Verdict::Present, "####"}, "####", "####"};
     fs.ResolveShortcut(dir / "none.lnk", target);
     EXPECT_EQ("", target.text);
     EXPECT_EQ("", target.exact);
