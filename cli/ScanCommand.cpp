@@ -129,8 +129,9 @@ std::string CScanCommand::PlanPlaces(const ScanArguments& arguments, std::vector
         const std::string problem = m_places.CheckFolder(startMenu);
         if (!problem.empty())
             return problem;
-        m_places.AddPlace(places, {startMenu, LocationName(Location::StartMenu), m_host.CurrentProfile(), nullptr, std::string()},
-                 true);
+        m_places.AddPlace(
+            places, {startMenu, LocationName(Location::StartMenu), m_host.CurrentProfile(), nullptr, std::string()},
+            true);
     }
     if (m_host.RunsUnderWow64())
         m_host.WriteError(kProgram + std::string(kWow64));

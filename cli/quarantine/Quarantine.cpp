@@ -18,7 +18,7 @@ std::vector<QuarantineItem> QuarantineItems(const std::vector<ScanRow>& rows)
     for (const ScanRow& row : rows)
         items.push_back({row.shortcut, row.target, row.Reason(), row.location, row.profile, row.root, row.unsafe,
                          row.digest, row.otherProfile, row.driveType, row.candidate, row.grade, row.equallyGood, std::string(),
-                         row.DriveLetterGone()});
+                         row.DriveLetterGone(), row.bytes});
     return items;
 }
 

@@ -41,6 +41,7 @@ struct QuarantineItem {
     std::size_t equallyGood = 0;
     std::string candidateUnsafe;  // why the candidate may not be the new target; empty: it may
     bool driveLetterGone = false;  // ScanRow::DriveLetterGone
+    std::string bytes;  // as the scan read and checked them; empty: not kept
 };
 
 // The scan's rows as the quarantine takes them, in the same order.

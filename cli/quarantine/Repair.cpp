@@ -84,11 +84,15 @@ int CQuarantine::Repair(const std::vector<QuarantineItem>& items, Retargeter& re
             ++repaired;
             continue;
         }
+        // The new bytes are made from the ones the scan checked; the file is
+        // read again only by the rewrite, on the handle that rewrites it, and
+        // only while it still holds them.
         const std::string digest = ScannedDigest(item, root, original);
-        std::string bytes;
+        std::string bytes = item.bytes;
         Mover::Read read = Mover::Read::Failed;
         if (digest.empty() ||
-            (read = m_mover.ReadBelow(root, original, kLargestShortcut, bytes)) != Mover::Read::Done ||
+            (bytes.empty() &&
+             (read = m_mover.ReadBelow(root, original, kLargestShortcut, bytes)) != Mover::Read::Done) ||
             !scan::SameDigest(bytes, digest)) {
             if (read == Mover::Read::Link)
                 Left(("a link lies on its way: " + Quoted(m_mover.StoppedAt())).c_str(), shortcut);
