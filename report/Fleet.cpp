@@ -385,7 +385,7 @@ FleetTables CFleet::Tables(unsigned staleDays)
 {
     FleetTables tables;
     tables.ahead = std::move(m_ahead);
-    std::map<std::string, Tally> reasons, locations;
+    std::map<std::string, Tally> reasons, locations, kinds;
     std::int64_t firstDay = 0, lastDay = 0;
     bool anyRun = false;
     for (auto& entry : m_machines) {
@@ -419,7 +419,19 @@ FleetTables CFleet::Tables(unsigned staleDays)
         tables.notScanned += run.notScanned.size();
         tables.partial += run.notScanned.empty() ? 0 : 1;
         tables.stale += state.stale ? 1 : 0;
+        tables.snapshotMachines += run.snapshot ? 1 : 0;
+        tables.vanished += run.vanishedCount;
+        if (run.vanishedCount > 0)
+            tables.lostMachines.push_back(m);
+        bool orphaned = false;
         for (const BrokenRow& row : run.broken) {
+            if (row.reason == "installer-orphaned") {
+                ++tables.orphaned;
+                orphaned = true;
+            }
+            Tally& kind = kinds[row.kind];
+            kind.count.name = row.kind;
+            kind.Add(m);
             Tally& reason = reasons[row.reason];
             reason.count.name = row.reason;
             reason.Add(m);
@@ -427,6 +439,7 @@ FleetTables CFleet::Tables(unsigned staleDays)
             location.count.name = row.location;
             location.Add(m);
         }
+        tables.machinesWithOrphaned += orphaned ? 1 : 0;
         for (const auto& seen : machine.history) {
             const std::int64_t day = DayOf(seen.first);
             firstDay = anyRun ? std::min(firstDay, day) : day;
@@ -437,6 +450,10 @@ FleetTables CFleet::Tables(unsigned staleDays)
     }
     tables.byReason = Sorted(reasons);
     tables.byLocation = Sorted(locations);
+    tables.byKind = Sorted(kinds);
+    std::stable_sort(tables.lostMachines.begin(), tables.lostMachines.end(), [&tables](std::size_t a, std::size_t b) {
+        return tables.machines[a].latest->vanishedCount > tables.machines[b].latest->vanishedCount;
+    });
     tables.programs = ProgramTable(tables.machines, tables.programMachines);
     if (!anyRun)
         return tables;

@@ -7,8 +7,11 @@
 //     file's path sorts last); a run dated over a day after the report's
 //     time is set aside (a machine's clock gone wrong must not hold the
 //     latest run for a year, nor stretch the trend);
-//   - broken: the rows of reasons "missing" and "unreadable" of each
-//     machine's latest run; "unreachable-drive" rows are counted apart;
+//   - broken: the rows of reasons "missing", "unreadable" and
+//     "installer-orphaned" of each machine's latest run, counted by reason,
+//     location and kind; "unreachable-drive" rows are counted apart;
+//   - lost shortcuts: the vanished count of each machine's latest run that
+//     took a snapshot;
 //   - partial: a latest run with paths not scanned; stale: a latest run
 //     older than the stale limit;
 //   - a target's program folder: the folder below Program Files (either
@@ -90,7 +93,13 @@ struct FleetTables {
     std::vector<MachineState> machines;  // by name, case folded
     std::size_t machinesWithBroken = 0, broken = 0, unreachable = 0, unverified = 0, unverifiedNotRecorded = 0,
                 notScanned = 0, partial = 0, stale = 0;
-    std::vector<Count> byReason, byLocation;  // most shortcuts first
+    std::vector<Count> byReason, byLocation, byKind;  // most shortcuts first
+    // Broken shortcuts of products the installer no longer knows.
+    std::size_t orphaned = 0, machinesWithOrphaned = 0;
+    // Latest runs that took a snapshot; those that found shortcuts vanished
+    // (into machines, most vanished first), and how many vanished in all.
+    std::size_t snapshotMachines = 0, vanished = 0;
+    std::vector<std::size_t> lostMachines;
     std::vector<ProgramCount> programs;       // most machines first
     std::vector<std::vector<std::size_t>> programMachines;  // of each program, into machines
     std::vector<TrendDay> trend;              // oldest first

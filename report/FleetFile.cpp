@@ -24,6 +24,8 @@ public:
 
     std::string problem;
     bool isList = false, sawRows = false, sawVeltmor = false, sawSchema = false;
+    bool sawVanished = false;
+    unsigned vanishedFields = 0;  // a bit for each of count, since and items read
     unsigned texts = 0;  // a bit for each of machine, user, time and version read
     long long schema = 0;
 
@@ -53,6 +55,12 @@ public:
             return Push(Ctx::Top);
         switch (m_stack.back()) {
         case Ctx::Top:
+            if (m_key == "vanished") {
+                if (sawVanished)
+                    return Fail("\"vanished\" given twice");
+                sawVanished = true;
+                return Push(Ctx::Vanished);
+            }
             return Push(m_key == "options" ? Ctx::Options : Ctx::Skip);
         case Ctx::Rows:
             if (++m_rows > kMaxRows)
@@ -61,6 +69,15 @@ public:
             return Push(Ctx::Row);
         case Ctx::Notes:
             return Fail("\"notes\" is not a list of texts");
+        case Ctx::Vanished:
+            return Fail("\"vanished\": \"" + m_key + "\" is not what a scan writes");
+        case Ctx::VanishedItems:
+            if (m_run.vanished.size() >= kMaxVanished)
+                return Fail("\"vanished\" names more than " + std::to_string(kMaxVanished) + " shortcuts");
+            m_item = Item();
+            return Push(Ctx::VanishedItem);
+        case Ctx::VanishedItem:
+            return Fail("a vanished shortcut holds an object");
         default:
             return Push(Ctx::Skip);
         }
@@ -69,6 +86,8 @@ public:
     {
         const Ctx ended = m_stack.back();
         m_stack.pop_back();
+        if (ended == Ctx::VanishedItem)
+            return EndItem();
         return ended != Ctx::Row || EndRow();
     }
     bool start_array(std::size_t)
@@ -87,6 +106,13 @@ public:
             return Fail("row " + std::to_string(m_rows + 1) + ": not an object");
         if (m_stack.back() == Ctx::Notes)
             return Fail("\"notes\" is not a list of texts");
+        if (m_stack.back() == Ctx::Vanished && m_key == "items") {
+            vanishedFields |= 4u;
+            return Push(Ctx::VanishedItems);
+        }
+        if (m_stack.back() == Ctx::Vanished || m_stack.back() == Ctx::VanishedItems ||
+            m_stack.back() == Ctx::VanishedItem)
+            return Fail("\"vanished\" is not what a scan writes");
         return Push(Ctx::Skip);
     }
     bool end_array()
@@ -102,11 +128,15 @@ public:
     }
 
 private:
-    enum class Ctx { Top, Options, Notes, Rows, Row, Skip };
+    enum class Ctx { Top, Options, Notes, Rows, Row, Vanished, VanishedItems, VanishedItem, Skip };
     enum class Kind { Null, True, False, Integer, Text, Other };
     struct Row {
-        std::string shortcut, target, status, reason, location, profile;
+        std::string shortcut, target, status, reason, location, profile, kind;
         unsigned have = 0;  // bit per field, in that order
+    };
+    struct Item {
+        VanishedRow row;
+        unsigned have = 0;  // bit per field, in VanishedRow's order
     };
 
     bool Push(Ctx ctx)
@@ -157,7 +187,42 @@ private:
         case Ctx::Options:
             if (m_key == "all")
                 m_run.unverifiedRecorded = kind == Kind::True;
+            else if (m_key == "snapshot")
+                m_run.snapshot = kind == Kind::True;
             return true;
+        case Ctx::Vanished:
+            if (m_key == "count") {
+                // More than any machine holds: a number made up, not counted.
+                if (kind != Kind::Integer || m_number < 0 || m_number > 10000000)
+                    return Fail("\"vanished\": \"count\" is not a count");
+                m_run.vanishedCount = static_cast<std::size_t>(m_number);
+                vanishedFields |= 1u;
+            } else if (m_key == "since") {
+                std::int64_t seconds = 0;
+                if (!text || (!text->empty() && !ParseUtcTime(*text, seconds)))
+                    return Fail("\"vanished\": \"since\" is not a UTC time");
+                m_run.vanishedSince = std::move(*text);
+                vanishedFields |= 2u;
+            } else {
+                return Fail("\"vanished\": \"" + m_key + "\" is not what a scan writes");
+            }
+            return true;
+        case Ctx::VanishedItems:
+            return Fail("a vanished shortcut is not an object");
+        case Ctx::VanishedItem: {
+            static const char* const kFields[] = {"shortcut", "target", "lastSeen", "location", "profile"};
+            std::string* const into[] = {&m_item.row.shortcut, &m_item.row.target, &m_item.row.lastSeen,
+                                         &m_item.row.location, &m_item.row.profile};
+            for (unsigned f = 0; f < 5; ++f) {
+                if (m_key != kFields[f])
+                    continue;
+                if (!Keep(text, f == 2 || f == 3 ? kMaxName : kMaxText, *into[f]))
+                    return Fail("vanished shortcut " + std::to_string(m_run.vanished.size() + 1) + ": \"" +
+                                kFields[f] + "\" is too long or not text");
+                m_item.have |= 1u << f;
+            }
+            return true;
+        }
         case Ctx::Notes:
             if (m_run.notes.size() >= kMaxNotes)
                 return Fail("\"notes\" is not a list of at most " + std::to_string(kMaxNotes) + " texts");
@@ -168,14 +233,15 @@ private:
         case Ctx::Rows:
             return Fail("row " + std::to_string(m_rows + 1) + ": not an object");
         case Ctx::Row: {
-            static const char* const kFields[] = {"shortcut", "target", "status", "reason", "location", "profile"};
-            std::string* const into[] = {&m_row.shortcut, &m_row.target, &m_row.status,
-                                         &m_row.reason,   &m_row.location, &m_row.profile};
-            for (unsigned f = 0; f < 6; ++f) {
+            static const char* const kFields[] = {"shortcut", "target",  "status", "reason",
+                                                  "location", "profile", "kind"};
+            std::string* const into[] = {&m_row.shortcut, &m_row.target,  &m_row.status, &m_row.reason,
+                                         &m_row.location, &m_row.profile, &m_row.kind};
+            for (unsigned f = 0; f < 7; ++f) {
                 if (m_key != kFields[f])
                     continue;
                 m_row.have &= ~(1u << f);
-                if (text && Keep(text, f == 2 || f == 3 || f == 4 ? kMaxName : kMaxText, *into[f]))
+                if (text && Keep(text, f == 0 || f == 1 || f == 5 ? kMaxText : kMaxName, *into[f]))
                     m_row.have |= 1u << f;
                 else if (kind != Kind::Null)
                     return Fail("row " + std::to_string(m_rows) + ": \"" + kFields[f] + "\" is too long or not text");
@@ -209,16 +275,32 @@ private:
             return Fail(at + "unknown status \"" + row.status + "\"");
         if ((row.have & 0x3Bu) != 0x3Bu)
             return Fail(at + "a broken row needs shortcut, target, reason, location and profile as text");
+        if (!(row.have & 64u))
+            row.kind = KindOfName(row.shortcut);
+        else if (row.kind != "lnk" && row.kind != "pif" && row.kind != "url" && row.kind != "appref-ms")
+            return Fail(at + "unknown kind \"" + row.kind + "\"");
         std::vector<BrokenRow>* list = nullptr;
-        if (row.reason == "missing" || row.reason == "unreadable")
+        if (row.reason == "missing" || row.reason == "unreadable" || row.reason == "installer-orphaned")
             list = &m_run.broken;
         else if (row.reason == "unreachable-drive")
             list = &m_run.unreachable;
-        else if (row.reason != "installer-managed" && row.reason != "no-file-target")
+        else if (row.reason != "installer-managed" && row.reason != "no-file-target" && row.reason != "not-a-file")
             return Fail(at + "unknown reason \"" + row.reason + "\"");
         if (list)
             list->push_back({std::move(row.shortcut), std::move(row.target), std::move(row.reason),
-                             std::move(row.location), std::move(row.profile)});
+                             std::move(row.location), std::move(row.profile), std::move(row.kind)});
+        return true;
+    }
+
+    bool EndItem()
+    {
+        std::int64_t seconds = 0;
+        const std::string at = "vanished shortcut " + std::to_string(m_run.vanished.size() + 1) + ": ";
+        if (m_item.have != 31u)
+            return Fail(at + "needs shortcut, target, lastSeen, location and profile as text");
+        if (m_item.row.shortcut.empty() || !ParseUtcTime(m_item.row.lastSeen, seconds))
+            return Fail(at + "no shortcut, or \"lastSeen\" is not a UTC time");
+        m_run.vanished.push_back(std::move(m_item.row));
         return true;
     }
 
@@ -228,6 +310,7 @@ private:
     long long m_number = 0;
     std::size_t m_rows = 0;
     Row m_row;
+    Item m_item;
 };
 
 // Days since 1970-01-01 of a proleptic Gregorian date (Howard Hinnant's
@@ -256,6 +339,30 @@ void CivilFromDays(std::int64_t z, int& y, unsigned& m, unsigned& d)
 }
 
 }  // namespace
+
+const char* KindOfName(const std::string& shortcut)
+{
+    const auto endsWith = [&shortcut](const char* tail) {
+        const std::size_t n = std::char_traits<char>::length(tail);
+        if (shortcut.size() <= n)
+            return false;
+        for (std::size_t i = 0; i < n; ++i) {
+            char c = shortcut[shortcut.size() - n + i];
+            if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
+            if (c != tail[i])
+                return false;
+        }
+        return true;
+    };
+    if (endsWith(".url"))
+        return "url";
+    if (endsWith(".appref-ms"))
+        return "appref-ms";
+    if (endsWith(".pif"))
+        return "pif";
+    return "lnk";
+}
 
 bool ParseUtcTime(const std::string& text, std::int64_t& seconds)
 {
@@ -347,6 +454,19 @@ bool ReadScanRun(const std::string& text, ScanRun& run, std::string& problem)
     }
     if (!reader.sawRows) {
         problem = "no \"rows\" list";
+        return false;
+    }
+    if (reader.sawVanished != read.snapshot) {
+        problem = read.snapshot ? "a snapshot's run without its \"vanished\" record"
+                                : "\"vanished\" in a run that took no snapshot";
+        return false;
+    }
+    if (reader.sawVanished && reader.vanishedFields != 7u) {
+        problem = "\"vanished\" needs count, since and items";
+        return false;
+    }
+    if (read.vanished.size() > read.vanishedCount) {
+        problem = "\"vanished\" names more shortcuts than its count";
         return false;
     }
     read.file = std::move(run.file);

@@ -22,17 +22,33 @@ constexpr std::size_t kMaxRows = 100000;
 
 struct BrokenRow {
     std::string shortcut, target, reason, location, profile;
+    // "lnk", "pif", "url" or "appref-ms": as written, or (files older than
+    // the field) from the shortcut's extension.
+    std::string kind;
 };
+
+// A shortcut gone since the machine's previous snapshot while its target is
+// still there: what the scan says of it, shown as text.
+struct VanishedRow {
+    std::string shortcut, target, lastSeen, location, profile;
+};
+
+// The scan keeps at most this many vanished shortcuts by name; the count is
+// the full number.
+constexpr std::size_t kMaxVanished = 1000;
+
+// The kind of a shortcut from its name's extension (ASCII case ignored).
+const char* KindOfName(const std::string& shortcut);
 
 struct ScanRun {
     std::string file;  // relative to the folder read, '/' between names
     std::string machine, user, time, version;
     std::int64_t seconds = 0;  // time, since 1970-01-01 UTC
     // Broken: status "missing" for the reasons the scanner calls broken
-    // ("missing", "unreadable"), in order. Targets on removable, CD or
+    // ("missing", "unreadable", "installer-orphaned"), in order. Targets on removable, CD or
     // network drives ("unreachable-drive") are kept apart: the drive may
-    // only be away. "installer-managed" and "no-file-target" rows are not
-    // broken and are not kept.
+    // only be away. "installer-managed", "no-file-target" and "not-a-file"
+    // rows are not broken and are not kept.
     std::vector<BrokenRow> broken, unreachable;
     std::vector<std::string> notScanned;  // paths of status "not-scanned"
     std::vector<std::string> notes;
@@ -40,6 +56,12 @@ struct ScanRun {
     // Only a scan with --all writes unverified rows: without it, 0 means
     // "not recorded", not "none".
     bool unverifiedRecorded = false;
+    // A run with --snapshot: how many shortcuts vanished since the previous
+    // snapshot (taken at vanishedSince, "" for the first), the first of them.
+    bool snapshot = false;
+    std::size_t vanishedCount = 0;
+    std::string vanishedSince;
+    std::vector<VanishedRow> vanished;
 };
 
 // Reads text into run (file is left as it was) as a stream of events, so

@@ -109,11 +109,18 @@ std::string PageData(const FleetTables& tables, const ReportContext& context)
                       {"notScanned", tables.notScanned},
                       {"partialMachines", tables.partial},
                       {"staleMachines", tables.stale},
-                      {"clockAhead", tables.ahead.size()}};
+                      {"clockAhead", tables.ahead.size()},
+                      {"orphaned", tables.orphaned},
+                      {"machinesWithOrphaned", tables.machinesWithOrphaned},
+                      {"snapshotMachines", tables.snapshotMachines},
+                      {"machinesWithVanished", tables.lostMachines.size()},
+                      {"vanished", tables.vanished}};
     if (context.expectedGiven)
         data["totals"]["neverReported"] = context.neverReported.size();
     data["byReason"] = Counts(tables.byReason);
     data["byLocation"] = Counts(tables.byLocation);
+    data["byKind"] = Counts(tables.byKind);
+    data["lost"] = tables.lostMachines;
     Json& programs = data["programs"] = Json::array();
     for (std::size_t p = 0; p < tables.programs.size() && p < kPagePrograms; ++p) {
         const ProgramCount& program = tables.programs[p];
@@ -135,7 +142,7 @@ std::string PageData(const FleetTables& tables, const ReportContext& context)
     CStrings strings;
     const auto rowOf = [&strings](const BrokenRow& row) {
         return Json::array({strings.Index(row.shortcut), strings.Index(row.target), strings.Index(row.reason),
-                            strings.Index(row.location), strings.Index(row.profile)});
+                            strings.Index(row.location), strings.Index(row.profile), strings.Index(row.kind)});
     };
     const auto rowsOf = [&rowOf](const std::vector<BrokenRow>& rows) {
         Json list = Json::array();
@@ -154,9 +161,20 @@ std::string PageData(const FleetTables& tables, const ReportContext& context)
     const auto text = [](const Json& json) {
         return Escaped(json.dump(-1, ' ', false, Json::error_handler_t::replace));
     };
-    static const char* const kLists[] = {"machines", "shortcuts", "unreachableRows", "notScannedPaths", "notes",
-                                         "changes"};
-    std::string lists[6];
+    const auto vanishedOf = [&strings](const ScanRun& run) {
+        if (!run.snapshot)
+            return Json();
+        Json list = Json::array();
+        for (const VanishedRow& row : run.vanished)
+            list.push_back(Json::array({strings.Index(row.shortcut), strings.Index(row.target),
+                                        strings.Index(row.lastSeen), strings.Index(row.location),
+                                        strings.Index(row.profile)}));
+        return list;
+    };
+    static const char* const kLists[] = {"machines", "shortcuts", "unreachableRows", "notScannedPaths",
+                                         "notes",    "changes",   "vanishedRows"};
+    constexpr std::size_t kListCount = sizeof kLists / sizeof kLists[0];
+    std::string lists[kListCount];
     for (const MachineState& machine : tables.machines) {
         const ScanRun& run = *machine.latest;
         const Json items[] = {
@@ -171,14 +189,17 @@ std::string PageData(const FleetTables& tables, const ReportContext& context)
                             {"notScanned", run.notScanned.size()},
                             {"stale", machine.stale},
                             {"partial", !run.notScanned.empty()},
-                            {"file", run.file}},
+                            {"file", run.file},
+                            {"vanished", run.snapshot ? Json(run.vanishedCount) : Json()},
+                            {"vanishedSince", run.vanishedSince}},
             rowsOf(run.broken),
             rowsOf(run.unreachable),
             textsOf(run.notScanned),
             textsOf(run.notes),
             machine.hasPrevious ? Json({{"fresh", machine.fresh}, {"fixed", rowsOf(machine.fixed)}}) : Json(),
+            vanishedOf(run),
         };
-        for (std::size_t k = 0; k < 6; ++k)
+        for (std::size_t k = 0; k < kListCount; ++k)
             lists[k] += (lists[k].empty() ? "[" : ",") + text(items[k]);
     }
     const auto changeList = [&rowOf](const std::vector<Change>& list) {
@@ -209,7 +230,7 @@ std::string PageData(const FleetTables& tables, const ReportContext& context)
         size += texts->size() + texts->size() / 8 + 3;
     out.reserve(size + 16);  // grown in place, never copied whole
     out.pop_back();
-    for (std::size_t k = 0; k < 6; ++k) {
+    for (std::size_t k = 0; k < kListCount; ++k) {
         out += std::string(",\"") + kLists[k] + "\":" + (lists[k].empty() ? "[" : lists[k]) + "]";
         lists[k] = std::string();
     }
@@ -246,7 +267,8 @@ std::string TargetsCsv(const FleetTables& tables)
 std::string MachinesCsv(const FleetTables& tables)
 {
     std::string csv = kBom + Line({"machine", "user", "last run", "runs", "broken", "removable or network",
-                                   "unverified", "not scanned", "partial", "stale", "version", "file"});
+                                   "unverified", "not scanned", "partial", "stale", "version", "file",
+                                   "vanished"});
     for (const MachineState& machine : tables.machines) {
         const ScanRun& run = *machine.latest;
         // Empty, not 0, where the scan did not record unverified rows.
@@ -254,7 +276,9 @@ std::string MachinesCsv(const FleetTables& tables)
                      std::to_string(run.unreachable.size()),
                      run.unverifiedRecorded ? std::to_string(run.unverified) : std::string(),
                      std::to_string(run.notScanned.size()), run.notScanned.empty() ? "no" : "yes",
-                     machine.stale ? "yes" : "no", run.version, run.file});
+                     machine.stale ? "yes" : "no", run.version, run.file,
+                     // Empty where the run took no snapshot: nothing was compared.
+                     run.snapshot ? std::to_string(run.vanishedCount) : std::string()});
     }
     return csv;
 }
@@ -262,18 +286,19 @@ std::string MachinesCsv(const FleetTables& tables)
 std::string BrokenCsv(const FleetTables& tables)
 {
     std::string csv = kBom + Line({"machine", "user", "last run", "location", "profile", "shortcut", "target",
-                                   "reason", "program folder"});
+                                   "reason", "program folder", "kind"});
     std::size_t size = csv.size();
     for (const MachineState& machine : tables.machines)
         for (const BrokenRow& row : machine.latest->broken)
             size += machine.latest->machine.size() + machine.latest->user.size() + 40 + row.location.size() +
-                    row.profile.size() + row.shortcut.size() + 2 * row.target.size() + row.reason.size();
+                    row.profile.size() + row.shortcut.size() + 2 * row.target.size() + row.reason.size() + 10;
     csv.reserve(size + size / 16);
     for (const MachineState& machine : tables.machines) {
         const ScanRun& run = *machine.latest;
         for (const BrokenRow& row : run.broken)
             csv += Line({run.machine, run.user, run.time, row.location, row.profile, row.shortcut, row.target,
-                         row.reason, row.target.empty() ? std::string() : ProgramFolder(WithoutUser(row.target))});
+                         row.reason, row.target.empty() ? std::string() : ProgramFolder(WithoutUser(row.target)),
+                         row.kind});
     }
     return csv;
 }

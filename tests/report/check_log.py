@@ -31,7 +31,7 @@ def unguarded(cell):
 
 def from_lines(folder):
     """What the queries compute: each host's latest scan (none dated ahead of the report's day), its
-    broken rows (reason missing or unreadable), grouped by host and by program folder."""
+    broken rows (status missing, reason missing, unreadable or installer-orphaned), grouped by host and by program folder."""
     lines = []
     for root, _, files in os.walk(folder):
         for name in files:
@@ -46,7 +46,7 @@ def from_lines(folder):
         host = make_fleet.machine_key(l["host"]["name"])
         latest[host] = max(latest.get(host, ""), l["@timestamp"])
     broken = [l for l in scans if l["@timestamp"] == latest[make_fleet.machine_key(l["host"]["name"])]
-              and l["veltmor"].get("reason") in ("missing", "unreadable")]
+              and l["veltmor"].get("status") == "missing" and l["veltmor"].get("reason") in make_fleet.BROKEN_REASONS]
     machines = {make_fleet.machine_key(l["host"]["name"]) for l in broken}
     folders = defaultdict(lambda: [0, set()])
     for l in broken:

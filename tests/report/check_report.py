@@ -65,7 +65,7 @@ def main(argv):
                                       "veltmor-targets.csv"], f"output folder holds {os.listdir(out)}")
 
     data = page_data(out)
-    for key in ("totals", "files", "byReason", "byLocation", "trend", "clockAhead", "neverReported"):
+    for key in ("totals", "files", "byReason", "byLocation", "byKind", "trend", "clockAhead", "neverReported"):
         check(data[key] == expected[key], f"{key}: {data[key]} != {expected[key]}")
     fold = lambda p: {**p, "folder": p["folder"].lower(), "targets": [
         {**t, "target": t["target"].lower()} for t in p["targets"][:20]]}
@@ -81,14 +81,18 @@ def main(argv):
     for shown, want in zip(data["programs"], expected["programs"]):
         check([names[i] for i in shown["machineList"]] == want["machineNames"], f"machines of {want['folder']}")
     for i, (shown, truth) in enumerate(zip(data["machines"], machines)):
-        for key in ("runs", "broken", "unreachable", "unverified", "notScanned", "stale", "partial", "time", "file"):
+        for key in ("runs", "broken", "unreachable", "unverified", "notScanned", "stale", "partial", "time", "file",
+                    "vanished", "vanishedSince"):
             check(shown[key] == truth[key], f"{truth['name']}: {key} {shown[key]} != {truth[key]}")
         check(texts(data["shortcuts"][i]) == truth["brokenShortcuts"], f"{truth['name']}: broken shortcuts differ")
         check(texts(data["unreachableRows"][i]) == truth["unreachableShortcuts"], f"{truth['name']}: unreachable")
+        gone = data["vanishedRows"][i]
+        check((None if gone is None else texts(gone)) == truth["vanishedRows"], f"{truth['name']}: vanished shortcuts")
         change = data["changes"][i]
         got = None if change is None else [[truth["brokenShortcuts"][k] for k in change["fresh"]], texts(change["fixed"])]
         check(got == (None if truth["fresh"] is None else [truth["fresh"], truth["fixed"]]),
               f"{truth['name']}: changes {got} != {truth['fresh']}, {truth['fixed']}")
+    check([names[i] for i in data["lost"]] == expected["lost"], f"lost: {data['lost']} != {expected['lost']}")
     week = data["week"]
     for key in ("fresh", "fixed"):
         got = [[names[row[0]]] + [strings[k] for k in row[1:]] for row in week[key]]

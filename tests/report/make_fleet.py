@@ -221,7 +221,7 @@ class Slot:
 
 # What a scan lists: broken reasons always, targets on removable, CD and network drives with
 # --include-removable (or --all), rows that are not broken (and unverified ones) only with --all.
-BROKEN_REASONS = ("missing", "unreadable")
+BROKEN_REASONS = ("missing", "unreadable", "installer-orphaned")
 
 
 def listed(reason, scan_all, removable):
@@ -364,16 +364,84 @@ def build_machines(rng, n, runs, rows, as_of):
     return machines
 
 
+# What later scanners add: other kinds of shortcut, installer-orphaned and not-a-file rows, pins and
+# Explorer's tombstones, and snapshots. Drawn from a generator of their own, so the fleet above stays
+# the one it was for the same seed.
+NEWER = [  # (chance per machine, reason, drive, target, where, name, listed only with --all)
+    (0.15, "installer-orphaned", "fixed", "C:\\Windows\\Installer\\{0D6B1F7A-52C4-4E9B-A1F3-6C2D8E0B9A47}\\suite.exe",
+     "common-start-menu", "Old Suite.lnk", False),
+    (0.10, "missing", "fixed", "C:\\Docs\\Handbook\\handbook.pdf", "desktop", "Handbook.url", False),
+    (0.05, "missing", "fixed", "", "start-menu", "Timesheet.appref-ms", False),
+    (0.04, "missing", "fixed", "C:\\Program Files\\Old Dos\\game.exe", "desktop", "Game.PIF", False),
+    (0.10, "missing", "fixed", "C:\\Program Files\\Foo Corp\\Foo\\foo.exe", "pinned", "Foo.lnk", False),
+    (0.03, "missing", "fixed", "C:\\Program Files\\Gone\\gone.exe", "tombstone", "Gone.lnk", False),
+    (0.50, "not-a-file", "no-root", "https://intranet.example.invalid/", "common-start-menu", "Intranet.url", True),
+]
+NEWER_DIRS = {
+    "pinned": ("C:\\Users\\{u}\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch\\User Pinned\\TaskBar\\",
+               True),
+    "tombstone": ("C:\\Users\\{u}\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch\\User Pinned\\"
+                  "TaskBar\\Tombstones\\", True),
+}
+KINDS = (".url", "url"), (".appref-ms", "appref-ms"), (".pif", "pif")
+
+
+def kind_of(shortcut):
+    low = ascii_lower(shortcut)
+    return next((kind for tail, kind in KINDS if low.endswith(tail) and len(low) > len(tail)), "lnk")
+
+
+def add_newer(machines, seed):
+    rng = random.Random(seed * 7919 + 26)
+    for i, m in enumerate(machines):
+        runs = len(m["times"])
+        for chance, reason, drive, target, where, name, only_all in NEWER:
+            if rng.random() >= chance or (only_all and not m["all"]):
+                continue
+            base, per_user = NEWER_DIRS.get(where) or SHORTCUT_DIRS[where]
+            user = rng.choice(m["users"])
+            start = rng.randrange(runs)
+            m["slots"].append(Slot(base.replace("{u}", user) + name, target, where,
+                                   "C:\\Users\\" + user if per_user else "", drive, "missing", reason, None,
+                                   set(range(start, runs))))
+        # The scanner that writes kinds wrote the latest run of most machines; older files lack the field.
+        m["kinds"] = rng.random() < 0.7
+        # A third of the machines lost shortcuts since their previous snapshot; some others took one and
+        # lost none (or it was their first).
+        lost = i % 3 == 2  # PC-BIG among them: more vanished than a file names
+        m["snapshot"] = lost or rng.random() < 0.4
+        if not m["snapshot"]:
+            continue
+        since = fmt_time(m["times"][-2]) if runs > 1 and (lost or rng.random() < 0.7) else ""
+        count = 0
+        if lost and since:
+            count = 1500 if m["special"] == "big" else rng.randint(1, 40)
+        items = []
+        for k in range(min(count, 1000)):
+            vendor = HOSTILE_HTML if m["special"] == "big" and k == 0 else "Vendor %d" % (k % 7)
+            items.append({"shortcut": "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\%s\\App %d.lnk"
+                                      % (vendor, k), "target": "C:\\Program Files\\%s\\app%d.exe" % (vendor, k),
+                          "lastSeen": since, "location": "common-start-menu", "profile": ""})
+        m["vanished"] = {"count": count, "since": since, "items": items}
+
+
 # ---- writing the runs and the truth ----------------------------------------
 
 def run_document(m, r, rows, notes):
-    return {
+    latest = r == len(m["times"]) - 1
+    if latest and m.get("kinds"):
+        rows = [row if row["status"] == "not-scanned" else dict(row, kind=kind_of(row["shortcut"])) for row in rows]
+    doc = {
         "veltmor": "scan-report", "schema": 1, "version": m["versions"][r], "machine": m["spellings"][r],
         "user": m["account"], "time": fmt_time(m["times"][r]),
         "options": {"all": m["all"], "includeRemovable": m["removable"], "locations": ["start-menu", "common-start-menu"],
                     "allProfiles": True, "folders": []},
         "notes": notes, "rows": rows,
     }
+    if latest and m.get("snapshot"):
+        doc["options"]["snapshot"] = True
+        doc["vanished"] = m["vanished"]
+    return doc
 
 
 def dump(doc):
@@ -401,14 +469,14 @@ def log_lines(m, r, rows):
         return {"@timestamp": fmt_time(m["times"][r]), "host": {"name": m["spellings"][r]},
                 "user": {"name": m["account"]}, "event": {"kind": "state", "action": "scan", "outcome": outcome},
                 "file": {"path": path}}
-    broken = sum(1 for row in rows if row["reason"] in ("missing", "unreadable"))
+    broken = sum(1 for row in rows if row["status"] == "missing" and row["reason"] in BROKEN_REASONS)
     run = base("failure" if broken else "success", "")
     run["veltmor"] = {"status": "run", "broken": broken, "unverified": sum(1 for row in rows if row["status"] == "unverified"),
                       "not_scanned": sum(1 for row in rows if row["status"] == "not-scanned"),
                       "version": m["versions"][r], "schema": 1}
     lines = [run]
     for row in rows:
-        line = base("success" if row["status"] == "present" else "failure" if row["reason"] in ("missing", "unreadable")
+        line = base("success" if row["status"] == "present" else "failure" if row["reason"] in BROKEN_REASONS
                     else "unknown", row["shortcut"])
         line["file"]["target_path"] = row["target"]
         line["veltmor"] = {k: row.get(k) for k in ("status", "reason", "drive", "location", "profile", "detail")}
@@ -470,6 +538,12 @@ def write_damage(fleet, machines, rng, links):
         copy = f.read()
     rows = json.loads(good)["rows"]
     base = json.loads(good)
+    base.pop("vanished", None)
+    base["options"].pop("snapshot", None)
+    snap = dict(base["options"], snapshot=True)
+    van_item = {"shortcut": "C:\\ProgramData\\x.lnk", "target": "C:\\x.exe", "lastSeen": "2026-12-01T00:00:00Z",
+                "location": "common-start-menu", "profile": ""}
+    van = {"count": 1, "since": "2026-12-01T00:00:00Z", "items": [van_item]}
     damaged = {
         folder_name(m["name"]) + "/20261101-000000.json": good[: len(good) // 2],
         "exports/plain-json.json": json.dumps(rows, ensure_ascii=False, indent=2),
@@ -493,6 +567,22 @@ def write_damage(fleet, machines, rng, links):
         # Names no machine has.
         "PC-CTRL/20261206-000000.json": dump(dict(base, machine="PC-\nCTRL")),
         "at-the-top.json": good,
+        # The vanished record refused when it is not what a scan writes.
+        "PC-VAN-MANY/20261206-000000.json": dump(dict(base, machine="PC-VAN-MANY", options=snap, vanished=dict(
+            van, count=5000, items=[van_item] * 1001))),
+        "PC-VAN-NOSNAP/20261206-000000.json": dump(dict(base, machine="PC-VAN-NOSNAP", vanished=van)),
+        "PC-VAN-NONE/20261206-000000.json": dump(dict(base, machine="PC-VAN-NONE", options=snap)),
+        "PC-VAN-NEST/20261206-000000.json": dump(dict(base, machine="PC-VAN-NEST", options=snap, vanished=dict(
+            van, items=[dict(van_item, shortcut={"a": [1]})]))),
+        "PC-VAN-OVER/20261206-000000.json": dump(dict(base, machine="PC-VAN-OVER", options=snap, vanished=dict(
+            van, count=0))),
+        "PC-VAN-TIME/20261206-000000.json": dump(dict(base, machine="PC-VAN-TIME", options=snap, vanished=dict(
+            van, items=[dict(van_item, lastSeen="yesterday")]))),
+        "PC-VAN-NEG/20261206-000000.json": dump(dict(base, machine="PC-VAN-NEG", options=snap, vanished=dict(
+            van, count=-1))),
+        "PC-KIND/20261206-000000.json": dump(dict(base, machine="PC-KIND", rows=[
+            {"shortcut": "C:\\a.lnk", "target": "C:\\b.exe", "status": "missing", "reason": "missing",
+             "location": "desktop", "profile": "", "kind": "exe"}])),
     }
     for rel, data in damaged.items():
         write(os.path.join(fleet, rel), data)
@@ -515,7 +605,8 @@ def is_broken(row):
 
 
 def brief(row):
-    return [row["shortcut"], row["target"], row["reason"], row["location"], row["profile"]]
+    return [row["shortcut"], row["target"], row["reason"], row["location"], row["profile"],
+            row.get("kind") or kind_of(row["shortcut"])]
 
 
 def not_in(a, b):
@@ -539,7 +630,7 @@ def truth(runs, ahead, as_of, damaged, expected_names):
     for run in runs:
         per.setdefault(run[0], []).append(run)
     machines = []
-    reasons, locations, programs = {}, {}, {}
+    reasons, locations, kinds, programs = {}, {}, {}, {}
     week = {"since": fmt_time(as_of - 7 * DAY), "machines": 0, "fresh": [], "fixed": []}
     for key in sorted(per):
         mine = sorted(per[key], key=lambda r: (r[1], r[2]))
@@ -557,10 +648,15 @@ def truth(runs, ahead, as_of, damaged, expected_names):
             "brokenShortcuts": [brief(b) for b in broken],
             "brokenFolders": [program_folder(normalise_users(b["target"])) if b["target"] else "" for b in broken],
             "unreachableShortcuts": [brief(b) for b in unreachable],
+            "vanished": None, "vanishedSince": "", "vanishedRows": None,
             "notScannedPaths": not_scanned, "notes": notes,
             "fresh": None if previous is None else [brief(b) for b in not_in(broken, previous)],
             "fixed": None if previous is None else [brief(b) for b in not_in(previous, broken)],
         }
+        if r == len(m["times"]) - 1 and m.get("snapshot"):
+            v = m["vanished"]
+            entry.update({"vanished": v["count"], "vanishedSince": v["since"], "vanishedRows": [
+                [i["shortcut"], i["target"], i["lastSeen"], i["location"], i["profile"]] for i in v["items"]]})
         machines.append(entry)
         week_ago = [run for run in mine if run[1] <= as_of - 7 * DAY]
         if week_ago:
@@ -569,7 +665,8 @@ def truth(runs, ahead, as_of, damaged, expected_names):
             week["fresh"] += [[entry["name"]] + brief(b) for b in not_in(broken, base)]
             week["fixed"] += [[entry["name"]] + brief(b) for b in not_in(base, broken)]
         for b in broken:
-            for table, name_ in ((reasons, b["reason"]), (locations, b["location"])):
+            for table, name_ in ((reasons, b["reason"]), (locations, b["location"]),
+                                 (kinds, b.get("kind") or kind_of(b["shortcut"]))):
                 e = table.setdefault(name_, {"name": name_, "shortcuts": 0, "machines": set()})
                 e["shortcuts"] += 1
                 e["machines"].add(key)
@@ -645,6 +742,11 @@ def truth(runs, ahead, as_of, damaged, expected_names):
         "partialMachines": sum(1 for m in machines if m["partial"]),
         "staleMachines": sum(1 for m in machines if m["stale"]),
         "clockAhead": len(ahead),
+        "orphaned": sum(1 for m in machines for b in m["brokenShortcuts"] if b[2] == "installer-orphaned"),
+        "machinesWithOrphaned": sum(1 for m in machines if any(b[2] == "installer-orphaned" for b in m["brokenShortcuts"])),
+        "snapshotMachines": sum(1 for m in machines if m["vanished"] is not None),
+        "machinesWithVanished": sum(1 for m in machines if m["vanished"]),
+        "vanished": sum(m["vanished"] or 0 for m in machines),
     }
     keys = {m["key"] for m in machines} | {machine_key(a["name"]) for a in ahead}
     never, seen = [], set()
@@ -657,7 +759,9 @@ def truth(runs, ahead, as_of, damaged, expected_names):
     return {
         "asOf": fmt_time(as_of), "staleDays": STALE_DAYS,
         "files": {"read": len(runs) + len(ahead), "skipped": len(damaged)},
-        "totals": totals, "byReason": counted(reasons), "byLocation": counted(locations),
+        "totals": totals, "byReason": counted(reasons), "byLocation": counted(locations), "byKind": counted(kinds),
+        # Most vanished first; machines of one count in the report's order.
+        "lost": [m["name"] for m in sorted((m for m in machines if m["vanished"]), key=lambda m: -m["vanished"])],
         "programs": program_list, "trend": trend, "machines": machines, "damaged": damaged,
         "week": week, "clockAhead": ahead, "neverReported": never, "rlo": RLO_SHORTCUT,
         "hostile": [HOSTILE_HTML, HOSTILE_CSV, HOSTILE_NOTE],
@@ -703,6 +807,7 @@ def main(argv):
         write_big_file(args.outdir, as_of)
         return 0
     machines = build_machines(rng, args.machines, args.runs, args.rows, as_of)
+    add_newer(machines, args.seed)
     runs, ahead = write_runs(fleet, machines, as_of, args.log)
     damaged = [] if args.no_damage else write_damage(fleet, machines, rng, not args.no_links)
     # As exported from a directory: names in another case, padded, blank lines, a damaged line and
