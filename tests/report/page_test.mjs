@@ -62,8 +62,8 @@ function parseCsv(text) {  // RFC 4180
 }
 const guard = (v) => { v = String(v); return /^[=+\-@\t\r]/.test(v) ? "'" + v : v; };
 const yn = (b) => (b ? 'yes' : 'no');
-const machinesCsv = (list) => [['machine', 'user', 'last run', 'runs', 'broken', 'removable or network', 'unverified', 'not scanned', 'partial', 'stale', 'version', 'file'],
-  ...list.map((m) => [m.name, m.user, m.time, m.runs, m.broken, m.unreachable, m.unverified ?? '', m.notScanned, yn(m.partial), yn(m.stale), m.version, m.file].map(guard))];
+const machinesCsv = (list) => [['machine', 'user', 'last run', 'runs', 'broken', 'removable or network', 'unverified', 'not scanned', 'partial', 'stale', 'version', 'file', 'vanished'],
+  ...list.map((m) => [m.name, m.user, m.time, m.runs, m.broken, m.unreachable, m.unverified ?? '', m.notScanned, yn(m.partial), yn(m.stale), m.version, m.file, m.vanished ?? ''].map(guard))];
 function readCsv(file) {
   const bytes = fs.readFileSync(file);
   const name = path.basename(file);
@@ -75,10 +75,10 @@ function readCsv(file) {
 function checkCsv() {
   const read = (name) => readCsv(path.join(outDir, name));
   same(read('veltmor-machines.csv'), machinesCsv(machines), 'veltmor-machines.csv');
-  const broken = [['machine', 'user', 'last run', 'location', 'profile', 'shortcut', 'target', 'reason', 'program folder']];
+  const broken = [['machine', 'user', 'last run', 'location', 'profile', 'shortcut', 'target', 'reason', 'program folder', 'kind']];
   for (const m of machines) {
-    m.brokenShortcuts.forEach(([shortcut, target, reason, location, profile], k) =>
-      broken.push([m.name, m.user, m.time, location, profile, shortcut, target, reason, m.brokenFolders[k]].map(guard)));
+    m.brokenShortcuts.forEach(([shortcut, target, reason, location, profile, kind], k) =>
+      broken.push([m.name, m.user, m.time, location, profile, shortcut, target, reason, m.brokenFolders[k], kind].map(guard)));
   }
   same(read('veltmor-broken.csv'), broken, 'veltmor-broken.csv');
   const targets = [['program folder', 'folder machines', 'target', 'machines', 'shortcuts']];
@@ -140,7 +140,8 @@ const COL = { name: 0, time: 2, broken: 4 };  // columns of the machines table
 
 async function checkTotals() {
   for (const [k, v] of Object.entries(expected.totals)) {
-    if (k === 'unverifiedNotRecorded') continue;  // said in the unverified card's words, below
+    // Said in words elsewhere: the unverified card's label, the orphaned line, the lost shortcuts' summary.
+    if (['unverifiedNotRecorded', 'machinesWithOrphaned', 'snapshotMachines'].includes(k)) continue;
     const text = await page.$eval(`[data-testid=total-${k}] .num`, (e) => e.textContent).catch(() => null);
     if (text === null || digits(text) !== v) fail(`total ${k}: expected ${v}, page shows ${text}`);
   }
@@ -153,11 +154,38 @@ async function checkTotals() {
 }
 
 async function checkCounts() {
-  for (const [what, list] of [['by-reason', expected.byReason], ['by-location', expected.byLocation]]) {
+  for (const [what, list] of [['by-reason', expected.byReason], ['by-location', expected.byLocation], ['by-kind', expected.byKind]]) {
     const rows = await page.$$eval(`[data-testid=${what}-row]`, (rs) => rs.map((r) => [r.querySelector('th').childNodes[0].textContent,
       ...Array.from(r.querySelectorAll('td.n')).map((c) => c.textContent)]));
     same(named(rows), list.map((e) => [e.name, e.shortcuts, e.machines]), what);
   }
+}
+
+// The machines that lost shortcuts since their previous snapshot, most first, with their counts; the
+// orphaned installer shortcuts in a line of their own.
+async function checkLost() {
+  const t = expected.totals;
+  await expandAll('[data-testid=lost-more]');
+  const lost = expected.lost.map((n) => machines.find((m) => m.name === n));
+  same((await cells('[data-testid=lost] tbody tr')).map((r) => [r[0], digits(r[1]), r[2], r[3]]),
+    lost.map((m) => [m.name, m.vanished, m.vanishedSince ? when(m.vanishedSince) : 'its first', m.vanishedRows[0][0]]), 'machines that lost shortcuts');
+  if (lost.length * 3 < machines.length - 1 || lost.length * 3 > machines.length + 3) fail(`a third of the fleet should have lost shortcuts, not ${lost.length} of ${machines.length}`);
+  const summary = await page.$eval('[data-testid=lost-summary]', (e) => e.textContent).catch(() => '');
+  if (!summary.includes(`${t.vanished.toLocaleString('en-US')} shortcuts vanished`) || !summary.includes(`${lost.length} machines of the ${t.snapshotMachines.toLocaleString('en-US')} whose`)) fail(`lost shortcuts' summary: ${summary}`);
+  const line = await page.$eval('[data-testid=orphaned-line]', (e) => e.textContent).catch(() => '');
+  if (!line.startsWith(`${t.orphaned} orphaned installer shortcuts`) || !line.includes(`on ${t.machinesWithOrphaned} machines`)) fail(`orphaned line: ${line}`);
+  // From the list into the machine's details: every vanished shortcut the file names, as text.
+  const big = lost.find((m) => m.vanishedRows.length < m.vanished);
+  if (!big) { fail('no machine lost more shortcuts than its file names'); return; }
+  await clickText('[data-testid=lost-machine]', big.name);
+  await page.waitForFunction((n) => Array.from(document.querySelectorAll('[data-testid=machine-detail]')).some((b) => b.getAttribute('data-machine') === n), { timeout: 5000 }, big.name);
+  await expandAll('[data-testid=machine-detail] [data-testid=detail-vanished-more]');
+  same(await cells('[data-testid=machine-detail] [data-testid=detail-vanished] tbody tr'),
+    big.vanishedRows.map((r) => [r[0], r[1], when(r[2]), r[3], r[4]]), `vanished shortcuts of ${big.name}`);
+  const head = await page.$eval('[data-testid=machine-detail] h3:has(+ div [data-testid=detail-vanished])', (e) => e.textContent).catch(() => '');
+  if (!head.includes(`(the first ${big.vanishedRows.length.toLocaleString('en-US')} listed)`)) fail(`the vanished heading does not say the list is cut: ${head}`);
+  await clickText('[data-testid=machine-open][aria-expanded=true]', big.name);  // closed again for the checks after
+  await setText('');
 }
 
 async function checkPrograms() {
@@ -413,7 +441,7 @@ try {
   await page.waitForSelector('[data-testid=machines-table][data-ready=true]', { timeout: 30000 });
   if (!sawOwnPage) fail('request interception never saw the page itself, so it cannot vouch that nothing else was fetched');
   await checkTotals();
-  for (const check of opt.bench ? [bench] : [checkCounts, checkPrograms, checkTrend, checkLists, checkWeek, checkSorting, checkFilters, checkMachines, checkInert, checkPrint, checkNarrow, checkHash]) await check();
+  for (const check of opt.bench ? [bench] : [checkCounts, checkLost, checkPrograms, checkTrend, checkLists, checkWeek, checkSorting, checkFilters, checkMachines, checkInert, checkPrint, checkNarrow, checkHash]) await check();
   if (opt.screenshot) {
     await setText('');
     await page.evaluate(() => window.scrollTo(0, 0));
