@@ -70,14 +70,18 @@ public:
         case Ctx::Notes:
             return Fail("\"notes\" is not a list of texts");
         case Ctx::Vanished:
-            return Fail("\"vanished\": \"" + m_key + "\" is not what a scan writes");
+            if (m_key == "count" || m_key == "since" || m_key == "items")
+                return Fail("\"vanished\": \"" + m_key + "\" is not what a scan writes");
+            return Push(Ctx::Skip);
         case Ctx::VanishedItems:
             if (m_run.vanished.size() >= kMaxVanished)
                 return Fail("\"vanished\" names more than " + std::to_string(kMaxVanished) + " shortcuts");
             m_item = Item();
             return Push(Ctx::VanishedItem);
         case Ctx::VanishedItem:
-            return Fail("a vanished shortcut holds an object");
+            if (VanishedField(m_key))
+                return Fail("a vanished shortcut's \"" + m_key + "\" is not text");
+            return Push(Ctx::Skip);
         default:
             return Push(Ctx::Skip);
         }
@@ -110,8 +114,8 @@ public:
             vanishedFields |= 4u;
             return Push(Ctx::VanishedItems);
         }
-        if (m_stack.back() == Ctx::Vanished || m_stack.back() == Ctx::VanishedItems ||
-            m_stack.back() == Ctx::VanishedItem)
+        if ((m_stack.back() == Ctx::Vanished && (m_key == "count" || m_key == "since")) ||
+            m_stack.back() == Ctx::VanishedItems || (m_stack.back() == Ctx::VanishedItem && VanishedField(m_key)))
             return Fail("\"vanished\" is not what a scan writes");
         return Push(Ctx::Skip);
     }
@@ -138,6 +142,11 @@ private:
         VanishedRow row;
         unsigned have = 0;  // bit per field, in VanishedRow's order
     };
+
+    static bool VanishedField(const std::string& key)
+    {
+        return key == "shortcut" || key == "target" || key == "lastSeen" || key == "location" || key == "profile";
+    }
 
     bool Push(Ctx ctx)
     {
@@ -203,9 +212,8 @@ private:
                     return Fail("\"vanished\": \"since\" is not a UTC time");
                 m_run.vanishedSince = std::move(*text);
                 vanishedFields |= 2u;
-            } else {
-                return Fail("\"vanished\": \"" + m_key + "\" is not what a scan writes");
             }
+            // Other fields, as everywhere in the file, are a later version's: passed over.
             return true;
         case Ctx::VanishedItems:
             return Fail("a vanished shortcut is not an object");

@@ -578,6 +578,8 @@ def write_damage(fleet, machines, rng, links):
             van, count=0))),
         "PC-VAN-TIME/20261206-000000.json": dump(dict(base, machine="PC-VAN-TIME", options=snap, vanished=dict(
             van, items=[dict(van_item, lastSeen="yesterday")]))),
+        "PC-VAN-ITEMS/20261206-000000.json": dump(dict(base, machine="PC-VAN-ITEMS", options=snap, vanished=dict(
+            van, items="C:\\ProgramData\\x.lnk", more={"later": [1]}))),
         "PC-VAN-NEG/20261206-000000.json": dump(dict(base, machine="PC-VAN-NEG", options=snap, vanished=dict(
             van, count=-1))),
         "PC-KIND/20261206-000000.json": dump(dict(base, machine="PC-KIND", rows=[
