@@ -63,7 +63,7 @@ TEST(FleetReport, NothingInTheDataEndsItsScriptElement)
     run.machine = "</script><script>alert(1)</script>";
     run.time = "2026-12-07T00:00:00Z";
     run.seconds = 1796601600;
-    run.broken.push_back({"a&b.lnk", "C:\\x\xE2\x80\xA8y.exe", "missing", "desktop", ""});
+    run.broken.push_back({"a&b.lnk", "C:\\x\xE2\x80\xA8y.exe", "missing", "desktop", "", "lnk"});
     report::CFleet fleet(run.seconds);
     fleet.Add("k", run);
     const std::string data = report::PageData(fleet.Tables(7), report::ReportContext());
@@ -81,7 +81,7 @@ TEST(FleetReport, NoCsvCellRunsAsASpreadsheetFormula)
         report::ScanRun run;
         run.machine = hostile;
         run.time = "2026-12-07T00:00:00Z";
-        run.broken.push_back({"a.lnk", hostile, "missing", "desktop", ""});
+        run.broken.push_back({"a.lnk", hostile, "missing", "desktop", "", "lnk"});
         report::CFleet fleet(0);
         fleet.Add("k", run);
         const report::FleetTables tables = fleet.Tables(7);
@@ -217,7 +217,7 @@ TEST(FleetReport, ClockAheadIsSetAsideAndChangesFollowTheRuns)
         r.time = report::FormatUtcTime(seconds);
         r.file = "PC-1/" + r.time + ".json";
         for (const char* name : broken)
-            r.broken.push_back({name, "C:\\t.exe", "missing", "desktop", ""});
+            r.broken.push_back({name, "C:\\t.exe", "missing", "desktop", "", "lnk"});
         return r;
     };
     report::CFleet fleet(asOf);
