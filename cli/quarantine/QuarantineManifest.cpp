@@ -3,6 +3,8 @@
 #include <iterator>
 #include <utility>
 
+#include "cli/JsonBounds.h"
+
 namespace cli {
 
 namespace {
@@ -23,31 +25,6 @@ std::string TextOf(const Json& object, const char* key)
 
 // The document, its entries, an entry: nothing of ours is deeper.
 constexpr int kDeepest = 3;
-
-// The depth of the deepest array or object, counted outside strings, so
-// that no parse or copy of a hostile document can recurse without bound.
-bool WithinDepth(const std::string& text, int deepest)
-{
-    int depth = 0;
-    bool inString = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (inString) {
-            if (c == '\\')
-                ++i;
-            else if (c == '"')
-                inString = false;
-        } else if (c == '"') {
-            inString = true;
-        } else if (c == '[' || c == '{') {
-            if (++depth > deepest)
-                return false;
-        } else if (c == ']' || c == '}') {
-            --depth;
-        }
-    }
-    return true;
-}
 
 // An entry: an object whose every member is text.
 bool IsEntry(const Json& entry)

@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/JsonBounds.h"
 #include "cli/quarantine/QuarantineLayout.h"
 #include "scan/PathText.h"
 
@@ -18,31 +19,6 @@ const char kKind[] = "veltmor-scan snapshot";
 constexpr int kSchema = 1;
 // The document, its places or items, one of them: nothing of ours is deeper.
 constexpr int kDeepest = 3;
-
-// Counted outside strings, before the parser sees the text, so that no
-// parse or copy of a hostile document can recurse without bound.
-bool WithinDepth(const std::string& text)
-{
-    int depth = 0;
-    bool inString = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (inString) {
-            if (c == '\\')
-                ++i;
-            else if (c == '"')
-                inString = false;
-        } else if (c == '"') {
-            inString = true;
-        } else if (c == '[' || c == '{') {
-            if (++depth > kDeepest)
-                return false;
-        } else if (c == ']' || c == '}') {
-            --depth;
-        }
-    }
-    return true;
-}
 
 // The length of the UTF-8 sequence at text[i] (a byte of 0x80 or more);
 // 0 when it is not one.
@@ -227,7 +203,7 @@ bool ParseSnapshot(const std::string& text, SnapshotList& list, std::string& pro
 {
     if (text.size() > kLargestSnapshotList)
         return Fail(problem, "larger than a snapshot list can be");
-    if (!WithinDepth(text))
+    if (!WithinDepth(text, kDeepest))
         return Fail(problem, "nested deeper than a snapshot list");
     const Json document = Json::parse(text, nullptr, false);
     if (!document.is_object())
