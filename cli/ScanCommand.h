@@ -122,6 +122,11 @@ private:
     // The rows a change may act on: pins only with --include-pins, never
     // the Tombstone; the pins left are counted on standard error.
     std::vector<ScanRow> MovableRows(const std::vector<ScanRow>& rows, const ScanArguments& arguments);
+    // What a quarantine and a repair do first: the places planned, folder
+    // checked and opened, the scan and its rows written; the rows a change
+    // may act on in movable. 0 to go on; otherwise the status to end with.
+    int ScanForChange(const ScanArguments& arguments, const std::string& folder, CQuarantine& quarantine,
+                      std::vector<ScanRow>& movable);
     // --max-moves' refusal when changing is over it; empty otherwise.
     std::string OverMaxMoves(std::size_t changing, const ScanArguments& arguments, bool repair);
     // A status with the vanish alarm: 3 over 0 and 1, never over 2.

@@ -59,12 +59,7 @@ int CQuarantine::Quarantine(const std::vector<QuarantineItem>& items)
             ++left;
             continue;
         }
-        ManifestEntry entry = Entry("moving", original, place);
-        entry.target = item.target;
-        entry.reason = ReasonName(item.reason);
-        entry.location = item.location;
-        entry.profile = item.profile;
-        entry.digest = digest;
+        ManifestEntry entry = Entry("moving", item, original, place, digest);
         if (!Record(entry)) {
             Leave(("cannot write the journal: " + m_mover.LastError()), shortcut, left);
             break;  // no move goes unrecorded

@@ -117,6 +117,9 @@ private:
     // Left, counted in left.
     void Leave(const std::string& what, const std::string& path, std::size_t& left);
     ManifestEntry Entry(const char* action, const std::string& original, const std::string& place);
+    // The same, with what the scan said of item and the digest of its bytes.
+    ManifestEntry Entry(const char* action, const QuarantineItem& item, const std::string& original,
+                        const std::string& place, const std::string& digest);
     bool SaveManifest();
 
     Mover& m_mover;

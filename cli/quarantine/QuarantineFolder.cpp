@@ -217,6 +217,18 @@ ManifestEntry CQuarantine::Entry(const char* action, const std::string& original
     return entry;
 }
 
+ManifestEntry CQuarantine::Entry(const char* action, const QuarantineItem& item, const std::string& original,
+                                 const std::string& place, const std::string& digest)
+{
+    ManifestEntry entry = Entry(action, original, place);
+    entry.target = item.target;
+    entry.reason = ReasonName(item.reason);
+    entry.location = item.location;
+    entry.profile = item.profile;
+    entry.digest = digest;
+    return entry;
+}
+
 bool CQuarantine::Record(const ManifestEntry& entry)
 {
     return m_mover.Append(m_journalPath, CManifest::JournalLine(entry));

@@ -107,13 +107,8 @@ int CQuarantine::Repair(const std::vector<QuarantineItem>& items, Retargeter& re
             Leave(problem, shortcut, left);
             continue;
         }
-        ManifestEntry entry = Entry("repairing", original, place);
-        entry.target = item.target;
-        entry.reason = ReasonName(item.reason);
-        entry.location = item.location;
-        entry.profile = item.profile;
+        ManifestEntry entry = Entry("repairing", item, original, place, digest);
         entry.newTarget = item.candidate;
-        entry.digest = digest;
         entry.repairedDigest = scan::Digest(newBytes);
         if (!Record(entry)) {
             Leave(("cannot write the journal: " + m_mover.LastError()), shortcut, left);
