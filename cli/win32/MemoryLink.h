@@ -11,28 +11,9 @@
 
 #include <string>
 
+#include "Scoped.h"
+
 namespace cli {
-
-// One COM interface pointer, released when it goes.
-template <typename T>
-class CComHeld {
-public:
-    CComHeld() = default;
-    ~CComHeld()
-    {
-        if (m_p)
-            m_p->Release();
-    }
-    CComHeld(const CComHeld&) = delete;
-    CComHeld& operator=(const CComHeld&) = delete;
-
-    T** Out() { return &m_p; }
-    T* operator->() const { return m_p; }
-    T* Get() const { return m_p; }
-
-private:
-    T* m_p = nullptr;
-};
 
 class CMemoryLink {
 public:

@@ -1,4 +1,4 @@
-// Owners of the system's handles, one line each.
+// Owners of the system's handles, memory and COM interfaces, one each.
 #ifndef VELTMOR_CLI_WIN32_SCOPED_H
 #define VELTMOR_CLI_WIN32_SCOPED_H
 
@@ -34,6 +34,27 @@ struct LocalFreer {
 };
 // Memory the system allocated with LocalAlloc for us (descriptors, SIDs).
 using ScopedLocal = std::unique_ptr<void, LocalFreer>;
+
+// One COM interface pointer, released when it goes.
+template <typename T>
+class CComHeld {
+public:
+    CComHeld() = default;
+    ~CComHeld()
+    {
+        if (m_p)
+            m_p->Release();
+    }
+    CComHeld(const CComHeld&) = delete;
+    CComHeld& operator=(const CComHeld&) = delete;
+
+    T** Out() { return &m_p; }
+    T* operator->() const { return m_p; }
+    T* Get() const { return m_p; }
+
+private:
+    T* m_p = nullptr;
+};
 
 }  // namespace cli
 
