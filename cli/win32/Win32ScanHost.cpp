@@ -125,18 +125,6 @@ bool WriteWideToConsole(HANDLE console, const std::wstring& wide)
     return true;
 }
 
-bool WriteBytes(HANDLE stream, const std::string& bytes)
-{
-    for (std::size_t at = 0; at < bytes.size();) {
-        DWORD written = 0;
-        const DWORD n = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - at, 1 << 20));
-        if (!::WriteFile(stream, bytes.data() + at, n, &written, NULL) || written == 0)
-            return false;
-        at += written;
-    }
-    return true;
-}
-
 }  // namespace
 
 CWin32ScanHost::CWin32ScanHost()
@@ -343,7 +331,7 @@ bool CWin32ScanHost::Write(HANDLE stream, const std::string& text, UINT codePage
         return true;
     if (IsConsole(stream))
         return WriteWideToConsole(stream, Widen(text, CP_UTF8));
-    return WriteBytes(stream, codePage == CP_UTF8 ? text : Narrow(Widen(text, CP_UTF8), codePage));
+    return WriteAll(stream, codePage == CP_UTF8 ? text : Narrow(Widen(text, CP_UTF8), codePage));
 }
 
 }  // namespace cli
