@@ -4,6 +4,7 @@
 #include <cwchar>
 
 #include <shlobj.h>
+#include <shlwapi.h>
 
 #include "FileByteSource.h"
 #include "LinkStructure.h"
@@ -22,6 +23,22 @@ HRESULT LastErrorResult()
     return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
 }
 
+
+// A link object loaded from bytes in memory (IPersistStream): the shell's
+// reader sees only what the structure check passed.
+HRESULT LoadBytes(IUnknown* link, const std::string& bytes)
+{
+    IPersistStream* persist = nullptr;
+    HRESULT hr = link->QueryInterface(IID_IPersistStream, reinterpret_cast<void**>(&persist));
+    if (FAILED(hr))
+        return hr;
+    IStream* stream = ::SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()), static_cast<UINT>(bytes.size()));
+    hr = stream ? persist->Load(stream) : E_OUTOFMEMORY;
+    if (stream)
+        stream->Release();
+    persist->Release();
+    return hr;
+}
 
 // The open's steps after the path is in UTF-16, for either link interface.
 template <class LinkInterface>
@@ -49,8 +66,10 @@ HRESULT Open(HWND owner, REFIID iid, const wchar_t* wide, const std::string& nam
     // Our own check comes right before the shell's load and fails as a load
     // does: the shell's reader trusts the sizes written in the file.
     hr = CheckShortcutFile(wide, name, content);
+    // Where the checked bytes are at hand the shell parses exactly those:
+    // no second open, and no file swapped in between the check and the load.
     if (SUCCEEDED(hr))
-        hr = shortcut.File()->Load(wide, STGM_READ);
+        hr = content && !content->empty() ? LoadBytes(shortcut.Link(), *content) : shortcut.File()->Load(wide, STGM_READ);
     if (SUCCEEDED(hr))
         hr = shortcut.Link()->Resolve(owner, kResolveFlags);
     if (FAILED(hr))
@@ -174,10 +193,10 @@ HRESULT CheckShortcutFile(const std::wstring& openPath, const std::string& name,
         return LastErrorResult();
     if (!MayGoToShell(name.c_str(), file))
         return HRESULT_FROM_WIN32(ERROR_BAD_FORMAT);
-    // Read on the handle already open: no second open of the file.
+    // Read on the handle already open: no second open of the file. A larger
+    // file (no real shortcut is) goes to the shell by path.
     std::uint64_t size = 0;
-    constexpr std::uint64_t kLargestNoted = 64 * 1024;
-    if (content && file.Size(size) && size <= kLargestNoted) {
+    if (content && file.Size(size) && size <= kLargestLoaded) {
         content->resize(static_cast<std::size_t>(size));
         if (!file.Read(0, &(*content)[0], content->size()))
             content->clear();

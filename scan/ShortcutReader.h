@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 #include "OpenShortcut.h"
@@ -29,7 +30,9 @@ HRESULT OpenShortcut(HWND owner, const char* shortcutPath, COpenShortcut& shortc
 // name: the file's name in any encoding, for the structure check's test of
 // its extension.
 // content, when given, gets the file's bytes as the check read them (a
-// shortcut of at most 64 KB), for noting what was scanned.
+// shortcut of at most kLargestLoaded bytes), and the shell loads the link
+// from those bytes rather than from the file.
+constexpr std::uint64_t kLargestLoaded = 1u << 20;
 HRESULT OpenWideShortcut(HWND owner, const std::wstring& openPath, const std::string& name,
                          COpenWideShortcut& shortcut, IClassFactory* maker = nullptr, std::string* content = nullptr);
 

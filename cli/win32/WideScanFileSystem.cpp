@@ -11,8 +11,10 @@
 #include "scan/FileByteSource.h"
 #include "scan/LinkStructure.h"
 #include "scan/ShortcutReader.h"
+#include "scan/StoredStrings.h"
 #include "scan/Win32Presence.h"
 #include "scan/Win32Text.h"
+#include "scan/WinPath.h"
 #include "KindReaders.h"
 #include "SystemPath.h"
 
@@ -54,6 +56,38 @@ MissingReason ReasonOfOpen(IUnknown* link)
     return (flags & SLDF_HAS_DARWINID) ? MissingReason::InstallerManaged : MissingReason::NoFileTarget;
 }
 
+// A link loaded from memory does not know its own folder, so a shortcut
+// that stores only a relative path gives no target: it is found as the
+// shell finds it after loading the file (beside the shortcut, in its working
+// folder, a bare name on the search path). Where none is there the target is
+// the one beside the shortcut, which is what the shortcut starts.
+std::string RelativeTarget(const std::string& bytes, const std::string& shortcutPath)
+{
+    scan::MemoryByteSource source(bytes.data(), bytes.size());
+    scan::StoredStrings strings;
+    if (!scan::ReadStoredStrings(source, strings) || strings.relativePath.empty())
+        return std::string();
+    const std::string beside = scan::JoinRelative(scan::ParentOf(shortcutPath), strings.relativePath);
+    const auto exists = [](const std::string& path) {
+        return !path.empty() && ::GetFileAttributesW(SystemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+    };
+    if (exists(beside))
+        return beside;
+    const std::string inWorkingFolder = strings.workingDir.empty()
+                                            ? std::string()
+                                            : scan::JoinRelative(strings.workingDir, strings.relativePath);
+    if (exists(inWorkingFolder))
+        return inWorkingFolder;
+    if (strings.relativePath.find_first_of("\\/:") == std::string::npos) {
+        std::wstring found(MAX_PATH, L'\0');
+        const DWORD n = ::SearchPathW(NULL, Widen(strings.relativePath, CP_UTF8).c_str(), NULL,
+                                      static_cast<DWORD>(found.size()), &found[0], NULL);
+        if (n > 0 && n < found.size())
+            return Narrow(found.substr(0, n), CP_UTF8);
+    }
+    return beside;
+}
+
 // "Not there" on a share proves the file missing only where the share
 // itself answers.
 scan::Presence SharePresence(const std::string& networkPath)
@@ -69,14 +103,25 @@ scan::Presence SharePresence(const std::string& networkPath)
     return onShare;
 }
 
-std::string StoredTarget(const std::wstring& openPath)
+// From the checked bytes; from the file only for a shortcut too large to
+// load from memory.
+std::string StoredTarget(const std::string& bytes, const std::wstring& openPath)
 {
-    scan::CFileByteSource file(openPath.c_str());
     std::u16string stored;
-    if (!scan::StoredEnvironmentTarget(file, stored))
-        return std::string();
-    return Narrow(std::wstring(stored.begin(), stored.end()), CP_UTF8);
+    bool found = false;
+    if (!bytes.empty()) {
+        scan::MemoryByteSource source(bytes.data(), bytes.size());
+        found = scan::StoredEnvironmentTarget(source, stored);
+    } else {
+        scan::CFileByteSource file(openPath.c_str());
+        found = scan::StoredEnvironmentTarget(file, stored);
+    }
+    return found ? Narrow(std::wstring(stored.begin(), stored.end()), CP_UTF8) : std::string();
 }
+
+// The checked bytes a row keeps for later steps (evidence, the digest, a
+// repair); a larger shortcut is kept by its digest alone.
+constexpr std::size_t kLargestKept = 64 * 1024;
 
 }  // namespace
 
@@ -240,7 +285,9 @@ void CWideScanFileSystem::ResolveShortcut(const std::string& shortcutPath, scan:
             m_context->Note(shortcutPath, MissingReason::Unreadable);
         return;
     }
-    const std::wstring wide = scan::ReadWideTarget(shortcut.Link());
+    std::wstring wide = scan::ReadWideTarget(shortcut.Link());
+    if (wide.empty() && !content.empty())
+        wide = Widen(RelativeTarget(content, shortcutPath), CP_UTF8);
     if (!content.empty()) {
         scan::MemoryByteSource source(content.data(), content.size());
         RecordedVolume volume;
@@ -248,12 +295,13 @@ void CWideScanFileSystem::ResolveShortcut(const std::string& shortcutPath, scan:
             target.recordedDrive = volume.driveType;
             target.networkPath = SharePath(volume, Narrow(wide, CP_UTF8));
         }
-        target.bytes = std::move(content);  // passed the check: what later steps read
     }
     // Another user's target stored as "%LOCALAPPDATA%\...": the shell would
     // expand it with this process's values, looking in the wrong profile.
     const CReadContext::Expander* expander = m_context ? &m_context->GetExpander() : nullptr;
-    const std::string stored = expander && *expander ? StoredTarget(exact) : std::string();
+    const std::string stored = expander && *expander ? StoredTarget(content, exact) : std::string();
+    if (content.size() <= kLargestKept)
+        target.bytes = std::move(content);  // passed the check: what later steps read
     if (!stored.empty()) {
         std::string problem;
         if (!(*expander)(stored, target.text, problem)) {

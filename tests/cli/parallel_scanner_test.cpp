@@ -94,7 +94,12 @@ TEST_F(ParallelScannerTest, EveryJobCountWritesTheBytesOfOneJob)
             for (std::size_t r = 1; r < records.size(); ++r) {
                 char target[scan::kPathBuffer];
                 scan::ResolveShortcut(NULL, records[r][0].c_str(), target);
-                EXPECT_EQ(target, records[r][1]) << records[r][0];
+                // Where the shell leaves a relative path found nowhere as it
+                // stands, the scanner names the file beside the shortcut.
+                const std::string& shortcut = records[r][0];
+                const std::string expected = target[0] == '.' ? shortcut.substr(0, shortcut.rfind('\\')) + (target + 1)
+                                                              : std::string(target);
+                EXPECT_EQ(expected, records[r][1]) << shortcut;
             }
         }
         // No --jobs: the processor count.
