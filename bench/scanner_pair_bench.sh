@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Two scanner builds against each other on one tree: COUNT ASCII shortcuts
+# (every tenth target missing) in one throw-away Wine prefix, the two run in
+# turn with the same arguments (A B, then B A the next round), RUNS rounds.
+# Prints each run's wall and CPU (the wine process and its children, from
+# /usr/bin/time) and the medians of the per-pair ratios A/B.
+#   bench/scanner_pair_bench.sh A.exe B.exe [RUNS] [COUNT] [-- SCANNER ARGS...]
+#   (default arguments: --jobs 1 --format csv C:\menu)
+set -euo pipefail
+if [ "${1:-}" != --inside ]; then
+    [ $# -ge 2 ] || { echo "usage: scanner_pair_bench.sh A.exe B.exe [RUNS] [COUNT] [-- ARGS...]" >&2; exit 2; }
+    a=$(realpath "$1") b=$(realpath "$2"); shift 2
+    runs=${1:-9}; [ $# -gt 0 ] && shift
+    count=${1:-2000}; [ $# -gt 0 ] && shift
+    [ "${1:-}" = -- ] && shift
+    exec bash "$(dirname "$0")/../scripts/wine-run.sh" --script "$0" --inside "$a" "$b" "$runs" "$count" "$@"
+fi
+shift
+a=$1 b=$2 runs=$3 count=$4; shift 4
+args=("$@")
+[ ${#args[@]} -gt 0 ] || args=(--jobs 1 --format csv 'C:\menu')
+c=$WINEPREFIX/drive_c
+python3 - "$c" "$count" <<'PY'
+import os, struct, sys
+c, count = sys.argv[1], int(sys.argv[2])
+def link(path, target):
+    header = struct.pack('<I16sIIQQQIiIHHII', 0x4C, bytes.fromhex('0114020000000000c000000000000046'), 0x02, 0x20,
+                         0, 0, 0, 0, 0, 1, 0, 0, 0, 0)
+    volume = struct.pack('<IIII', 0x11, 3, 0x1234ABCD, 0x10) + b'\0'
+    local = target.encode('ascii') + b'\0'
+    info = struct.pack('<IIIIIII', 0x1C + len(volume) + len(local) + 1, 0x1C, 1, 0x1C, 0x1C + len(volume), 0,
+                       0x1C + len(volume) + len(local)) + volume + local + b'\0'
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    open(path, 'wb').write(header + info + b'\0\0\0\0')
+for i in range(count):
+    folder = c + '/tools/T%03d' % (i // 50)
+    os.makedirs(folder, exist_ok=True)
+    if i % 10:
+        open('%s/tool%d.exe' % (folder, i), 'wb').write(b'MZ')
+    link(c + '/menu/Vendor%02d/Tool %d.lnk' % (i // 100, i), 'C:\\tools\\T%03d\\tool%d.exe' % (i // 50, i))
+PY
+wineserver -p 600  # one server for every run, as on a machine where one runs already
+wine "$a" "${args[@]}" > /dev/null || true  # warm-up for both
+time_run() {  # exe: prints "wall cpu"
+    /usr/bin/time -f '%e %U %S' -o "$c/time.txt" wine "$1" "${args[@]}" > "$c/out.txt" || true
+    tail -n 1 "$c/time.txt" | awk '{printf "%s %.2f\n", $1, $2 + $3}'
+}
+ratios_wall=() ratios_cpu=()
+for round in $(seq "$runs"); do
+    if [ $((round % 2)) -eq 1 ]; then ra=$(time_run "$a"); rb=$(time_run "$b")
+    else rb=$(time_run "$b"); ra=$(time_run "$a"); fi
+    read -r wa ca <<<"$ra"; read -r wb cb <<<"$rb"
+    echo "round $round: A $wa s wall $ca s cpu   B $wb s wall $cb s cpu"
+    ratios_wall+=("$(awk "BEGIN {print $wa / $wb}")") ratios_cpu+=("$(awk "BEGIN {print $ca / $cb}")")
+done
+median() { sort -g | awk '{v[NR]=$1} END {print v[int((NR+1)/2)]}'; }
+rw=$(printf '%s\n' "${ratios_wall[@]}" | median) rc=$(printf '%s\n' "${ratios_cpu[@]}" | median)
+echo "$count shortcuts, ${args[*]}: A/B median of $runs pairs: $(printf '%.3f' "$rw") wall, $(printf '%.3f' "$rc") cpu"
+wineserver -k
