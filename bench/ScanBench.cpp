@@ -8,9 +8,14 @@
 //       target taken from a side list, no shell link service at all;
 //   (d) the structure check alone, which (a) and (b) make before each load:
 //       a plain walk making only the check of every file.
-// Each is run twice and the second (warm) run is reported: its clock time
-// and this process's processor time.
-//   usage: veltmor_bench [shortcuts]     (default 10000)
+// Every walk runs once untimed first: the first reads of a fresh tree (the
+// file system notes each file's first access, the shell's classes load)
+// and the write-back of the tree just built would otherwise fall on
+// whichever walk came first. Then each round times every walk once, the
+// order rotated a place each round so that no walk always follows the
+// same one; reported: the median clock time and this process's processor
+// time over the rounds, and the fastest clock time.
+//   usage: veltmor_bench [shortcuts] [rounds]     (default 10000 and 3)
 #include <windows.h>
 #include <io.h>
 #include <objbase.h>
@@ -21,6 +26,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "BenchClock.h"
 #include "BenchTree.h"
@@ -80,25 +86,26 @@ int CheckOnly(const CBenchTree& tree)
     return sound;
 }
 
-struct Timing {
-    double wall = 0;
-    double processor = 0;
+// One walk: its name, what it does, and its times of the timed rounds.
+struct Walk {
+    const char* name;
+    std::function<void()> run;
+    std::vector<double> wall;
+    std::vector<double> processor;
 };
 
-// Runs job twice; the times of the second run.
-template <class Job>
-Timing WarmTime(Job job)
+void TimeOnce(Walk& walk)
 {
-    job();
     const double wall = bench::Now();
     const double processor = bench::ProcessorSeconds();
-    job();
-    return Timing{bench::Now() - wall, bench::ProcessorSeconds() - processor};
+    walk.run();
+    walk.wall.push_back(bench::Now() - wall);
+    walk.processor.push_back(bench::ProcessorSeconds() - processor);
 }
 
-// Builds the tree, times the three walks, prints the figures and removes the
-// tree. Non-zero when something failed or the walks disagree.
-int Run(int count)
+// Builds the tree, times the walks, prints the figures and removes the tree.
+// Non-zero when something failed or the walks disagree.
+int Run(int count, int rounds)
 {
     wintest::CTempFolder base("vb");
     CBenchTree tree;
@@ -107,8 +114,8 @@ int Run(int count)
         std::fprintf(stderr, "veltmor_bench: cannot build the tree (error %lu)\n", GetLastError());
         return 1;
     }
-    std::printf("tree: %d shortcuts (%d broken) in %d folders under %s, built in %.2f s\n", count, tree.Broken(),
-                tree.Folders(), tree.TreeRoot().c_str(), bench::Now() - start);
+    std::printf("tree: %d shortcuts (%d broken) in %d folders under %s, built in %.2f s; %d rounds\n", count,
+                tree.Broken(), tree.Folders(), tree.TreeRoot().c_str(), bench::Now() - start, rounds);
 
     scan::ScanOptions options;  // the dialog's defaults
     options.scanFrom = tree.TreeRoot();
@@ -119,43 +126,57 @@ int Run(int count)
         engine.OnScan();
         listed = view.Listed();
     };
-    int listed = 0;
-    const Timing scanTime = WarmTime([&] { scanWith(options, listed); });
     // All broken targets are on the fixed drive, so with removable drives
     // included the same rows come without a drive-type query per shortcut.
     scan::ScanOptions noDriveType = options;
     noDriveType.ignoreRemovable = false;
-    int listedNoDriveType = 0;
-    const Timing noDriveTypeTime = WarmTime([&] { scanWith(noDriveType, listedNoDriveType); });
+    int listed = 0, listedNoDriveType = 0, sound = 0;
     Tally floor, bare;
-    const Timing floorTime = WarmTime([&] { floor = Floor(tree); });
-    const Timing bareTime = WarmTime([&] { bare = BareWalk(tree); });
-    int sound = 0;
-    const Timing checkTime = WarmTime([&] { sound = CheckOnly(tree); });
+    std::vector<Walk> walks = {
+        {"(a) scan", [&] { scanWith(options, listed); }, {}, {}},
+        {"(a') no drives", [&] { scanWith(noDriveType, listedNoDriveType); }, {}, {}},
+        {"(b) floor", [&] { floor = Floor(tree); }, {}, {}},
+        {"(c) bare walk", [&] { bare = BareWalk(tree); }, {}, {}},
+        {"(d) check only", [&] { sound = CheckOnly(tree); }, {}, {}},
+    };
+    std::string firstRuns;
+    for (Walk& walk : walks) {
+        const double wall = bench::Now();
+        walk.run();
+        char figure[64];
+        std::snprintf(figure, sizeof figure, "  %s %.3f s", walk.name, bench::Now() - wall);
+        firstRuns += figure;
+    }
+    std::printf("untimed first runs:%s\n", firstRuns.c_str());
+    for (int r = 0; r < rounds; ++r)
+        for (std::size_t k = 0; k < walks.size(); ++k)
+            TimeOnce(walks[(k + r) % walks.size()]);
 
     PROCESS_MEMORY_COUNTERS memory = {};
     memory.cb = sizeof memory;
     GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
 
     const double perItem = 1e6 / count;
-    const auto line = [&](const char* what, const Timing& t, const char* tail) {
-        std::printf("%-14s %8.3f s  %7.1f us/shortcut  (process cpu %7.3f s)  %s\n", what, t.wall,
-                    t.wall * perItem, t.processor, tail);
-    };
     char text[5][64];
     std::snprintf(text[0], sizeof text[0], "rows listed %d", listed);
-    std::snprintf(text[1], sizeof text[1], "missing %d of %d", floor.missing, floor.files);
-    std::snprintf(text[2], sizeof text[2], "missing %d of %d", bare.missing, bare.files);
-    std::snprintf(text[3], sizeof text[3], "rows listed %d", listedNoDriveType);
+    std::snprintf(text[1], sizeof text[1], "rows listed %d", listedNoDriveType);
+    std::snprintf(text[2], sizeof text[2], "missing %d of %d", floor.missing, floor.files);
+    std::snprintf(text[3], sizeof text[3], "missing %d of %d", bare.missing, bare.files);
     std::snprintf(text[4], sizeof text[4], "sound %d of %d", sound, count);
-    line("(a) scan", scanTime, text[0]);
-    line("(a') no drives", noDriveTypeTime, text[3]);
-    line("(b) floor", floorTime, text[1]);
-    line("(c) bare walk", bareTime, text[2]);
-    line("(d) check only", checkTime, text[4]);
-    std::printf("a/b %.2f   a/c %.1f   (process cpu: a/b %.2f   a/c %.1f)\n", scanTime.wall / floorTime.wall,
-                scanTime.wall / bareTime.wall, scanTime.processor / floorTime.processor,
-                scanTime.processor / bareTime.processor);
+    std::printf("%-14s %10s  %19s  %11s  %10s\n", "median", "clock", "", "process cpu", "fastest");
+    for (std::size_t k = 0; k < walks.size(); ++k) {
+        const Walk& walk = walks[k];
+        const double wall = bench::Median(walk.wall);
+        std::printf("%-14s %8.3f s  %7.1f us/shortcut  (%7.3f s)  %8.3f s  %s\n", walk.name, wall, wall * perItem,
+                    bench::Median(walk.processor), bench::Minimum(walk.wall), text[k]);
+    }
+    const auto ratio = [&](std::size_t x, std::size_t y, bool processor) {
+        return processor ? bench::Median(walks[x].processor) / bench::Median(walks[y].processor)
+                         : bench::Median(walks[x].wall) / bench::Median(walks[y].wall);
+    };
+    std::printf("a/b %.2f   a'/b %.2f   a/c %.1f   (process cpu: a/b %.2f   a'/b %.2f   a/c %.1f)\n",
+                ratio(0, 2, false), ratio(1, 2, false), ratio(0, 3, false), ratio(0, 2, true), ratio(1, 2, true),
+                ratio(0, 3, true));
     std::printf("peak working set %.1f MB\n", static_cast<double>(memory.PeakWorkingSetSize) / (1024.0 * 1024.0));
 
     // The walks must agree, or the times compare different work; every
@@ -173,13 +194,14 @@ int Run(int count)
 int main(int argc, char** argv)
 {
     const int count = argc > 1 ? std::atoi(argv[1]) : 10000;
-    if (count < 1) {
-        std::fprintf(stderr, "usage: veltmor_bench [shortcuts]\n");
+    const int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
+    if (count < 1 || rounds < 1) {
+        std::fprintf(stderr, "usage: veltmor_bench [shortcuts] [rounds]\n");
         return 2;
     }
     if (FAILED(CoInitialize(NULL)))
         return 1;
-    const int status = Run(count);
+    const int status = Run(count, rounds);
     CoUninitialize();
     return status;
 }
