@@ -28,9 +28,8 @@ namespace {
 // The system's limit for a path, terminator included.
 constexpr std::size_t kLongestPath = 32767;
 
-// The plain form where it reads the same as the "\\?\" one: the shell
-// link's own path then stays as callers have always seen it (a relative
-// target is resolved against it).
+// The plain form where it reads the same as the "\\?\" one: the installer,
+// asked about an advertised shortcut, is given the path as users see it.
 bool PlainIsExact(const std::wstring& path)
 {
     if (path.size() >= MAX_PATH || !IsExactFullPath(path))
