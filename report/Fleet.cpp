@@ -3,32 +3,13 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "scan/PathText.h"
+#include "scan/ProgramFolder.h"
+#include "scan/WinPath.h"
+
 namespace report {
 
 namespace {
-
-bool StartsWithFolded(const std::string& text, std::size_t at, const char* prefix)
-{
-    for (std::size_t i = 0; prefix[i]; ++i) {
-        if (at + i >= text.size())
-            return false;
-        char c = text[at + i];
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-        char p = prefix[i];
-        if (p >= 'a' && p <= 'z')
-            p = static_cast<char>(p - 'a' + 'A');
-        if (c != p)
-            return false;
-    }
-    return true;
-}
-
-bool DriveRooted(const std::string& path)
-{
-    return path.size() >= 3 && path[1] == ':' && path[2] == '\\' &&
-           ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
-}
 
 // A count by name, each machine counted once: machines are taken in turn.
 struct Tally {
@@ -252,11 +233,7 @@ std::int64_t DayOf(std::int64_t seconds)
 
 std::string NameKey(const std::string& name)
 {
-    std::string key = name;
-    for (char& c : key)
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    return key;
+    return scan::AsciiUpper(name);
 }
 
 std::string TrimmedName(const std::string& name)
@@ -297,7 +274,7 @@ bool MachineKey(const std::string& name, std::string& key, std::string& problem)
 
 std::string WithoutUser(const std::string& path)
 {
-    if (!DriveRooted(path) || !StartsWithFolded(path, 3, "Users\\"))
+    if (!scan::IsDriveRooted(path) || !scan::HasAsciiTextAt(path, 3, "Users\\"))
         return path;
     const std::size_t name = 3 + 6;
     const std::size_t end = path.find('\\', name);
@@ -309,20 +286,17 @@ std::string WithoutUser(const std::string& path)
 
 std::string ProgramFolder(const std::string& target)
 {
-    if (DriveRooted(target)) {
-        for (const char* prefix :
-             {"Program Files\\", "Program Files (x86)\\", "Users\\*\\AppData\\Local\\Programs\\"}) {
-            if (!StartsWithFolded(target, 3, prefix))
-                continue;
-            const std::size_t below = 3 + std::char_traits<char>::length(prefix);
-            const std::size_t next = target.find('\\', below);
-            if (next != std::string::npos)
-                return target.substr(0, next);
-            break;
-        }
+    // Drives only: a share's programs are grouped by their own folder. The
+    // names are split as written, doubled backslashes and all, so that the
+    // folder is the target's own text.
+    std::string root;
+    std::vector<std::string> names;
+    if (scan::IsDriveRooted(target) && scan::SplitFullPath(target, root, names, true)) {
+        const scan::ProgramPlace place = scan::LocateProgram(root, names, scan::StandardProgramsFolders());
+        if (place.within)
+            return target.substr(0, 3) + scan::JoinPathParts(names, 0, place.program + 1);
     }
-    const std::size_t last = target.rfind('\\');
-    return last == std::string::npos ? target : target.substr(0, last);
+    return target.find('\\') == std::string::npos ? target : scan::FolderTextOf(target);
 }
 
 bool CFleet::Add(const std::string& key, ScanRun run)

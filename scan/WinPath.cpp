@@ -1,5 +1,7 @@
 #include "WinPath.h"
 
+#include <algorithm>
+
 namespace scan {
 
 namespace {
@@ -21,6 +23,34 @@ char AsciiUpperChar(char c)
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
+char AsciiLowerChar(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool SameAsciiText(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (AsciiUpperChar(a[i]) != AsciiUpperChar(b[i]))
+            return false;
+    return true;
+}
+
+bool HasAsciiTextAt(const std::string& text, std::size_t at, const char* prefix)
+{
+    for (std::size_t i = 0; prefix[i]; ++i)
+        if (at + i >= text.size() || AsciiUpperChar(text[at + i]) != AsciiUpperChar(prefix[i]))
+            return false;
+    return true;
+}
+
+bool IsDriveRooted(const std::string& path)
+{
+    return path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == ':' && path[2] == '\\';
+}
+
 bool SplitPathParts(const std::string& path, std::vector<std::string>& parts)
 {
     parts.clear();
@@ -37,10 +67,10 @@ bool SplitPathParts(const std::string& path, std::vector<std::string>& parts)
     }
 }
 
-std::string JoinPathParts(const std::vector<std::string>& parts, std::size_t from)
+std::string JoinPathParts(const std::vector<std::string>& parts, std::size_t from, std::size_t to)
 {
     std::string joined;
-    for (std::size_t i = from; i < parts.size(); ++i)
+    for (std::size_t i = from; i < std::min(to, parts.size()); ++i)
         joined += (i > from ? "\\" : "") + parts[i];
     return joined;
 }
@@ -93,6 +123,59 @@ std::string ParentOf(const std::string& path)
     std::string plain;
     const std::string parent = path.substr(0, slash);
     return PlainFullPath(parent, plain) ? plain : std::string();
+}
+
+std::string FileNameOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('\\');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string FolderTextOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('\\');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+std::string WithoutTrailingBackslashes(std::string path)
+{
+    while (path.size() > 1 && path.back() == '\\' && !(path.size() == 3 && path[1] == ':'))
+        path.pop_back();
+    return path;
+}
+
+std::string JoinedPath(const std::string& folder, const std::string& rest)
+{
+    const std::string head = WithoutTrailingBackslashes(folder);
+    if (head.empty())
+        return rest;
+    return head.back() == '\\' ? head + rest : head + '\\' + rest;
+}
+
+bool SplitFullPath(const std::string& path, std::string& root, std::vector<std::string>& names, bool keepEmptyNames)
+{
+    names.clear();
+    std::size_t at = 0;
+    if (IsDriveRooted(path)) {
+        root = path.substr(0, 2);
+        at = 3;
+    } else if (path.size() > 2 && path[0] == '\\' && path[1] == '\\') {
+        const std::size_t server = path.find('\\', 2);
+        const std::size_t share = server == std::string::npos ? server : path.find('\\', server + 1);
+        if (server == std::string::npos || server == 2 || share == server + 1)
+            return false;
+        root = path.substr(0, share);
+        at = share == std::string::npos ? path.size() : share + 1;
+    } else {
+        return false;
+    }
+    while (at < path.size()) {
+        const std::size_t end = std::min(path.find('\\', at), path.size());
+        if (end > at || keepEmptyNames)
+            names.push_back(path.substr(at, end - at));
+        at = end + 1;
+    }
+    return true;
 }
 
 std::string Quoted(const std::string& path)

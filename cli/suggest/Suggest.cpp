@@ -4,69 +4,37 @@
 #include <cstdio>
 #include <set>
 
+#include "scan/PathText.h"
+#include "scan/ProgramFolder.h"
+#include "scan/WinPath.h"
+
 namespace cli {
 
 namespace {
 
+using scan::AsciiLower;
+using scan::AsciiLowerChar;
+using scan::FileNameOf;
+using scan::FolderTextOf;
+using scan::IsAsciiLetter;
+using scan::IsProgramFilesName;
+using scan::JoinedPath;
+using scan::JoinPathParts;
+using scan::SameAsciiText;
+using scan::SplitFullPath;
+using scan::WithoutTrailingBackslashes;
+
 constexpr std::uint64_t kTicksPerSecond = 10000000;
 constexpr std::uint64_t kFatStep = 2 * kTicksPerSecond;  // FAT keeps write times to 2 seconds
-
-char Lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string Lower(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(), [](char c) { return Lower(c); });
-    return text;
-}
-
-bool SameText(const std::string& a, const std::string& b)
-{
-    return a.size() == b.size() && Lower(a) == Lower(b);
-}
 
 bool IsDigit(char c)
 {
     return c >= '0' && c <= '9';
 }
 
-bool IsLetter(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
-
 bool IsSeparator(char c)
 {
     return c == ' ' || c == '-' || c == '_' || c == '.';
-}
-
-std::string WithoutTrailingBackslashes(std::string path)
-{
-    while (path.size() > 1 && path.back() == '\\' && !(path.size() == 3 && path[1] == ':'))
-        path.pop_back();  // a drive root keeps its backslash
-    return path;
-}
-
-std::string Join(const std::string& folder, const std::string& rest)
-{
-    const std::string head = WithoutTrailingBackslashes(folder);
-    if (head.empty())
-        return rest;
-    return head.back() == '\\' ? head + rest : head + '\\' + rest;
-}
-
-std::string FileName(const std::string& path)
-{
-    const std::size_t slash = path.find_last_of('\\');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string Parent(const std::string& path)
-{
-    const std::size_t slash = path.find_last_of('\\');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
 // A path given by the machine's own records (the registry) may be quoted,
@@ -92,54 +60,6 @@ std::string CleanRecordedPath(std::string path, bool iconIndex)
     return WithoutTrailingBackslashes(path);
 }
 
-// A path's root ("C:" or "\\server\share") and the names below it; false
-// for a path that is not a full one.
-bool SplitPath(const std::string& path, std::string& root, std::vector<std::string>& parts)
-{
-    parts.clear();
-    std::size_t at = 0;
-    if (path.size() >= 3 && IsLetter(path[0]) && path[1] == ':' && path[2] == '\\') {
-        root = path.substr(0, 2);
-        at = 3;
-    } else if (path.size() > 2 && path[0] == '\\' && path[1] == '\\') {
-        const std::size_t server = path.find('\\', 2);
-        const std::size_t share = server == std::string::npos ? server : path.find('\\', server + 1);
-        if (server == std::string::npos || server == 2 || share == server + 1)
-            return false;
-        root = path.substr(0, share);
-        at = share == std::string::npos ? path.size() : share + 1;
-    } else {
-        return false;
-    }
-    while (at < path.size()) {
-        std::size_t end = path.find('\\', at);
-        if (end == std::string::npos)
-            end = path.size();
-        if (end > at)
-            parts.push_back(path.substr(at, end - at));
-        at = end + 1;
-    }
-    return true;
-}
-
-std::string JoinParts(const std::vector<std::string>& parts, std::size_t from, std::size_t to)
-{
-    std::string text;
-    for (std::size_t i = from; i < to; ++i)
-        text += (i == from ? "" : "\\") + parts[i];
-    return text;
-}
-
-bool IsDriveRoot(const std::string& root)
-{
-    return root.size() == 2 && root[1] == ':';
-}
-
-bool IsProgramFilesName(const std::string& name)
-{
-    return SameText(name, "Program Files") || SameText(name, "Program Files (x86)");
-}
-
 // Where the target lies: base\program\rest, program being the old program
 // folder (none for a file at a root).
 struct Place {
@@ -149,38 +69,33 @@ struct Place {
     bool inProgramFiles = false;
 
     bool HasProgram() const { return program != std::string::npos; }
-    std::string Base() const { return root + '\\' + JoinParts(parts, 0, program); }
-    std::string Rest() const { return JoinParts(parts, HasProgram() ? program + 1 : 0, parts.size()); }
+    std::string Base() const { return root + '\\' + JoinPathParts(parts, 0, program); }
+    std::string Rest() const { return JoinPathParts(parts, HasProgram() ? program + 1 : 0); }
     std::string ProgramName() const { return HasProgram() ? parts[program] : std::string(); }
 };
 
-bool Locate(const std::string& target, const std::vector<std::string>& programFiles, Place& place)
+bool Locate(const std::string& target, const std::vector<scan::ProgramsFolder>& programsFolders, Place& place)
 {
-    if (!SplitPath(target, place.root, place.parts) || place.parts.empty())
+    if (!SplitFullPath(target, place.root, place.parts) || place.parts.empty())
         return false;
-    const std::vector<std::string>& parts = place.parts;
-    for (const std::string& folder : programFiles) {
-        std::string root;
-        std::vector<std::string> prefix;
-        if (!SplitPath(CleanRecordedPath(folder, false), root, prefix) || prefix.empty() ||
-            !SameText(root, place.root) || parts.size() < prefix.size() + 2)
-            continue;
-        if (std::equal(prefix.begin(), prefix.end(), parts.begin(), SameText)) {
-            place.program = prefix.size();
-            place.inProgramFiles = true;
-            return true;
-        }
-    }
-    if (parts.size() >= 3 && IsProgramFilesName(parts[0])) {
-        place.program = 1;
-        place.inProgramFiles = true;
-    } else if (parts.size() >= 7 && SameText(parts[0], "Users") && SameText(parts[2], "AppData") &&
-               SameText(parts[3], "Local") && SameText(parts[4], "Programs")) {
-        place.program = 5;
-    } else if (parts.size() >= 2) {
-        place.program = parts.size() - 2;
-    }
+    const scan::ProgramPlace at = scan::LocateProgram(place.root, place.parts, programsFolders);
+    place.program = at.program;
+    place.inProgramFiles = at.within && at.within->programFiles;
     return true;
+}
+
+// The machine's program files folders, then the usual ones below any root.
+std::vector<scan::ProgramsFolder> ProgramsFolders(const std::vector<std::string>& programFiles)
+{
+    std::vector<scan::ProgramsFolder> folders;
+    for (const std::string& recorded : programFiles) {
+        scan::ProgramsFolder folder;
+        if (SplitFullPath(CleanRecordedPath(recorded, false), folder.root, folder.names))
+            folders.push_back(folder);
+    }
+    const std::vector<scan::ProgramsFolder>& standard = scan::StandardProgramsFolders();
+    folders.insert(folders.end(), standard.begin(), standard.end());
+    return folders;
 }
 
 // The numbers in a folder's name, for putting the newest version first.
@@ -211,12 +126,12 @@ struct Candidate {
 
 class Candidates {
 public:
-    Candidates(const std::string& target, std::size_t room) : m_room(room) { m_seen.insert(Lower(target)); }
+    Candidates(const std::string& target, std::size_t room) : m_room(room) { m_seen.insert(AsciiLower(target)); }
 
     bool Full() const { return m_list.size() >= m_room; }
     void Add(const std::string& path, Route route, const std::string& note = std::string())
     {
-        if (!Full() && !path.empty() && m_seen.insert(Lower(path)).second)
+        if (!Full() && !path.empty() && m_seen.insert(AsciiLower(path)).second)
             m_list.push_back(Candidate{path, route, note});
     }
     void Widen(std::size_t room) { m_room = room; }
@@ -234,7 +149,7 @@ void AddRegistered(const std::string& fileName, SuggestSource& source, Candidate
         const std::string path = CleanRecordedPath(recorded, false);
         std::string root;
         std::vector<std::string> parts;
-        if (SplitPath(path, root, parts) && SameText(FileName(path), fileName))
+        if (SplitFullPath(path, root, parts) && SameAsciiText(FileNameOf(path), fileName))
             out.Add(path, Route::Registered);
     }
 }
@@ -252,22 +167,23 @@ void AddUninstallEntries(const Place& place, const std::string& fileName, Sugges
         const std::string icon = CleanRecordedPath(program.displayIcon, true);
         // The icon's nearest folder named as the program folder was.
         std::string iconProgram;
-        for (std::string folder = Parent(icon); !folder.empty() && iconProgram.empty(); folder = Parent(folder))
-            if (VersionlessName(FileName(folder)) == key)
+        for (std::string folder = FolderTextOf(icon); !folder.empty() && iconProgram.empty();
+             folder = FolderTextOf(folder))
+            if (VersionlessName(FileNameOf(folder)) == key)
                 iconProgram = folder;
         const bool named = VersionlessName(program.displayName) == key ||
-                           (!location.empty() && VersionlessName(FileName(location)) == key) || !iconProgram.empty();
+                           (!location.empty() && VersionlessName(FileNameOf(location)) == key) || !iconProgram.empty();
         if (!named)
             continue;
         std::string root;
         std::vector<std::string> parts;
-        if (SplitPath(location, root, parts))
-            out.Add(Join(location, rest), Route::Uninstall, program.displayName);
+        if (SplitFullPath(location, root, parts))
+            out.Add(JoinedPath(location, rest), Route::Uninstall, program.displayName);
         if (!iconProgram.empty())
-            out.Add(Join(iconProgram, rest), Route::Uninstall, program.displayName);
-        if (SplitPath(icon, root, parts)) {
-            out.Add(Join(Parent(icon), rest), Route::Uninstall, program.displayName);
-            if (SameText(FileName(icon), fileName))
+            out.Add(JoinedPath(iconProgram, rest), Route::Uninstall, program.displayName);
+        if (SplitFullPath(icon, root, parts)) {
+            out.Add(JoinedPath(FolderTextOf(icon), rest), Route::Uninstall, program.displayName);
+            if (SameAsciiText(FileNameOf(icon), fileName))
                 out.Add(icon, Route::Uninstall, program.displayName);
         }
     }
@@ -282,17 +198,17 @@ std::vector<std::string> OtherProgramFiles(const Place& place, const std::vector
         return folders;
     const std::string base = place.Base();
     const auto add = [&](const std::string& folder) {
-        const bool known = SameText(folder, base) || std::any_of(folders.begin(), folders.end(), [&](const std::string& f) {
-                               return SameText(f, folder);
-                           });
+        const bool known = SameAsciiText(folder, base) ||
+                           std::any_of(folders.begin(), folders.end(),
+                                       [&](const std::string& f) { return SameAsciiText(f, folder); });
         if (!folder.empty() && !known)
             folders.push_back(folder);
     };
     for (const std::string& folder : programFiles)
         add(CleanRecordedPath(folder, false));
-    const std::string last = FileName(base);
+    const std::string last = FileNameOf(base);
     if (place.program == 1 && IsProgramFilesName(last))
-        add(place.root + (SameText(last, "Program Files") ? "\\Program Files (x86)" : "\\Program Files"));
+        add(place.root + (SameAsciiText(last, "Program Files") ? "\\Program Files (x86)" : "\\Program Files"));
     return folders;
 }
 
@@ -305,20 +221,22 @@ void AddSiblings(const std::string& folder, const Place& place, SuggestSource& s
         names.resize(kMostSubFolders);
     std::vector<std::string> versions;
     for (const std::string& name : names)
-        if (!SameText(name, program) && VersionlessName(name) == key)
+        if (!SameAsciiText(name, program) && VersionlessName(name) == key)
             versions.push_back(name);
     std::stable_sort(versions.begin(), versions.end(), [](const std::string& a, const std::string& b) {
         return VersionNumbers(a) > VersionNumbers(b);
     });
     for (const std::string& name : versions)
-        out.Add(Join(Join(folder, name), place.Rest()), Route::Sibling, name);
+        out.Add(JoinedPath(JoinedPath(folder, name), place.Rest()), Route::Sibling, name);
 }
 
 bool OnFixedDrive(const std::string& path, const std::vector<std::string>& fixedDrives)
 {
-    return path.size() >= 2 && IsLetter(path[0]) && path[1] == ':' &&
+    return path.size() >= 2 && IsAsciiLetter(path[0]) && path[1] == ':' &&
            std::any_of(fixedDrives.begin(), fixedDrives.end(),
-                       [&](const std::string& drive) { return !drive.empty() && Lower(drive[0]) == Lower(path[0]); });
+                       [&](const std::string& drive) {
+                           return !drive.empty() && AsciiLowerChar(drive[0]) == AsciiLowerChar(path[0]);
+                       });
 }
 
 // A record's text for the evidence: at most 64 bytes, cut on a character.
@@ -471,10 +389,10 @@ std::string VersionlessName(const std::string& folderName)
     const std::size_t n = folderName.size();
     for (std::size_t i = 0; i < n;) {
         const char c = folderName[i];
-        const bool v = (c == 'v' || c == 'V') && (i == 0 || !IsLetter(folderName[i - 1])) && i + 1 < n &&
+        const bool v = (c == 'v' || c == 'V') && (i == 0 || !IsAsciiLetter(folderName[i - 1])) && i + 1 < n &&
                        IsDigit(folderName[i + 1]);
         if (!v && !IsDigit(c)) {
-            out += Lower(c);
+            out += AsciiLowerChar(c);
             ++i;
             continue;
         }
@@ -523,7 +441,7 @@ Suggestion Suggest(const std::string& target, const std::string& shortcutBytes, 
     const std::vector<std::string> fixedDrives = source.FixedDrives();
     const std::vector<std::string> programFiles = source.ProgramFilesFolders();
     Place place;
-    const bool located = Locate(target, programFiles, place);
+    const bool located = Locate(target, ProgramsFolders(programFiles), place);
     const std::string fileName = located ? place.parts.back() : std::string();
 
     // The last slot is kept for the shell's answer.
@@ -533,20 +451,21 @@ Suggestion Suggest(const std::string& target, const std::string& shortcutBytes, 
         AddUninstallEntries(place, fileName, source, candidates);
         const std::vector<std::string> otherProgramFiles = OtherProgramFiles(place, programFiles);
         for (const std::string& folder : otherProgramFiles)
-            candidates.Add(Join(Join(folder, place.ProgramName()), place.Rest()), Route::OtherProgramFiles);
+            candidates.Add(JoinedPath(JoinedPath(folder, place.ProgramName()), place.Rest()), Route::OtherProgramFiles);
         std::vector<std::string> otherDrives;
-        if (IsDriveRoot(place.root))
+        if (scan::IsDriveRooted(target))
             for (const std::string& drive : fixedDrives)
-                if (!drive.empty() && IsLetter(drive[0]) && !SameText(drive.substr(0, 1), place.root.substr(0, 1)))
+                if (!drive.empty() && IsAsciiLetter(drive[0]) &&
+                    !SameAsciiText(drive.substr(0, 1), place.root.substr(0, 1)))
                     otherDrives.push_back(drive.substr(0, 1) + ':');
         for (const std::string& drive : otherDrives)
-            candidates.Add(drive + '\\' + JoinParts(place.parts, 0, place.parts.size()), Route::OtherDrive);
+            candidates.Add(drive + '\\' + JoinPathParts(place.parts, 0), Route::OtherDrive);
 
         if (!VersionlessName(place.ProgramName()).empty()) {
             std::vector<std::string> folders{place.Base()};
             folders.insert(folders.end(), otherProgramFiles.begin(), otherProgramFiles.end());
             for (const std::string& drive : otherDrives)
-                folders.push_back(drive + '\\' + JoinParts(place.parts, 0, place.program));
+                folders.push_back(drive + '\\' + JoinPathParts(place.parts, 0, place.program));
             // Only a fixed drive's folders are listed: a share or a disc may
             // take long to answer, and its targets are not called missing.
             folders.erase(std::remove_if(folders.begin(), folders.end(),
@@ -569,9 +488,9 @@ Suggestion Suggest(const std::string& target, const std::string& shortcutBytes, 
         source.ShellResolve(shortcutBytes, resolved))
         candidates.Add(CleanRecordedPath(resolved, false), Route::Shell);
 
-    const std::string wanted = located ? fileName : FileName(target);
+    const std::string wanted = located ? fileName : FileNameOf(target);
     for (const Candidate& candidate : candidates.List()) {
-        if (wanted.empty() || !SameText(FileName(candidate.path), wanted))
+        if (wanted.empty() || !SameAsciiText(FileNameOf(candidate.path), wanted))
             continue;  // the shell's answer may name another file
         FileFacts facts;
         ++suggestion.tested;
