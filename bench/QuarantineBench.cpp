@@ -88,7 +88,7 @@ int main(int argc, char** argv)
     std::string sampleBytes;
     wintest::ReadBytes(sample, sampleBytes);
     const std::string digest = scan::Digest(sampleBytes);
-    std::vector<cli::QuarantineItem> items;
+    std::vector<cli::ScanRow> items;
     std::vector<std::wstring> originals, flatPlaces, layoutPlaces;
     cli::CWin32Mover layoutMaker;
     std::set<std::string> layoutFolders;  // every folder of the layout, for the removal's cost
@@ -96,11 +96,11 @@ int main(int argc, char** argv)
         const std::string folder = tree + "\\Folder " + std::to_string(i / kPerFolder);
         if (i % kPerFolder == 0)
             CreateDirectoryA(folder.c_str(), NULL);
-        cli::QuarantineItem item;
+        cli::ScanRow item;
         item.shortcut = folder + "\\Broken " + std::to_string(i) + ".lnk";
         item.target = base / "gone\\tool.exe";  // each a copy of the sample
         item.digest = digest;                     // as the scanner notes it
-        item.reason = cli::MissingReason::Missing;
+        item.driveType = cli::kDriveFixed;        // missing on a fixed drive
         item.location = "start-menu";
         item.root = tree;  // the folder scanned
         if (!CopyFileA(sample.c_str(), item.shortcut.c_str(), TRUE))
@@ -169,7 +169,7 @@ int main(int argc, char** argv)
         scan::CWin32ScanFileSystem fileSystem(NULL);
         double start = Now();
         int back = 0;
-        for (const cli::QuarantineItem& item : items) {
+        for (const cli::ScanRow& item : items) {
             scan::ShortcutTarget target;
             target.text = item.target;
             back += fileSystem.LinkTargetPresence(target).ProvenMissing() ? 0 : 1;
@@ -177,14 +177,9 @@ int main(int argc, char** argv)
         const double tested = Now();
         cli::CManifest entries;
         cli::CWin32Mover mover;
-        for (const cli::QuarantineItem& item : items) {
-            cli::ManifestEntry entry;
+        for (const cli::ScanRow& item : items) {
+            cli::ManifestEntry entry = cli::RowEntry(item, item.shortcut, item.shortcut.substr(3), std::string());
             entry.action = "quarantine";
-            entry.original = item.shortcut;
-            entry.place = item.shortcut.substr(3);
-            entry.target = item.target;
-            entry.reason = cli::ReasonName(item.reason);
-            entry.location = item.location;
             entry.time = mover.UtcTime();
             entry.computer = "BENCH";
             entry.version = "1.1.1";

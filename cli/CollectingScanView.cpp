@@ -11,18 +11,28 @@ CCollectingScanView::~CCollectingScanView()
 
 void CCollectingScanView::DeleteAllRows()
 {
-    for (Row& row : m_rows)
-        scan::CScanEngine::OnDeleteitemList(row.copy);
+    for (std::intptr_t& copy : m_copies)
+        scan::CScanEngine::OnDeleteitemList(copy);
+    m_copies.clear();
     m_rows.clear();
 }
 
-int CCollectingScanView::InsertRow(int index, const char* text, int image)
+std::vector<ScanRow> CCollectingScanView::TakeRows()
+{
+    std::vector<ScanRow> rows = std::move(m_rows);
+    DeleteAllRows();
+    return rows;
+}
+
+int CCollectingScanView::InsertRow(int index, const char* text, int)
 {
     if (index < 0 || index > RowCount())
         return -1;
-    Row row;
+    // The image says only whether the target may be there; RowPresence
+    // follows with the whole verdict.
+    ScanRow row;
     row.shortcut = text;
-    row.present = image == 1;
+    m_copies.insert(m_copies.begin() + index, 0);
     m_rows.insert(m_rows.begin() + index, std::move(row));
     return index;
 }
@@ -38,25 +48,35 @@ bool CCollectingScanView::SetRowData(int row, std::intptr_t data)
 {
     if (row < 0 || row >= RowCount())
         return false;
-    m_rows[row].copy = data;
+    m_copies[row] = data;
     return true;
 }
 
 void CCollectingScanView::RowPresence(int row, const scan::Presence& presence)
 {
-    if (row >= 0 && row < RowCount())
-        m_rows[row].presence = presence;
+    if (row < 0 || row >= RowCount())
+        return;
+    ScanRow& listed = m_rows[row];
+    listed.present = presence.verdict == scan::Verdict::Present;
+    listed.unverified = presence.verdict == scan::Verdict::Unverified;
+    // The system's words come before a .url's address (RowTarget).
+    if (!presence.detail.empty())
+        listed.detail = presence.detail;
 }
 
 void CCollectingScanView::RowTarget(int row, const scan::ShortcutTarget& target)
 {
     if (row < 0 || row >= RowCount())
         return;
-    m_rows[row].digest = target.digest;
-    m_rows[row].recordedDrive = target.recordedDrive;
-    m_rows[row].networkPath = target.networkPath;
-    m_rows[row].address = target.address;
-    m_rows[row].bytes = target.bytes;
+    ScanRow& listed = m_rows[row];
+    listed.digest = target.digest;
+    listed.recordedDrive = target.recordedDrive;
+    listed.networkPath = target.networkPath;
+    // A .url's or .appref-ms's address, when it is no path and the
+    // presence gave no words of its own.
+    if (listed.detail.empty())
+        listed.detail = target.address;
+    listed.bytes = target.bytes;
 }
 
 }  // namespace cli

@@ -1,6 +1,8 @@
 // The scan's view for a program without a window: no child windows, no wait
 // cursor; the results list is kept in memory in the order the rows arrive,
-// and so is what the walk had to pass over.
+// each as the scanner's row with what the engine says of it (the command
+// adds what it knows of the place and the drive), and so is what the walk
+// had to pass over.
 #ifndef VELTMOR_CLI_COLLECTINGSCANVIEW_H
 #define VELTMOR_CLI_COLLECTINGSCANVIEW_H
 
@@ -8,27 +10,15 @@
 #include <string>
 #include <vector>
 
+#include "ScanRow.h"
 #include "scan/ScanPlatform.h"
 
 namespace cli {
 
 class CCollectingScanView : public scan::ScanView {
 public:
-    struct Row {
-        std::string shortcut;   // column 0
-        std::string target;     // column 1
-        bool present = false;   // image 1
-        scan::Presence presence;  // the whole verdict
-        std::string digest;       // of the shortcut file as read
-        unsigned recordedDrive = 0;  // what the shortcut recorded of the target's volume
-        std::string networkPath;
-        std::string address;  // a .url's or .appref-ms's, when it is no path
-        std::string bytes;    // the shortcut's checked bytes; empty: not kept
-        std::intptr_t copy = 0;  // the path copy the row owns
-    };
-
     CCollectingScanView() = default;
-    ~CCollectingScanView() override;  // deletes the rows, freeing their copies
+    ~CCollectingScanView() override;  // deletes the rows, freeing their path copies
 
     CCollectingScanView(const CCollectingScanView&) = delete;
     CCollectingScanView& operator=(const CCollectingScanView&) = delete;
@@ -41,7 +31,10 @@ public:
         scan::NotScannedReason reason;
     };
 
-    const std::vector<Row>& Rows() const { return m_rows; }
+    const std::vector<ScanRow>& Rows() const { return m_rows; }
+    // The rows, taken out of the list as DeleteAllRows takes them: their
+    // path copies are freed, the list is empty.
+    std::vector<ScanRow> TakeRows();
     // Since the last ClearNotScanned; a scan does not clear them itself.
     const std::vector<Skipped>& NotScannedPaths() const { return m_notScanned; }
     void ClearNotScanned() { m_notScanned.clear(); }
@@ -70,7 +63,11 @@ public:
     }
 
 private:
-    std::vector<Row> m_rows;
+    std::vector<ScanRow> m_rows;
+    // The path copy each row owns (SetRowData; 0: none), at the row's
+    // index: freed through OnDeleteitemList when the row is deleted or
+    // taken, never handed out with the row.
+    std::vector<std::intptr_t> m_copies;
     std::vector<Skipped> m_notScanned;
 };
 

@@ -270,15 +270,11 @@ ScanResult CScanCommand::Scan(const std::vector<ScanPlace>& places, bool ignoreR
             m_host.WriteError(kProgram + std::string("not scanned (") + passed.Words() + "): " + skipped.path);
             result.notScanned.push_back(passed);
         }
-        for (const CCollectingScanView::Row& listed : view.Rows()) {
-            ScanRow row;
-            row.shortcut = listed.shortcut;
-            row.target = listed.target;
-            row.present = listed.presence.verdict == scan::Verdict::Present;
-            row.unverified = listed.presence.verdict == scan::Verdict::Unverified;
-            row.detail = listed.presence.detail.empty() ? listed.address : listed.presence.detail;
+        // The view's rows hold what the engine said; the place, the drive
+        // and the reason of an empty target are added here.
+        for (ScanRow& row : view.TakeRows()) {
             row.kind = ShortcutKindOfName(row.shortcut);
-            row.driveType = DriveTypeOf(listed.target);
+            row.driveType = DriveTypeOf(row.target);
             // Only listed rows that gave no target are read again: the
             // others have their reason already.
             if (row.target.empty() && !row.present)
@@ -290,10 +286,6 @@ ScanResult CScanCommand::Scan(const std::vector<ScanPlace>& places, bool ignoreR
             row.profile = place.profile;
             row.root = place.folder;
             row.unsafe = place.unsafe;
-            row.digest = listed.digest;
-            row.bytes = listed.bytes;
-            row.recordedDrive = listed.recordedDrive;
-            row.networkPath = listed.networkPath;
             row.otherProfile = otherProfile ? place.otherProfile : nullptr;
             result.rows.push_back(std::move(row));
         }
@@ -341,7 +333,7 @@ ReportHeader CScanCommand::Header(const ScanArguments& arguments)
     return header;
 }
 
-std::vector<QuarantineItem> CScanCommand::RepairItems(const std::vector<ScanRow>& rows)
+void CScanCommand::JudgeCandidates(std::vector<ScanRow>& rows)
 {
     // Of the Windows folder only System32 and SysWOW64: users may add files
     // to its Temp, Tasks, tracing and more.
@@ -363,13 +355,12 @@ std::vector<QuarantineItem> CScanCommand::RepairItems(const std::vector<ScanRow>
     }
     profiles.push_back(m_host.CurrentProfile());
     owners.push_back(m_security ? m_security->UserSid() : std::string());
-    std::vector<QuarantineItem> items = QuarantineItems(rows);
-    for (QuarantineItem& item : items) {
-        if (item.candidate.empty())
+    for (ScanRow& row : rows) {
+        if (row.candidate.empty())
             continue;
         std::string root, plain;
-        item.candidateUnsafe = UntrustedTarget(item.candidate, item.shortcut, machine, profiles, root);
-        if (!item.candidateUnsafe.empty() || !m_security || !PlainFullPath(item.candidate, plain))
+        row.candidateUnsafe = UntrustedTarget(row.candidate, row.shortcut, machine, profiles, root);
+        if (!row.candidateUnsafe.empty() || !m_security || !PlainFullPath(row.candidate, plain))
             continue;
         // The place is right; now who may write there, folder by folder.
         // In a profile its own user may.
@@ -379,9 +370,8 @@ std::vector<QuarantineItem> CScanCommand::RepairItems(const std::vector<ScanRow>
                 alsoTrusted.push_back(owners[i]);
         const std::string why = UntrustedWay(root, plain, alsoTrusted, *m_security);
         if (!why.empty())
-            item.candidateUnsafe = "its new target lies where other users may write: " + why;
+            row.candidateUnsafe = "its new target lies where other users may write: " + why;
     }
-    return items;
 }
 
 std::string CScanCommand::UntrustedKeepFolder(const std::string& folder)

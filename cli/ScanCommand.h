@@ -89,8 +89,9 @@ private:
     // and gives the run's status; a log that cannot be written fails a scan.
     int Logged(const ScanArguments& arguments, int status, const std::vector<MoveEvent>& moves, bool changes);
     LogSource LogSourceNow();
-    // The rows for --repair, each candidate judged by where it lies.
-    std::vector<QuarantineItem> RepairItems(const std::vector<ScanRow>& rows);
+    // --repair: each row's candidate judged by where it lies and who may
+    // write there (candidateUnsafe).
+    void JudgeCandidates(std::vector<ScanRow>& rows);
     // Why an elevated run may not use folder (given to --quarantine,
     // --repair or --restore); empty when it may.
     std::string UntrustedKeepFolder(const std::string& folder);

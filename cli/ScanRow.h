@@ -1,6 +1,7 @@
-// One row of the scanner's output. Text is UTF-8: a row of the dialog's results list plus
-// the drive type of its target's root, where it was found, and what follows
-// from these.
+// One scanned shortcut, from the walk to every output and action: the scan's
+// view collects it, every format writes it, the quarantine and the repair
+// act on it. Text is UTF-8: a row of the dialog's results list plus the drive
+// type of its target's root, where it was found, and what follows from these.
 #ifndef VELTMOR_CLI_SCANROW_H
 #define VELTMOR_CLI_SCANROW_H
 
@@ -44,6 +45,9 @@ struct ScanRow {
     Grade grade = Grade::None;
     std::string evidence;
     std::size_t equallyGood = 0;
+    // --repair: why the candidate may not become the target (who may write
+    // where it lies); empty: it may. Judged only for a repair.
+    std::string candidateUnsafe;
 
     MissingReason Reason() const;
     // True only for a target proven missing on a drive letter that does not

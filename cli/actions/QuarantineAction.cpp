@@ -18,7 +18,7 @@ int CScanCommand::RunQuarantine(const ScanArguments& arguments)
     const std::string problem = OverMaxMoves(moving, arguments, false);
     if (!problem.empty())
         return Refuse(problem);
-    const int moved = quarantine.Quarantine(QuarantineItems(movable));
+    const int moved = quarantine.Quarantine(movable);
     return Logged(arguments, moved, quarantine.Events(), true);
 }
 

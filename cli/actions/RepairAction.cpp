@@ -21,8 +21,9 @@ int CScanCommand::RunRepair(const ScanArguments& arguments)
     const std::string problem = OverMaxMoves(repairing, arguments, true);
     if (!problem.empty())
         return Refuse(problem);
-    return Logged(arguments, quarantine.Repair(RepairItems(movable), *m_retargeter, arguments.evidence),
-                  quarantine.Events(), true);
+    JudgeCandidates(movable);
+    const int repaired = quarantine.Repair(movable, *m_retargeter, arguments.evidence);
+    return Logged(arguments, repaired, quarantine.Events(), true);
 }
 
 }  // namespace cli

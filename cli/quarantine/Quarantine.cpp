@@ -11,33 +11,23 @@ namespace cli {
 
 using namespace quarantine;
 
-std::vector<QuarantineItem> QuarantineItems(const std::vector<ScanRow>& rows)
-{
-    std::vector<QuarantineItem> items;
-    items.reserve(rows.size());
-    for (const ScanRow& row : rows)
-        items.push_back({row.shortcut, row.target, row.Reason(), row.location, row.profile, row.root, row.unsafe,
-                         row.digest, row.otherProfile, row.driveType, row.candidate, row.grade, row.equallyGood, std::string(),
-                         row.DriveLetterGone(), row.bytes});
-    return items;
-}
-
 CQuarantine::CQuarantine(Mover& mover, scan::ScanFileSystem& fileSystem, ScanHost& host)
     : m_mover(mover), m_fileSystem(fileSystem), m_host(host)
 {
 }
 
-int CQuarantine::Quarantine(const std::vector<QuarantineItem>& items)
+int CQuarantine::Quarantine(const std::vector<ScanRow>& rows)
 {
     m_action = "quarantine";
     std::size_t moved = 0, left = 0;
     std::set<std::string> seen;  // a folder given twice lists its rows twice
-    for (const QuarantineItem& item : items) {
-        if (item.reason != MissingReason::Missing && item.reason != MissingReason::InstallerOrphaned)
+    for (const ScanRow& row : rows) {
+        const MissingReason reason = row.Reason();
+        if (reason != MissingReason::Missing && reason != MissingReason::InstallerOrphaned)
             continue;
-        const std::string& shortcut = item.shortcut;
+        const std::string& shortcut = row.shortcut;
         std::string original, place, root;
-        const Check check = Checked(item, seen, "not moved", original, place, root);
+        const Check check = Checked(row, seen, "not moved", original, place, root);
         if (check != Check::Go) {
             left += check == Check::Left ? 1 : 0;
             continue;
@@ -54,12 +44,12 @@ int CQuarantine::Quarantine(const std::vector<QuarantineItem>& items)
         }
         // The file moved must be the file scanned: its bytes give the
         // digest the scan noted, read through the handle that moves it.
-        const std::string digest = ScannedDigest(item, root, original);
+        const std::string digest = ScannedDigest(row, root, original);
         if (digest.empty()) {
             ++left;
             continue;
         }
-        ManifestEntry entry = Entry("moving", item, original, place, digest);
+        ManifestEntry entry = Entry("moving", row, original, place, digest);
         if (!Record(entry)) {
             Leave(("cannot write the journal: " + m_mover.LastError()), shortcut, left);
             break;  // no move goes unrecorded
@@ -102,12 +92,12 @@ std::string CQuarantine::Why(Mover::Moved result, const char* taken)
     return m_mover.LastError();
 }
 
-CQuarantine::Check CQuarantine::Checked(const QuarantineItem& item, std::set<std::string>& seen, const char* verb,
+CQuarantine::Check CQuarantine::Checked(const ScanRow& row, std::set<std::string>& seen, const char* verb,
                                         std::string& original, std::string& place, std::string& root)
 {
-    const std::string& shortcut = item.shortcut;
-    if (!item.unsafe.empty()) {
-        Left(("its folder may not be cleaned: " + item.unsafe).c_str(), shortcut);
+    const std::string& shortcut = row.shortcut;
+    if (!row.unsafe.empty()) {
+        Left(("its folder may not be cleaned: " + row.unsafe).c_str(), shortcut);
         return Check::Left;
     }
     // Such a name is what the folder search gives for one the code page
@@ -122,7 +112,7 @@ CQuarantine::Check CQuarantine::Checked(const QuarantineItem& item, std::set<std
     }
     // The scanned folder it was found below: every folder from there down
     // is opened by handle, and a link anywhere on the way stops the move.
-    if (item.root.empty() || !PlainFullPath(m_mover.FullPath(item.root), root) || !IsWithin(original, root)) {
+    if (row.root.empty() || !PlainFullPath(m_mover.FullPath(row.root), root) || !IsWithin(original, root)) {
         Left("not below the folder it was scanned in", shortcut);
         return Check::Left;
     }
@@ -137,11 +127,11 @@ CQuarantine::Check CQuarantine::Checked(const QuarantineItem& item, std::set<std
     // the system says again is not there lets it move.
     const bool pif = scan::EndsWithText(shortcut.c_str(), ".pif", m_fileSystem);
     scan::ShortcutTarget target;
-    target.text = item.target;
+    target.text = row.target;
     // A shortcut judged without a target path (an installer's answer, a
     // deployment's registration) is judged again.
-    if (item.target.empty()) {
-        m_host.ReadTargetsFor(item.otherProfile.get());  // that user's installs, not the caller's
+    if (row.target.empty()) {
+        m_host.ReadTargetsFor(row.otherProfile.get());  // that user's installs, not the caller's
         m_fileSystem.ResolveShortcut(shortcut, target);
         m_host.ReadTargetsFor(nullptr);
     }
@@ -163,21 +153,21 @@ CQuarantine::Check CQuarantine::Checked(const QuarantineItem& item, std::set<std
     return Check::Go;
 }
 
-std::string CQuarantine::ScannedDigest(const QuarantineItem& item, const std::string& root, const std::string& original)
+std::string CQuarantine::ScannedDigest(const ScanRow& row, const std::string& root, const std::string& original)
 {
     // Where the scan noted no digest, the target is read through the shell
     // again and the digest taken now.
-    if (!item.digest.empty())
-        return item.digest;
+    if (!row.digest.empty())
+        return row.digest;
     std::string bytes;
     scan::ShortcutTarget again;
     if (m_mover.ReadBelow(root, original, kLargestShortcut, bytes) == Mover::Read::Done) {
-        m_host.ReadTargetsFor(item.otherProfile.get());
-        m_fileSystem.ResolveShortcut(item.shortcut, again);
+        m_host.ReadTargetsFor(row.otherProfile.get());
+        m_fileSystem.ResolveShortcut(row.shortcut, again);
         m_host.ReadTargetsFor(nullptr);
     }
-    if (again.text != item.target) {
-        Left("it changed since the scan", item.shortcut);
+    if (again.text != row.target) {
+        Left("it changed since the scan", row.shortcut);
         return std::string();
     }
     return scan::Digest(bytes);

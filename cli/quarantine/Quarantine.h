@@ -23,29 +23,12 @@ namespace cli {
 constexpr int kExitAllMoved = 0;  // every file that should move did, or none had to
 constexpr int kExitSomeLeft = 1;  // some stayed where they were, each named on standard error
 
-// One row of the scan, UTF-8.
-struct QuarantineItem {
-    std::string shortcut;
-    std::string target;
-    MissingReason reason = MissingReason::None;  // only a broken one moves
-    std::string location;
-    std::string profile;
-    std::string root;      // the scanned folder it was found below; no link may lie between
-    std::string unsafe;    // why it may never move; empty: it may
-    std::string digest;    // of the file as scanned; empty: read it again through the shell
-    std::shared_ptr<const ProfileRecord> otherProfile;  // whose variables its target was read with
-    unsigned driveType = 0;  // of the target's root
-    // The proposal of --suggest, for --repair.
-    std::string candidate;
-    Grade grade = Grade::None;
-    std::size_t equallyGood = 0;
-    std::string candidateUnsafe;  // why the candidate may not be the new target; empty: it may
-    bool driveLetterGone = false;  // ScanRow::DriveLetterGone
-    std::string bytes;  // as the scan read and checked them; empty: not kept
-};
-
-// The scan's rows as the quarantine takes them, in the same order.
-std::vector<QuarantineItem> QuarantineItems(const std::vector<ScanRow>& rows);
+// What the journal and the manifest keep of a change to row's shortcut, the
+// only place a row becomes one: the scan's words for it, original (its full
+// path), place (in the folder) and digest (of the bytes moved or kept). The
+// caller adds the action, the time and who wrote it.
+ManifestEntry RowEntry(const ScanRow& row, const std::string& original, const std::string& place,
+                       const std::string& digest);
 
 class CQuarantine {
 public:
@@ -65,15 +48,15 @@ public:
 
     // After Open: moves each missing row's shortcut into the folder. Returns
     // kExitAllMoved or kExitSomeLeft.
-    int Quarantine(const std::vector<QuarantineItem>& items);
+    int Quarantine(const std::vector<ScanRow>& rows);
 
     // After Open: for each shortcut whose target is proven missing (or whose
     // drive letter no longer exists) and whose proposal has at least grade
     // least and no equal, keeps the file's bytes in the folder, in the
     // quarantine's layout, then sets its target to the candidate, in place,
-    // only while the file is the one scanned. Returns kExitAllMoved or
-    // kExitSomeLeft.
-    int Repair(const std::vector<QuarantineItem>& items, Retargeter& retargeter, Grade least);
+    // only while the file is the one scanned; never one whose
+    // candidateUnsafe says why not. Returns kExitAllMoved or kExitSomeLeft.
+    int Repair(const std::vector<ScanRow>& rows, Retargeter& retargeter, Grade least);
 
     // After Open: moves every file below the folder back to its original
     // path; a repaired shortcut gets its kept bytes back. Returns
@@ -91,11 +74,11 @@ private:
     // standard error; Skip, a shortcut seen already or that works again.
     // verb: what did not happen to it ("not moved").
     enum class Check { Go, Left, Skip };
-    Check Checked(const QuarantineItem& item, std::set<std::string>& seen, const char* verb, std::string& original,
+    Check Checked(const ScanRow& row, std::set<std::string>& seen, const char* verb, std::string& original,
                   std::string& place, std::string& root);
     // The digest of the file as scanned (read again through the shell when
     // the scan noted none); empty, named on standard error, when it changed.
-    std::string ScannedDigest(const QuarantineItem& item, const std::string& root, const std::string& original);
+    std::string ScannedDigest(const ScanRow& row, const std::string& root, const std::string& original);
     // Folds in one line of a killed run's journal, as far as the files
     // prove it happened.
     void Replay(ManifestEntry& line);
@@ -117,9 +100,11 @@ private:
     // Left, counted in left.
     void Leave(const std::string& what, const std::string& path, std::size_t& left);
     ManifestEntry Entry(const char* action, const std::string& original, const std::string& place);
-    // The same, with what the scan said of item and the digest of its bytes.
-    ManifestEntry Entry(const char* action, const QuarantineItem& item, const std::string& original,
+    // The same, with what the scan said of row and the digest of its bytes.
+    ManifestEntry Entry(const char* action, const ScanRow& row, const std::string& original,
                         const std::string& place, const std::string& digest);
+    // entry with the action, this run's time and who wrote it.
+    ManifestEntry Stamped(const char* action, ManifestEntry entry);
     bool SaveManifest();
 
     Mover& m_mover;

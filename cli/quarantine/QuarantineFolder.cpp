@@ -205,26 +205,39 @@ void CQuarantine::Done(const ManifestEntry& entry)
     m_events.push_back(event);
 }
 
-ManifestEntry CQuarantine::Entry(const char* action, const std::string& original, const std::string& place)
+ManifestEntry CQuarantine::Stamped(const char* action, ManifestEntry entry)
 {
-    ManifestEntry entry;
     entry.action = action;
-    entry.original = original;
-    entry.place = place;
     entry.time = m_mover.UtcTime();
     entry.computer = m_computer;
     entry.version = VELTMOR_VERSION;
     return entry;
 }
 
-ManifestEntry CQuarantine::Entry(const char* action, const QuarantineItem& item, const std::string& original,
+ManifestEntry CQuarantine::Entry(const char* action, const std::string& original, const std::string& place)
+{
+    ManifestEntry entry;
+    entry.original = original;
+    entry.place = place;
+    return Stamped(action, std::move(entry));
+}
+
+ManifestEntry CQuarantine::Entry(const char* action, const ScanRow& row, const std::string& original,
                                  const std::string& place, const std::string& digest)
 {
-    ManifestEntry entry = Entry(action, original, place);
-    entry.target = item.target;
-    entry.reason = ReasonName(item.reason);
-    entry.location = item.location;
-    entry.profile = item.profile;
+    return Stamped(action, RowEntry(row, original, place, digest));
+}
+
+ManifestEntry RowEntry(const ScanRow& row, const std::string& original, const std::string& place,
+                       const std::string& digest)
+{
+    ManifestEntry entry;
+    entry.original = original;
+    entry.place = place;
+    entry.target = row.target;
+    entry.reason = row.ReasonName();
+    entry.location = row.location;
+    entry.profile = row.profile;
     entry.digest = digest;
     return entry;
 }

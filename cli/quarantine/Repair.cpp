@@ -34,38 +34,38 @@ void MovedFolders(const std::string& old, const std::string& now, std::string& f
 
 }  // namespace
 
-int CQuarantine::Repair(const std::vector<QuarantineItem>& items, Retargeter& retargeter, Grade least)
+int CQuarantine::Repair(const std::vector<ScanRow>& rows, Retargeter& retargeter, Grade least)
 {
     m_action = "repair";
     std::size_t repaired = 0, left = 0;
     std::set<std::string> seen;
-    for (const QuarantineItem& item : items) {
+    for (const ScanRow& row : rows) {
         // A target on a fixed drive proven missing, or on a drive letter
         // that no longer exists; never one on a disk or share that may only
         // be away now.
-        const bool driveGone = item.driveLetterGone;
-        if ((item.reason != MissingReason::Missing && !driveGone) || item.candidate.empty() || item.grade < least)
+        if ((row.Reason() != MissingReason::Missing && !row.DriveLetterGone()) || row.candidate.empty() ||
+            row.grade < least)
             continue;
-        const std::string& shortcut = item.shortcut;
-        if (item.equallyGood > 0) {
-            m_host.WriteError(kProgram + std::string("not repaired, ") + std::to_string(item.equallyGood + 1) +
+        const std::string& shortcut = row.shortcut;
+        if (row.equallyGood > 0) {
+            m_host.WriteError(kProgram + std::string("not repaired, ") + std::to_string(row.equallyGood + 1) +
                               " candidates are as good: " + Quoted(shortcut));
             continue;
         }
         std::string original, place, root;
-        const Check check = Checked(item, seen, "not repaired", original, place, root);
+        const Check check = Checked(row, seen, "not repaired", original, place, root);
         if (check != Check::Go) {
             left += check == Check::Left ? 1 : 0;
             continue;
         }
-        if (!m_mover.Exists(item.candidate) || m_mover.IsFolder(item.candidate)) {
+        if (!m_mover.Exists(row.candidate) || m_mover.IsFolder(row.candidate)) {
             Leave("its new target is gone", shortcut, left);
             continue;
         }
         // Whoever may write the new target, or a link on its way, would
         // decide what the shortcut runs.
-        std::string unsafe = item.candidateUnsafe;
-        const std::string link = unsafe.empty() ? m_mover.LinkBelow(RootOf(item.candidate), item.candidate)
+        std::string unsafe = row.candidateUnsafe;
+        const std::string link = unsafe.empty() ? m_mover.LinkBelow(RootOf(row.candidate), row.candidate)
                                                 : std::string();
         if (!link.empty())
             unsafe = "a link lies on its new target's way: " + Quoted(link);
@@ -80,15 +80,15 @@ int CQuarantine::Repair(const std::vector<QuarantineItem>& items, Retargeter& re
         }
         if (m_dryRun) {
             m_host.WriteError(kProgram + std::string("would repair: ") + Quoted(shortcut) + " -> " +
-                              Quoted(item.candidate));
+                              Quoted(row.candidate));
             ++repaired;
             continue;
         }
         // The new bytes are made from the ones the scan checked; the file is
         // read again only by the rewrite, on the handle that rewrites it, and
         // only while it still holds them.
-        const std::string digest = ScannedDigest(item, root, original);
-        std::string bytes = item.bytes;
+        const std::string digest = ScannedDigest(row, root, original);
+        std::string bytes = row.bytes;
         Mover::Read read = Mover::Read::Failed;
         if (digest.empty() ||
             (bytes.empty() &&
@@ -102,13 +102,13 @@ int CQuarantine::Repair(const std::vector<QuarantineItem>& items, Retargeter& re
             continue;
         }
         std::string from, to, newBytes, problem;
-        MovedFolders(item.target, item.candidate, from, to);
-        if (!retargeter.Retarget(bytes, item.candidate, from, to, newBytes, problem)) {
+        MovedFolders(row.target, row.candidate, from, to);
+        if (!retargeter.Retarget(bytes, row.candidate, from, to, newBytes, problem)) {
             Leave(problem, shortcut, left);
             continue;
         }
-        ManifestEntry entry = Entry("repairing", item, original, place, digest);
-        entry.newTarget = item.candidate;
+        ManifestEntry entry = Entry("repairing", row, original, place, digest);
+        entry.newTarget = row.candidate;
         entry.repairedDigest = scan::Digest(newBytes);
         if (!Record(entry)) {
             Leave(("cannot write the journal: " + m_mover.LastError()), shortcut, left);
@@ -130,7 +130,7 @@ int CQuarantine::Repair(const std::vector<QuarantineItem>& items, Retargeter& re
             Done(entry);
             m_manifest.Add(std::move(entry));
             m_host.WriteError(kProgram + std::string("repaired: ") + Quoted(shortcut) + " -> " +
-                              Quoted(item.candidate));
+                              Quoted(row.candidate));
             ++repaired;
             continue;
         }

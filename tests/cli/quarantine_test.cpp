@@ -25,7 +25,7 @@
 namespace {
 
 using cli::CQuarantine;
-using cli::QuarantineItem;
+using cli::ScanRow;
 using wintest::CTempFolder;
 
 // The real host with its two streams kept for the test.
@@ -84,12 +84,12 @@ protected:
     }
 
     // A real shortcut to a file that is not there, and its row.
-    QuarantineItem Broken(const std::string& relative)
+    ScanRow Broken(const std::string& relative)
     {
-        QuarantineItem item;
+        ScanRow item;
         item.shortcut = base / ("sm\\" + relative);
         item.target = base / ("gone\\" + std::to_string(items.size()) + ".exe");
-        item.reason = cli::MissingReason::Missing;
+        item.driveType = cli::kDriveFixed;  // missing on a fixed drive
         item.location = "folder";
         item.root = base / "sm";  // the folder scanned, as every row of a scan names it
         EXPECT_EQ(S_OK, wintest::WriteShortcut(item.shortcut, item.target)) << item.shortcut;
@@ -98,7 +98,7 @@ protected:
     }
 
     CTempFolder base{"vq"};
-    std::vector<QuarantineItem> items;
+    std::vector<ScanRow> items;
 };
 
 TEST_F(QuarantineTest, ScannerRoundTripGivesBackEveryFileByteForByte)
@@ -119,7 +119,7 @@ TEST_F(QuarantineTest, ScannerRoundTripGivesBackEveryFileByteForByte)
     ASSERT_EQ(S_OK, wintest::WriteShortcut(base / "sm\\Works.lnk", base / "there.exe"));
     ASSERT_EQ(S_OK, wintest::WriteShortcut(base / "sm\\Disc.lnk", "R:\\setup.exe"));
     std::vector<std::string> bytes;
-    for (const QuarantineItem& item : items)
+    for (const ScanRow& item : items)
         bytes.push_back(Bytes(item.shortcut));
     const std::string works = Bytes(base / "sm\\Works.lnk"), disc = Bytes(base / "sm\\Disc.lnk");
 
@@ -160,11 +160,11 @@ TEST_F(QuarantineTest, ScannerRoundTripGivesBackEveryFileByteForByte)
 TEST_F(QuarantineTest, AFailedMoveLeavesEveryOtherFileMovedAndRecordedOrInPlace)
 {
     const std::string folder = base / "q";
-    const QuarantineItem held = Broken("Held.lnk");
-    const QuarantineItem taken = Broken("Taken.lnk");
-    const QuarantineItem free = Broken("Sub\\Free.lnk");
+    const ScanRow held = Broken("Held.lnk");
+    const ScanRow taken = Broken("Taken.lnk");
+    const ScanRow free = Broken("Sub\\Free.lnk");
     // Its target came back after the scan: it stays, and that is no failure.
-    const QuarantineItem back = Broken("Back.lnk");
+    const ScanRow back = Broken("Back.lnk");
     CreateDirectoryA((base / "gone").c_str(), NULL);
     ASSERT_TRUE(wintest::MakeFile(back.target));
     const std::string heldBytes = Bytes(held.shortcut), takenBytes = Bytes(taken.shortcut);
@@ -212,7 +212,7 @@ TEST_F(QuarantineTest, AFailedMoveLeavesEveryOtherFileMovedAndRecordedOrInPlace)
 TEST_F(QuarantineTest, RestoreNeverWritesOverAFileThatHasAppeared)
 {
     const std::string folder = base / "q";
-    const QuarantineItem item = Broken("Sub\\A.lnk");
+    const ScanRow item = Broken("Sub\\A.lnk");
     const std::string bytes = Bytes(item.shortcut);
     {
         Command quarantine;
@@ -289,8 +289,8 @@ namespace {
 TEST_F(QuarantineTest, OneRunAtATimeAndOnlyTheFileScannedMoves)
 {
     const std::string folder = base / "q";
-    QuarantineItem changed = Broken("Changed.lnk");
-    const QuarantineItem same = Broken("Same.lnk");
+    ScanRow changed = Broken("Changed.lnk");
+    const ScanRow same = Broken("Same.lnk");
     changed.target = base / "gone\\what the scan read.exe";
     items[0] = changed;
 

@@ -267,10 +267,10 @@ TEST_F(RepairTest, AShortcutChangedSinceTheScanIsLeftAsItIs)
     std::string before;
     ASSERT_TRUE(wintest::ReadBytes(link, before));
 
-    cli::QuarantineItem item;
+    cli::ScanRow item;
     item.shortcut = link;
     item.target = work.Path() + "old\\h.exe";
-    item.reason = cli::MissingReason::Missing;
+    item.driveType = cli::kDriveFixed;  // missing on a fixed drive
     item.digest = scan::Digest(before + "edited since");
     item.candidate = real;
     item.grade = cli::Grade::Exact;

@@ -6,7 +6,6 @@
 #include "FakeScanPlatform.h"
 #include "cli/CollectingScanView.h"
 #include "cli/ScanRow.h"
-#include "cli/quarantine/Quarantine.h"
 #include "cli/suggest/LinkEvidence.h"
 #include "tests/kit/LnkBuilder.h"
 
@@ -120,12 +119,10 @@ TEST(RecordedVolume, OnlyADriveLetterRecordedAsNothingThatMayBeAwayIsGone)
         row.networkPath = listed.networkPath;
         rows.push_back(row);
     }
-    const std::vector<cli::QuarantineItem> items = cli::QuarantineItems(rows);
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(cases[i].kind);
         EXPECT_EQ(cases[i].networkPath, rows[i].networkPath);
         EXPECT_EQ(cases[i].gone, rows[i].DriveLetterGone());
-        EXPECT_EQ(cases[i].gone, items[i].driveLetterGone);
         // A present or unverified target is never gone, whatever its drive.
         for (const bool present : {true, false}) {
             cli::ScanRow held = rows[i];
