@@ -29,7 +29,11 @@ Presence AttributesPresence(const std::wstring& path, bool storedName)
             return Presence{Verdict::Present, std::string()};
         }
     }
-    const DWORD error = ::GetLastError();
+    return PresenceOfFailure(path, ::GetLastError(), storedName);
+}
+
+Presence PresenceOfFailure(const std::wstring& path, DWORD error, bool storedName)
+{
     if (error == ERROR_INVALID_NAME && storedName && NameCannotExist(Narrow(path, CP_UTF8)))
         return Presence{Verdict::Missing, std::string()};
     return PresenceOfError(error);

@@ -16,6 +16,11 @@ namespace scan {
 // error, a name the call cannot take) leaves the target Unverified.
 Presence PresenceOfError(DWORD error);
 
+// The verdict of a test of path that failed with error: as PresenceOfError,
+// but a stored name that no file can have (see AttributesPresence) is
+// Missing.
+Presence PresenceOfFailure(const std::wstring& path, DWORD error, bool storedName);
+
 // Asks for path's attributes; an existing file or folder is Present. A
 // reparse point (a symbolic link, a junction) is opened, following it: its
 // destination decides. storedName: path is the shortcut's own name for its

@@ -1,6 +1,5 @@
 #include "Win32ScanFileSystem.h"
 
-#include <io.h>
 #include <shlwapi.h>
 
 #include <algorithm>
@@ -40,11 +39,13 @@ void CopyEntry(const WIN32_FIND_DATAW& data, FindEntry& entry)
 }
 
 // The ANSI test as always where the ANSI text spells the target; the wide
-// one where it does not. A failed test is asked again in UTF-16 to learn
-// why: only "not there" proves the target missing. The name tested is the
-// shortcut's own only where the wide read gave it: the ANSI text alone may
-// be a best-fit copy ("＂" read as '"').
-Presence TestTarget(const ShortcutTarget& target, bool (*ansiTest)(const char* path))
+// one where it does not. Only "not there" proves the target missing. The
+// name tested is the shortcut's own only where the wide read gave it: the
+// ANSI text alone may be a best-fit copy ("＂" read as '"').
+// ansiTest: true when the target is there; when not, it leaves the system's
+// reason in error, or 0 when its call does not give one: the test is then
+// asked again in UTF-16 to learn why.
+Presence TestTarget(const ShortcutTarget& target, bool (*ansiTest)(const char* path, DWORD& error))
 {
     if (target.text.empty())
         return Presence{};
@@ -55,18 +56,26 @@ Presence TestTarget(const ShortcutTarget& target, bool (*ansiTest)(const char* p
         if (exact != fromText)
             return AttributesPresence(exact, true);
     }
-    if (ansiTest(target.text.c_str()))
+    DWORD error = 0;
+    if (ansiTest(target.text.c_str(), error))
         return Presence{Verdict::Present, std::string()};
-    return AttributesPresence(fromText, stored);
+    return error != 0 ? PresenceOfFailure(fromText, error, stored) : AttributesPresence(fromText, stored);
 }
 
-bool Accessible(const char* path)
+// _access(path, 0), the dialog's test, is this call; made here, so that a
+// missing target's reason comes with the test rather than from a second
+// query of the same name.
+bool Accessible(const char* path, DWORD& error)
 {
-    return _access(path, 0) == 0;
+    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
+        return true;
+    error = GetLastError();
+    return false;
 }
 
-bool FileExists(const char* path)
+bool FileExists(const char* path, DWORD& error)
 {
+    error = 0;  // PathFileExistsA does not say why
     return PathFileExistsA(path) != FALSE;
 }
 
