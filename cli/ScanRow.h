@@ -49,6 +49,8 @@ struct ScanRow {
     // where it lies); empty: it may. Judged only for a repair.
     std::string candidateUnsafe;
 
+    // What the fields above say of the target; every output and action asks
+    // this, none keeps a copy that could come to disagree with them.
     MissingReason Reason() const;
     // True only for a target proven missing on a drive letter that does not
     // exist now (no-root) whose shortcut recorded neither a share nor a
