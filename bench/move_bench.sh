@@ -12,28 +12,25 @@ if [ "${1:-}" != --inside ]; then
     [ $# -ge 3 ] || { echo "usage: move_bench.sh COUNT ROUNDS SCANNER.exe [OTHER.exe]" >&2; exit 2; }
     count=$1 rounds=$2; shift 2
     exes=(); for e in "$@"; do exes+=("$(realpath "$e")"); done
-    exec bash "$(dirname "$0")/../scripts/wine-run.sh" --script "$0" --inside "$count" "$rounds" "${exes[@]}"
+    exec bash "$(dirname "$0")/../scripts/wine-run.sh" --script "$(realpath "$0")" --inside "$count" "$rounds" "${exes[@]}"
 fi
 shift
 count=$1 rounds=$2; shift 2
 exes=("$@")
+here=$(dirname "$0")
 c=$WINEPREFIX/drive_c
 make_tree() {
     rm -rf "$c/menu"
-    python3 - "$c" "$count" <<'PY'
-import os, struct, sys
+    python3 - "$c" "$count" "$here/../tests/cli" <<'PY'
+import os, sys
+sys.path.insert(0, sys.argv[3])
+from make_lnk import link
 c, count = sys.argv[1], int(sys.argv[2])
-header = struct.pack('<I16sIIQQQIiIHHII', 0x4C, bytes.fromhex('0114020000000000c000000000000046'), 0x02, 0x20,
-                     0, 0, 0, 0, 0, 1, 0, 0, 0, 0)
-volume = struct.pack('<IIII', 0x11, 3, 0x1234ABCD, 0x10) + b'\0'
 for i in range(count):
     folder = c + '/menu/Vendor%04d' % (i // 100)
     if i % 100 == 0:
         os.makedirs(folder, exist_ok=True)
-    local = ('C:\\gone\\tool%d.exe' % i).encode('ascii') + b'\0'
-    info = struct.pack('<IIIIIII', 0x1C + len(volume) + len(local) + 1, 0x1C, 1, 0x1C, 0x1C + len(volume), 0,
-                       0x1C + len(volume) + len(local)) + volume + local + b'\0'
-    open('%s/Tool %d.lnk' % (folder, i), 'wb').write(header + info + b'\0\0\0\0')
+    link('%s/Tool %d.lnk' % (folder, i), 'C:\\gone\\tool%d.exe' % i)
 PY
 }
 wineserver -p 600

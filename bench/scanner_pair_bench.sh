@@ -13,28 +13,22 @@ if [ "${1:-}" != --inside ]; then
     runs=${1:-9}; [ $# -gt 0 ] && shift
     count=${1:-2000}; [ $# -gt 0 ] && shift
     [ "${1:-}" = -- ] && shift
-    exec bash "$(dirname "$0")/../scripts/wine-run.sh" --script "$0" --inside "$a" "$b" "$runs" "$count" "$@"
+    exec bash "$(dirname "$0")/../scripts/wine-run.sh" --script "$(realpath "$0")" --inside "$a" "$b" "$runs" "$count" "$@"
 fi
 shift
 a=$1 b=$2 runs=$3 count=$4; shift 4
 args=("$@")
 [ ${#args[@]} -gt 0 ] || args=(--jobs 1 --format csv 'C:\menu')
 c=$WINEPREFIX/drive_c
-python3 - "$c" "$count" <<'PY'
-import os, struct, sys
+python3 - "$c" "$count" "$(dirname "$0")/../tests/cli" <<'PY'
+import os, sys
+sys.path.insert(0, sys.argv[3])
+from make_lnk import link
 c, count = sys.argv[1], int(sys.argv[2])
-def link(path, target):
-    header = struct.pack('<I16sIIQQQIiIHHII', 0x4C, bytes.fromhex('0114020000000000c000000000000046'), 0x02, 0x20,
-                         0, 0, 0, 0, 0, 1, 0, 0, 0, 0)
-    volume = struct.pack('<IIII', 0x11, 3, 0x1234ABCD, 0x10) + b'\0'
-    local = target.encode('ascii') + b'\0'
-    info = struct.pack('<IIIIIII', 0x1C + len(volume) + len(local) + 1, 0x1C, 1, 0x1C, 0x1C + len(volume), 0,
-                       0x1C + len(volume) + len(local)) + volume + local + b'\0'
-    os.makedirs(os.path.dirname(path), exist_ok=True)
-    open(path, 'wb').write(header + info + b'\0\0\0\0')
 for i in range(count):
     folder = c + '/tools/T%03d' % (i // 50)
     os.makedirs(folder, exist_ok=True)
+    os.makedirs(c + '/menu/Vendor%02d' % (i // 100), exist_ok=True)
     if i % 10:
         open('%s/tool%d.exe' % (folder, i), 'wb').write(b'MZ')
     link(c + '/menu/Vendor%02d/Tool %d.lnk' % (i // 100, i), 'C:\\tools\\T%03d\\tool%d.exe' % (i // 50, i))

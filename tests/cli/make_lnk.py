@@ -22,10 +22,11 @@ def link(path, target, size=0, write_time=0):
         out.write(header + info + b'\0\0\0\0')
 
 
-args = sys.argv[1:]
-evidence = (0, 0)
-if args[:1] == ['--evidence']:
-    evidence = (int(args[1]), int(args[2]))
-    args = args[3:]
-for i in range(0, len(args), 2):
-    link(args[i], args[i + 1], *evidence)
+if __name__ == '__main__':
+    args = sys.argv[1:]
+    evidence = (0, 0)
+    if args[:1] == ['--evidence']:
+        evidence = (int(args[1]), int(args[2]))
+        args = args[3:]
+    for i in range(0, len(args), 2):
+        link(args[i], args[i + 1], *evidence)
