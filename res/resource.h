@@ -16,7 +16,7 @@
 #define IDS_ABOUTBOX                    101
 #define IDS_COL_ITEM                    102
 #define IDS_COL_VALUE                   103
-#define IDS_LINK_PATTERN                104
+#include "../scan/ScanResources.h"  // IDS_LINK_PATTERN, 104
 #define IDS_HOME_PAGE                   105
 #define IDS_ERROR                       107
 #define IDS_WORKING_DIR                 108

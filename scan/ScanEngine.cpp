@@ -4,7 +4,7 @@
 #include <cstring>
 #include <memory>
 
-#include "../res/resource.h"
+#include "ScanResources.h"
 
 namespace scan {
 
