@@ -48,6 +48,7 @@ bool CBenchTree::Build(const std::string& base, int count)
             return false;
     }
 
+    m_folderPaths = folders;
     m_targets.assign(count, std::string());
     m_broken = 0;
     for (int i = 0; i < count; ++i) {
@@ -72,7 +73,9 @@ int CBenchTree::NumberOf(const char* fileName)
     return std::atoi(fileName + sizeof kPrefix - 1);
 }
 
-void CBenchTree::Walk(const std::string& folder, const std::function<void(const std::string&, const char*)>& visit)
+namespace {
+
+void Visit(const std::string& folder, bool recurse, const std::function<void(const std::string&, const char*)>& visit)
 {
     WIN32_FIND_DATAA data;
     const HANDLE search = FindFirstFileA((folder + "*.*").c_str(), &data);
@@ -82,8 +85,21 @@ void CBenchTree::Walk(const std::string& folder, const std::function<void(const 
         const bool dots = std::strcmp(data.cFileName, ".") == 0 || std::strcmp(data.cFileName, "..") == 0;
         if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
             visit(folder, data.cFileName);
-        else if (!dots)
-            Walk(folder + data.cFileName + "\\", visit);
+        else if (recurse && !dots)
+            Visit(folder + data.cFileName + "\\", true, visit);
     } while (FindNextFileA(search, &data));
     FindClose(search);
+}
+
+}  // namespace
+
+void CBenchTree::Walk(const std::string& folder, const std::function<void(const std::string&, const char*)>& visit)
+{
+    Visit(folder, true, visit);
+}
+
+void CBenchTree::WalkFolder(const std::string& folder,
+                            const std::function<void(const std::string&, const char*)>& visit)
+{
+    Visit(folder, false, visit);
 }

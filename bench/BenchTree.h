@@ -19,6 +19,8 @@ public:
 
     const std::string& TreeRoot() const { return m_tree; }
     int Folders() const { return m_folders; }
+    // Every folder of the tree ("...\"), the tree first.
+    const std::vector<std::string>& FolderPaths() const { return m_folderPaths; }
     int Broken() const { return m_broken; }
 
     // The target of shortcut number i: the side list of the bare walk.
@@ -32,10 +34,14 @@ public:
     // folder: visit(its folder, its name).
     static void Walk(const std::string& folder,
                      const std::function<void(const std::string&, const char*)>& visit);
+    // The same for the files of folder alone: its sub-folders are skipped.
+    static void WalkFolder(const std::string& folder,
+                           const std::function<void(const std::string&, const char*)>& visit);
 
 private:
     std::string m_tree;
     int m_folders = 0;
+    std::vector<std::string> m_folderPaths;
     int m_broken = 0;
     std::vector<std::string> m_targets;
 };

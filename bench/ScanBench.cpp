@@ -8,13 +8,18 @@
 //       target taken from a side list, no shell link service at all;
 //   (d) the structure check alone, which (a) and (b) make before each load:
 //       a plain walk making only the check of every file.
-// Every walk runs once untimed first: the first reads of a fresh tree (the
-// file system notes each file's first access, the shell's classes load)
-// and the write-back of the tree just built would otherwise fall on
-// whichever walk came first. Then each round times every walk once, the
-// order rotated a place each round so that no walk always follows the
-// same one; reported: the median clock time and this process's processor
-// time over the rounds, and the fastest clock time.
+// The walks take turns folder by folder: each folder is walked by every
+// walk before the next folder, the order rotated a place each folder and
+// each round. Timed one after another, whole walks of half a minute each
+// differed by up to a quarter on this virtual machine with nothing else
+// running, and whichever came after a given walk paid for it; in turns of a
+// tenth of a second every walk meets the same machine. Each walk's time of
+// a round is the sum of its turns. A first round is untimed: the first reads
+// of a fresh tree (the file system notes each file's first access, the
+// shell's classes load) and the write-back of the tree just built would
+// otherwise fall on the first walk. Reported: the median over the rounds
+// of clock time and of this process's processor time, and the fastest
+// round's clock time.
 //   usage: veltmor_bench [shortcuts] [rounds]     (default 10000 and 3)
 #include <windows.h>
 #include <io.h>
@@ -25,6 +30,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -43,22 +49,59 @@ struct Tally {
     int missing = 0;
 };
 
-Tally Floor(const CBenchTree& tree)
+// The engine over one folder at a time: the "*.*" search that finds the
+// sub-folders is made as in a whole scan, but what it finds is left to
+// that folder's own turn.
+class CFolderOnlyFileSystem : public scan::CWin32ScanFileSystem {
+public:
+    CFolderOnlyFileSystem() : CWin32ScanFileSystem(NULL) {}
+
+    Search FindFirst(const std::string& pattern, scan::FindEntry& entry) override
+    {
+        const Search search = CWin32ScanFileSystem::FindFirst(pattern, entry);
+        if (search && IsFolder(entry) && !FindNext(search, entry)) {
+            FindClose(search);
+            return nullptr;  // not a failure: SearchFailed() stays false
+        }
+        return search;
+    }
+    bool FindNext(Search search, scan::FindEntry& entry) override
+    {
+        while (CWin32ScanFileSystem::FindNext(search, entry))
+            if (!IsFolder(entry))
+                return true;
+        return false;
+    }
+
+private:
+    static bool IsFolder(const scan::FindEntry& entry) { return (entry.attributes & scan::kAttributeDirectory) != 0; }
+};
+
+// One engine scan, fed a folder at a time; made anew each round, so each
+// round asks the drive type once, as a Scan command does.
+struct EngineWalk {
+    explicit EngineWalk(const scan::ScanOptions& options) : view(options), engine(fileSystem, view)
+    {
+        engine.SetOptions(options);
+    }
+    CFolderOnlyFileSystem fileSystem;
+    CDiscardingScanView view;
+    scan::CScanEngine engine;
+};
+
+void Floor(const std::string& folder, Tally& tally)
 {
-    Tally tally;
-    CBenchTree::Walk(tree.TreeRoot(), [&](const std::string& folder, const char* name) {
+    CBenchTree::WalkFolder(folder, [&](const std::string& folder, const char* name) {
         char target[scan::kPathBuffer];
         scan::ResolveShortcut(NULL, (folder + name).c_str(), target);
         ++tally.files;
         tally.missing += _access(target, 0) == 0 ? 0 : 1;
     });
-    return tally;
 }
 
-Tally BareWalk(const CBenchTree& tree)
+void BareWalk(const CBenchTree& tree, const std::string& folder, Tally& tally)
 {
-    Tally tally;
-    CBenchTree::Walk(tree.TreeRoot(), [&](const std::string& folder, const char* name) {
+    CBenchTree::WalkFolder(folder, [&](const std::string& folder, const char* name) {
         const HANDLE file = CreateFileA((folder + name).c_str(), GENERIC_READ, FILE_SHARE_READ, NULL,
                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, NULL);
         if (file != INVALID_HANDLE_VALUE) {
@@ -74,33 +117,48 @@ Tally BareWalk(const CBenchTree& tree)
                              GetFileAttributesA(tree.TargetOf(i).c_str()) != INVALID_FILE_ATTRIBUTES;
         tally.missing += present ? 0 : 1;
     });
-    return tally;
 }
 
-int CheckOnly(const CBenchTree& tree)
+void CheckOnly(const std::string& folder, int& sound)
 {
-    int sound = 0;
-    CBenchTree::Walk(tree.TreeRoot(), [&](const std::string& folder, const char* name) {
+    CBenchTree::WalkFolder(folder, [&](const std::string& folder, const char* name) {
         sound += SUCCEEDED(scan::CheckShortcutFile((folder + name).c_str())) ? 1 : 0;
     });
-    return sound;
 }
 
-// One walk: its name, what it does, and its times of the timed rounds.
+// One walk: its name, how it starts a round, what it does in one folder,
+// and its times of the timed rounds.
 struct Walk {
     const char* name;
-    std::function<void()> run;
+    std::function<void()> begin;
+    std::function<void(const std::string& folder)> run;
     std::vector<double> wall;
     std::vector<double> processor;
 };
 
-void TimeOnce(Walk& walk)
+// One round: every folder in turn, every walk in it, the walks' order
+// rotated a place each folder. Adds each walk's summed times when timed.
+void Round(std::vector<Walk>& walks, const std::vector<std::string>& folders, std::size_t round, bool timed)
 {
-    const double wall = bench::Now();
-    const double processor = bench::ProcessorSeconds();
-    walk.run();
-    walk.wall.push_back(bench::Now() - wall);
-    walk.processor.push_back(bench::ProcessorSeconds() - processor);
+    std::vector<double> wall(walks.size()), processor(walks.size());
+    for (Walk& walk : walks)
+        walk.begin();
+    for (std::size_t f = 0; f < folders.size(); ++f) {
+        for (std::size_t k = 0; k < walks.size(); ++k) {
+            const std::size_t w = (k + f + round) % walks.size();
+            const double clock = bench::Now();
+            const double cpu = bench::ProcessorSeconds();
+            walks[w].run(folders[f]);
+            wall[w] += bench::Now() - clock;
+            processor[w] += bench::ProcessorSeconds() - cpu;
+        }
+    }
+    if (!timed)
+        return;
+    for (std::size_t w = 0; w < walks.size(); ++w) {
+        walks[w].wall.push_back(wall[w]);
+        walks[w].processor.push_back(processor[w]);
+    }
 }
 
 // Builds the tree, times the walks, prints the figures and removes the tree.
@@ -119,43 +177,34 @@ int Run(int count, int rounds)
 
     scan::ScanOptions options;  // the dialog's defaults
     options.scanFrom = tree.TreeRoot();
-    const auto scanWith = [](const scan::ScanOptions& options, int& listed) {
-        scan::CWin32ScanFileSystem fileSystem(NULL);
-        CDiscardingScanView view(options);
-        scan::CScanEngine engine(fileSystem, view);
-        engine.OnScan();
-        listed = view.Listed();
-    };
     // All broken targets are on the fixed drive, so with removable drives
     // included the same rows come without a drive-type query per shortcut.
     scan::ScanOptions noDriveType = options;
     noDriveType.ignoreRemovable = false;
-    int listed = 0, listedNoDriveType = 0, sound = 0;
+    std::unique_ptr<EngineWalk> scan, scanNoDriveType;
     Tally floor, bare;
+    int sound = 0;
     std::vector<Walk> walks = {
-        {"(a) scan", [&] { scanWith(options, listed); }, {}, {}},
-        {"(a') no drives", [&] { scanWith(noDriveType, listedNoDriveType); }, {}, {}},
-        {"(b) floor", [&] { floor = Floor(tree); }, {}, {}},
-        {"(c) bare walk", [&] { bare = BareWalk(tree); }, {}, {}},
-        {"(d) check only", [&] { sound = CheckOnly(tree); }, {}, {}},
+        {"(a) scan", [&] { scan = std::make_unique<EngineWalk>(options); },
+         [&](const std::string& folder) { scan->engine.ScanFolder(folder); }, {}, {}},
+        {"(a') no drives", [&] { scanNoDriveType = std::make_unique<EngineWalk>(noDriveType); },
+         [&](const std::string& folder) { scanNoDriveType->engine.ScanFolder(folder); }, {}, {}},
+        {"(b) floor", [&] { floor = Tally(); }, [&](const std::string& folder) { Floor(folder, floor); }, {}, {}},
+        {"(c) bare walk", [&] { bare = Tally(); }, [&](const std::string& folder) { BareWalk(tree, folder, bare); },
+         {}, {}},
+        {"(d) check only", [&] { sound = 0; }, [&](const std::string& folder) { CheckOnly(folder, sound); }, {}, {}},
     };
-    std::string firstRuns;
-    for (Walk& walk : walks) {
-        const double wall = bench::Now();
-        walk.run();
-        char figure[64];
-        std::snprintf(figure, sizeof figure, "  %s %.3f s", walk.name, bench::Now() - wall);
-        firstRuns += figure;
-    }
-    std::printf("untimed first runs:%s\n", firstRuns.c_str());
-    for (int r = 0; r < rounds; ++r)
-        for (std::size_t k = 0; k < walks.size(); ++k)
-            TimeOnce(walks[(k + r) % walks.size()]);
+    const double untimed = bench::Now();
+    Round(walks, tree.FolderPaths(), 0, false);
+    std::printf("untimed first round: %.3f s\n", bench::Now() - untimed);
+    for (int r = 1; r <= rounds; ++r)
+        Round(walks, tree.FolderPaths(), static_cast<std::size_t>(r), true);
 
     PROCESS_MEMORY_COUNTERS memory = {};
     memory.cb = sizeof memory;
     GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
 
+    const int listed = scan->view.Listed(), listedNoDriveType = scanNoDriveType->view.Listed();
     const double perItem = 1e6 / count;
     char text[5][64];
     std::snprintf(text[0], sizeof text[0], "rows listed %d", listed);
@@ -174,7 +223,6 @@ int Run(int count, int rounds)
         return processor ? bench::Median(walks[x].processor) / bench::Median(walks[y].processor)
                          : bench::Median(walks[x].wall) / bench::Median(walks[y].wall);
     };
-    // On a shared machine the fastest rounds are the ones least disturbed.
     const auto fastest = [&](std::size_t x, std::size_t y) {
         return bench::Minimum(walks[x].wall) / bench::Minimum(walks[y].wall);
     };
@@ -186,8 +234,8 @@ int Run(int count, int rounds)
 
     // The walks must agree, or the times compare different work; every
     // shortcut of the tree is sound.
-    if (listed != tree.Broken() || listedNoDriveType != tree.Broken() || floor.missing != tree.Broken() || bare.missing != tree.Broken() ||
-        floor.files != count || bare.files != count || sound != count) {
+    if (listed != tree.Broken() || listedNoDriveType != tree.Broken() || floor.missing != tree.Broken() ||
+        bare.missing != tree.Broken() || floor.files != count || bare.files != count || sound != count) {
         std::fprintf(stderr, "veltmor_bench: the walks disagree with the tree\n");
         return 1;
     }
