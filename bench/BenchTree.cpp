@@ -39,16 +39,15 @@ bool CBenchTree::Build(const std::string& base, int count)
         return false;
 
     // Folder k sits in folder (k - 1) / kSubFolders; folder 0 is the tree.
-    m_folders = (count + kPerFolder - 1) / kPerFolder;
-    std::vector<std::string> folders(m_folders);
+    std::vector<std::string>& folders = m_folderPaths;
+    folders.assign((count + kPerFolder - 1) / kPerFolder, std::string());
     folders[0] = m_tree;
-    for (int k = 1; k < m_folders; ++k) {
+    for (std::size_t k = 1; k < folders.size(); ++k) {
         folders[k] = folders[(k - 1) / kSubFolders] + "Group " + std::to_string(k) + "\\";
         if (!CreateDirectoryA(folders[k].c_str(), NULL))
             return false;
     }
 
-    m_folderPaths = folders;
     m_targets.assign(count, std::string());
     m_broken = 0;
     for (int i = 0; i < count; ++i) {

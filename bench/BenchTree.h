@@ -18,7 +18,7 @@ public:
     bool Build(const std::string& base, int count);
 
     const std::string& TreeRoot() const { return m_tree; }
-    int Folders() const { return m_folders; }
+    int Folders() const { return static_cast<int>(m_folderPaths.size()); }
     // Every folder of the tree ("...\"), the tree first.
     const std::vector<std::string>& FolderPaths() const { return m_folderPaths; }
     int Broken() const { return m_broken; }
@@ -40,7 +40,6 @@ public:
 
 private:
     std::string m_tree;
-    int m_folders = 0;
     std::vector<std::string> m_folderPaths;
     int m_broken = 0;
     std::vector<std::string> m_targets;
