@@ -71,15 +71,26 @@ outside() {  # "empty", "gone", "tool" (as repairable as the tree's) or "repaire
     folders "$work/outside" >"$work/outside.folders"
 }
 count() { find "$1" -name '*.lnk' 2>/dev/null | wc -l; }
+# Under Wine the last run's lock on the quarantine folder goes with its
+# handles, which the Wine server closes a moment after the process is gone: a
+# run started at once can find the folder still in use, and says so.
+settled() {
+    local tries=0
+    while [ -e "$work/q/quarantine.lock" ] && [ $tries -lt 1000 ]; do sleep 0.01; tries=$((tries + 1)); done
+}
 # Runs the scanner with the swapper beside it: once the count of shortcuts
 # below WATCH changes, each swapped folder becomes a link to outside.
 raced() {  # watch, scanner arguments...
     local watch=$1; shift
     local before; before=$(count "$watch")
+    settled
     wine "$scanner" "$@" >"$work/out" 2>"$work/err" &
     local pid=$!
     while kill -0 $pid 2>/dev/null && [ "$(count "$watch")" = "$before" ]; do sleep 0.005; done
-    [ "$(count "$watch")" != "$before" ] || { echo "FAILED: the run changed nothing before it ended"; failed=1; }
+    if [ "$(count "$watch")" = "$before" ]; then
+        echo "FAILED: the run changed nothing before it ended; it said:"; head -3 "$work/err"
+        failed=1
+    fi
     for d in "${swapped[@]}"; do
         [ -e "$work/t/$d" ] && mv "$work/t/$d" "$work/t/$d.x"
         # The scanner may make the folder again first: then it wins.
@@ -119,6 +130,7 @@ named() {  # run's name, folder whose shortcuts stayed
     check "$1: each of the $(count "$2") shortcuts left is named" [ $missing -eq 0 ]
 }
 back_whole() {  # run's name
+    settled
     wine "$scanner" --restore "$Q" >"$work/out" 2>"$work/err"
     local status=$?
     check "$1: a clean restore gives every file back byte for byte" \
